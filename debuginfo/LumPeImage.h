@@ -1,0 +1,54 @@
+#pragma once
+// Reading the headers and sections of a 32-bit PE image held in memory. Every offset and size
+// read from the image is checked against the buffer before it is used.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TPeSection {
+    /// The name: the 8-byte field without its padding, or the long name from the COFF string
+    /// table that a "/offset" field refers to.
+    std::string Name;
+    std::uint32_t VirtualSize = 0;
+    std::uint32_t VirtualAddress = 0;
+    std::uint32_t SizeOfRawData = 0;
+    std::uint32_t PointerToRawData = 0;
+    std::uint32_t Characteristics = 0;
+};
+
+class TPeImage {
+public:
+    /// The image's headers, or nothing when the bytes are not a 32-bit PE image (too short,
+    /// no "MZ" or "PE" signature, not PE32, or a section table outside the bytes). The image
+    /// refers to the bytes, which must outlive it.
+    static std::optional<TPeImage> Parse(std::span<const std::uint8_t> bytes);
+
+    std::uint32_t ImageBase() const { return imageBase_; }
+    std::uint32_t SectionAlignment() const { return sectionAlignment_; }
+    std::uint32_t FileAlignment() const { return fileAlignment_; }
+    std::uint32_t SizeOfImage() const { return sizeOfImage_; }
+    const std::vector<TPeSection>& Sections() const { return sections_; }
+
+    /// The first section with that name, or null.
+    const TPeSection* FindSection(std::string_view name) const;
+
+    /// The section's contents in the file: min(virtual size, raw size) bytes from its raw
+    /// data, cut short where the file ends (so the caller can tell a truncated section).
+    std::span<const std::uint8_t> SectionData(const TPeSection& section) const;
+
+    /// The relative address at which a section appended to the image would start: the end of
+    /// the highest section (or of the image), rounded up to the section alignment.
+    std::uint32_t NextSectionAddress() const;
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::uint32_t imageBase_ = 0;
+    std::uint32_t sectionAlignment_ = 0;
+    std::uint32_t fileAlignment_ = 0;
+    std::uint32_t sizeOfImage_ = 0;
+    std::vector<TPeSection> sections_;
+};

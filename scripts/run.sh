@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The main job: builds Ostrin.exe and runs it under Wine in a fresh prefix, then reports what
+# happened.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/build.sh
+
+# A fresh prefix for each run: a copy of the build's prepared one.
+prepared="$root/build/win32/wineprefix"
+run_prefix="$root/build/run-prefix"
+if [ ! -f "$prepared/.lum-ready" ]; then
+  bash scripts/wine-run.sh --prefix "$prepared" cmd /c exit 0
+fi
+rm -rf "$run_prefix"
+cp -a "$prepared" "$run_prefix"
+
+echo "Running build/win32/app/Ostrin.exe in $run_prefix"
+status=0
+bash scripts/wine-run.sh --prefix "$run_prefix" "$root/build/win32/app/Ostrin.exe" || status=$?
+echo "Ostrin.exe started and stopped its modules and ended with exit code $status."
+exit $status
