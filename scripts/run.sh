@@ -4,20 +4,21 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+build=$(realpath -m "${LUM_BUILD_DIR:-build}")
 
 bash scripts/build.sh
 
 # A fresh prefix for each run: a copy of the build's prepared one.
-prepared="$root/build/win32/wineprefix"
-run_prefix="$root/build/run-prefix"
+prepared="$build/win32/wineprefix"
+run_prefix="$build/run-prefix"
 if [ ! -f "$prepared/.lum-ready" ]; then
   bash scripts/wine-run.sh --prefix "$prepared" cmd /c exit 0
 fi
 rm -rf "$run_prefix"
 cp -a "$prepared" "$run_prefix"
 
-echo "Running build/win32/app/Ostrin.exe in $run_prefix"
+echo "Running $build/win32/app/Ostrin.exe in $run_prefix"
 status=0
-bash scripts/wine-run.sh --prefix "$run_prefix" "$root/build/win32/app/Ostrin.exe" || status=$?
+bash scripts/wine-run.sh --prefix "$run_prefix" "$build/win32/app/Ostrin.exe" || status=$?
 echo "Ostrin.exe started and stopped its modules and ended with exit code $status."
 exit $status
