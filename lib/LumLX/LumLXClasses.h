@@ -1,0 +1,120 @@
+#pragma once
+// TLumList: an ordered list of untyped references stored inside a larger block with free slots
+// in front of the first item and behind the last, so that inserting or deleting near either end
+// is cheap. Whichever side of the insertion or deletion point holds fewer items is the one that
+// moves.
+
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+/// What happened to an item, as the notification handler is told.
+enum TListNotification : int { lnAdded = 0, lnDeleted = 2 };
+
+/// The set operations of TLumList::Assign, with their codes.
+enum TListAssignOp : int {
+    laCopy = 0,
+    laAnd = 1,
+    laOr = 2,
+    laXor = 3,
+    laSrcUnbind = 4,
+    laDestUnbind = 5,
+};
+
+/// Three-way comparison of two items: negative, 0 or positive. A plain function without context,
+/// so a caller that needs context holds it itself (and guards it) for the length of the sort.
+using TListSortCompare = int (*)(void* item1, void* item2);
+
+using TListNotifyEvent = std::function<void(void* item, TListNotification action)>;
+
+class TLumList {
+  public:
+    /// The largest count and capacity a list accepts.
+    static constexpr int MaxListSize = 0x7FFFFFF;
+
+    TLumList() = default;
+    TLumList(const TLumList&) = delete;
+    TLumList& operator=(const TLumList&) = delete;
+    /// Clears the list (notifying every deleted item that is not none) and releases the block.
+    /// The handler must not raise here; the items go in any case.
+    virtual ~TLumList();
+
+    /// Appends the item and answers its index; notifies lnAdded unless the item is none.
+    int Add(void* item);
+    /// Puts the item at index (0 to Count()), moving the smaller side of the list. Raises
+    /// EListError "List index out of bounds (%d)" for any other index.
+    void Insert(int index, void* item);
+    /// The item at index; raises EListError "List index out of bounds (%d)" outside 0 to
+    /// Count() - 1.
+    void* Get(int index) const;
+    /// The index of the first item equal to item (by reference), or -1.
+    int IndexOf(const void* item) const;
+    /// Removes deleteCount items from index on, then notifies lnDeleted for each removed item
+    /// that is not none, in their former order. Raises ELumInternalError "Internal Error:
+    /// DelCount must be greater than 0. (%d)" when deleteCount is not positive and EListError
+    /// "List index out of bounds (%d)" when the range leaves the list; nothing changes then.
+    void DeleteRange(int index, int deleteCount);
+    /// DeleteRange(index, 1).
+    void Delete(int index) { DeleteRange(index, 1); }
+
+    int Count() const { return count_; }
+    /// Shrinks by deleting the items from newCount on (with notification) or grows with slots
+    /// that hold none (without). Raises EListError "List count out of bounds (%d)" outside 0 to
+    /// MaxListSize.
+    void SetCount(int newCount);
+
+    /// Slots from the first item to the end of the block.
+    int Capacity() const { return static_cast<int>(end_ - first_); }
+    /// Resizes the block so that newCapacity slots follow the first item, always leaving free
+    /// slots in front of it. Raises ELumGeneralError "List capacity out of bounds (%d)" below
+    /// Count() or above MaxListSize.
+    void SetCapacity(int newCapacity);
+    /// Free slots between the start of the block and the first item.
+    int FrontGap() const { return static_cast<int>(first_ - block_.get()); }
+
+    /// Quicksort with the middle item as pivot; not stable. The compare function must not change
+    /// the list.
+    void Sort(TListSortCompare compare);
+
+    /// Set operations with source (items compared by reference). With a second source, this list
+    /// first becomes a copy of source and the operator then works with secondSource:
+    /// laCopy: clear, take the source's capacity, add its items in order.
+    /// laAnd: keep only items the source holds. laOr: add the source's items missing here.
+    /// laXor: keep the items only one of the two holds (this list's first, then the source's).
+    /// laSrcUnbind: remove every item the source holds.
+    /// laDestUnbind: become the source's items missing here, in reverse source order.
+    /// Either source may be this list itself; it is then taken as it was before the call.
+    void Assign(const TLumList& source, TListAssignOp op = laCopy,
+                const TLumList* secondSource = nullptr);
+
+    /// Deletes every item (with notification) and releases the block.
+    virtual void Clear();
+
+    /// Called with every item added or deleted that is not none; empty by default.
+    TListNotifyEvent OnNotify;
+
+  protected:
+    /// Adds the growth delta to the capacity.
+    virtual void Grow();
+    /// Calls OnNotify when it is set.
+    virtual void Notify(void* item, TListNotification action);
+    /// Raises EListError with message formatted with value. Overrides must raise too.
+    [[noreturn]] virtual void Error(std::u16string_view message, int value) const;
+
+  private:
+    struct FreeBlock {
+        void operator()(void** block) const { std::free(block); }
+    };
+
+    /// The growth delta for a capacity: 4 up to 8, 16 up to 64, then a quarter, at most 16384.
+    static int GrowthDelta(int capacity);
+    void EnsureFrontGap();
+    void CopyItems(const TLumList& source);
+
+    void** first_ = nullptr;
+    std::unique_ptr<void*, FreeBlock> block_;
+    void** end_ = nullptr;
+    std::int32_t count_ = 0;
+};
