@@ -57,6 +57,8 @@ LUM_EXCEPTION_CLASS(ERegistryException, Exception);
 LUM_EXCEPTION_CLASS(EDatabaseError, Exception);
 LUM_EXCEPTION_CLASS(EInvalidOperation, Exception);
 LUM_EXCEPTION_CLASS(EParserError, Exception);
+LUM_EXCEPTION_CLASS(EVariantError, Exception);
+LUM_EXCEPTION_CLASS(EComponentError, Exception);
 LUM_EXCEPTION_CLASS(EOleError, Exception);
 
 /// The library's error for misuse and environment failures.

@@ -4,11 +4,14 @@
 // is cheap. Whichever side of the insertion or deletion point holds fewer items is the one that
 // moves.
 
+#include "toolkit/LumVariants.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 /// What happened to an item, as the notification handler is told.
 enum TListNotification : int { lnAdded = 0, lnDeleted = 2 };
@@ -117,4 +120,17 @@ class TLumList {
     std::unique_ptr<void*, FreeBlock> block_;
     void** end_ = nullptr;
     std::int32_t count_ = 0;
+};
+
+/// A row of the variant-array data set: one variant per field.
+using TVarArrayRow = std::vector<TLumVariant>;
+
+/// A TLumList of rows with typed access. It does not own its rows: whoever creates a row
+/// frees it (the data set, when it deletes the row or closes).
+class TVarArrayList : public TLumList {
+  public:
+    int Add(TVarArrayRow* row) { return TLumList::Add(row); }
+    void Insert(int index, TVarArrayRow* row) { TLumList::Insert(index, row); }
+    TVarArrayRow* Get(int index) const { return static_cast<TVarArrayRow*>(TLumList::Get(index)); }
+    int IndexOf(const TVarArrayRow* row) const { return TLumList::IndexOf(row); }
 };

@@ -429,3 +429,36 @@ TEST(LumList, RandomEditsMatchAVector) {
         ASSERT_EQ(list.Get(i), model[i]) << i;
     }
 }
+
+TEST(VarArrayList, HoldsRowsAndSortsThemByTheirValues) {
+    TVarArrayRow rows[] = {{TLumVariant(u"b"), TLumVariant(2)},
+                           {TLumVariant(u"A"), TLumVariant(1)},
+                           {TLumVariant(u"c"), TLumVariant::Null()}};
+    TVarArrayList storage;
+    for (TVarArrayRow& row : rows) {
+        storage.Add(&row);
+    }
+    EXPECT_EQ(storage.Get(1), &rows[1]);
+    EXPECT_EQ(storage.IndexOf(&rows[2]), 2);
+
+    // The order of a data set: a copy of the storage, sorted by the first field ignoring case.
+    TLumList order;
+    order.Assign(storage);
+    order.Sort([](void* a, void* b) {
+        TVariantRelation r = VarCompareValue((*static_cast<TVarArrayRow*>(a))[0],
+                                             (*static_cast<TVarArrayRow*>(b))[0], true);
+        return r == vrLessThan ? -1 : r == vrGreaterThan ? 1 : 0;
+    });
+    std::u16string firsts;
+    for (int i = 0; i < order.Count(); ++i) {
+        firsts += (*static_cast<TVarArrayRow*>(order.Get(i)))[0].AsWideString();
+    }
+    EXPECT_EQ(firsts, u"Abc");
+    EXPECT_EQ(storage.Get(0), &rows[0]);
+
+    storage.Insert(0, &rows[2]);
+    storage.Delete(3);
+    EXPECT_EQ(storage.Count(), 3);
+    EXPECT_EQ(storage.Get(0), &rows[2]);
+    EXPECT_EQ(storage.Get(2), &rows[1]);
+}
