@@ -1,0 +1,3 @@
+#include "lib/LumLX/LumLXRegistry.h"
+
+TLumRegistryLX::~TLumRegistryLX() = default;

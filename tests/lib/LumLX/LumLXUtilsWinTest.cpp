@@ -1,0 +1,637 @@
+// The Win32 topics of the general utilities: folders, library and COM server locations, Office
+// and the component probes. Registry entries and files that the tests make are their own
+// (ProgIDs "Lum.ProbeTest.*", Office applications "LumProbe*") wherever the probe allows it,
+// and every test removes what it made.
+#include "lib/LumLX/LumLXUtils.h"
+
+#include "lib/LumLX/LumLXRegistry.h"
+#include "tests/standin/LumStandins.h"
+#include "toolkit/LumExceptions.h"
+#include "toolkit/LumHandle.h"
+#include "toolkit/LumStrings.h"
+
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <vector>
+
+namespace {
+
+std::u16string Lower(std::u16string text) {
+    for (char16_t& c : text) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c - u'A' + u'a');
+        }
+    }
+    return text;
+}
+
+std::string Utf8(std::u16string_view text) { return WideToUtf8(text); }
+
+// A folder of the test's own under the temporary folder, removed with its files.
+class TTempFolder {
+public:
+    explicit TTempFolder(std::u16string_view name) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        path_ = FromWinStr(temp) + std::u16string(name);
+        Remove();
+        CreateDirectoryW(WinStr(path_), nullptr);
+    }
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    ~TTempFolder() { Remove(); }
+
+    const std::u16string& Path() const { return path_; }
+
+    /// Creates a file (and its folder) below the folder; returns its full path.
+    std::u16string AddFile(std::u16string_view relative, std::string_view content = "x") {
+        std::u16string file = path_ + u"\\" + std::u16string(relative);
+        CreateDirectoryW(WinStr(file.substr(0, file.rfind(u'\\'))), nullptr);
+        TScopedFile handle(CreateFileW(WinStr(file), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(handle) << Utf8(file);
+        DWORD written = 0;
+        WriteFile(handle.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                  nullptr);
+        return file;
+    }
+
+    /// Copies a file into the folder under a new name; returns its full path.
+    std::u16string AddCopy(const std::u16string& source, std::u16string_view name) {
+        std::u16string file = path_ + u"\\" + std::u16string(name);
+        EXPECT_TRUE(CopyFileW(WinStr(source), WinStr(file), FALSE)) << Utf8(file);
+        return file;
+    }
+
+private:
+    void Remove() { RemoveTree(path_); }
+
+    static void RemoveTree(const std::u16string& folder) {
+        WIN32_FIND_DATAW found;
+        TScopedFind find(FindFirstFileW(WinStr(folder + u"\\*"), &found));
+        if (find) {
+            do {
+                std::u16string name = FromWinStr(found.cFileName);
+                if (name == u"." || name == u"..") {
+                    continue;
+                }
+                std::u16string child = folder + u"\\" + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    RemoveTree(child);
+                } else {
+                    DeleteFileW(WinStr(child));
+                }
+            } while (FindNextFileW(find.Get(), &found));
+        }
+        find.Reset();
+        RemoveDirectoryW(WinStr(folder));
+    }
+
+    std::u16string path_;
+};
+
+// Puts a folder in front of PATH, where the system's library search looks last, for the life
+// of the object.
+class TSearchFolder {
+public:
+    explicit TSearchFolder(const std::u16string& folder) {
+        wchar_t old[32767];
+        DWORD length = GetEnvironmentVariableW(L"PATH", old, 32767);
+        old_ = FromWinStr(old, length);
+        SetEnvironmentVariableW(L"PATH", WinStr(folder + u";" + old_));
+    }
+    TSearchFolder(const TSearchFolder&) = delete;
+    TSearchFolder& operator=(const TSearchFolder&) = delete;
+    ~TSearchFolder() { SetEnvironmentVariableW(L"PATH", WinStr(old_)); }
+
+private:
+    std::u16string old_;
+};
+
+std::u16string ClassIdText(const GUID& id) {
+    wchar_t text[40];
+    StringFromGUID2(id, text, 40);
+    return FromWinStr(text);
+}
+
+// A ProgID of the test's own naming a class whose InprocServer32 the test sets; both are
+// removed at the end.
+class TTestServer {
+public:
+    TTestServer(std::u16string progId, const GUID& classId)
+        : progId_(std::move(progId)), classKey_(u"CLSID\\" + ClassIdText(classId)) {
+        TLumRegistry registry;
+        registry.SetRootKey(HKEY_CLASSES_ROOT);
+        EXPECT_TRUE(registry.OpenKey(progId_ + u"\\CLSID", true));
+        registry.WriteString(u"", ClassIdText(classId));
+        EXPECT_TRUE(registry.OpenKey(u"\\" + classKey_ + u"\\InprocServer32", true));
+    }
+    TTestServer(const TTestServer&) = delete;
+    TTestServer& operator=(const TTestServer&) = delete;
+    ~TTestServer() {
+        TLumRegistry registry;
+        registry.SetRootKey(HKEY_CLASSES_ROOT);
+        registry.DeleteKey(progId_);
+        registry.DeleteKey(classKey_);
+    }
+
+    /// Opens the class's InprocServer32 key for writing its values.
+    TLumRegistry& Server() {
+        server_.SetRootKey(HKEY_CLASSES_ROOT);
+        EXPECT_TRUE(server_.OpenKey(classKey_ + u"\\InprocServer32", false));
+        return server_;
+    }
+
+private:
+    std::u16string progId_;
+    std::u16string classKey_;
+    TLumRegistry server_;
+};
+
+// Takes a registered ProgID (a key of string values) out of HKEY_CLASSES_ROOT and puts it back
+// as it was.
+class THiddenProgID {
+public:
+    explicit THiddenProgID(std::u16string progId) : progId_(std::move(progId)) {
+        Save(progId_);
+        TLumRegistry registry;
+        registry.SetRootKey(HKEY_CLASSES_ROOT);
+        EXPECT_TRUE(registry.DeleteKey(progId_));
+    }
+    THiddenProgID(const THiddenProgID&) = delete;
+    THiddenProgID& operator=(const THiddenProgID&) = delete;
+    ~THiddenProgID() {
+        TLumRegistry registry;
+        registry.SetRootKey(HKEY_CLASSES_ROOT);
+        for (const Value& value : values_) {
+            EXPECT_TRUE(registry.OpenKey(u"\\" + value.Key, true));
+            registry.WriteString(value.Name, value.Text);
+        }
+    }
+
+private:
+    struct Value {
+        std::u16string Key;
+        std::u16string Name;
+        std::u16string Text;
+    };
+
+    void Save(const std::u16string& key) {
+        TLumRegistry registry(KEY_READ);
+        registry.SetRootKey(HKEY_CLASSES_ROOT);
+        ASSERT_TRUE(registry.OpenKeyReadOnly(key));
+        for (DWORD index = 0;; ++index) {
+            wchar_t name[256];
+            DWORD length = 256;
+            if (RegEnumValueW(registry.CurrentKey(), index, name, &length, nullptr, nullptr,
+                              nullptr, nullptr) != ERROR_SUCCESS) {
+                break;
+            }
+            std::u16string valueName = FromWinStr(name, length);
+            values_.push_back({key, valueName, registry.ReadString(valueName)});
+        }
+        std::vector<std::u16string> children;
+        for (DWORD index = 0;; ++index) {
+            wchar_t name[256];
+            DWORD length = 256;
+            if (RegEnumKeyExW(registry.CurrentKey(), index, name, &length, nullptr, nullptr,
+                              nullptr, nullptr) != ERROR_SUCCESS) {
+                break;
+            }
+            children.push_back(key + u"\\" + FromWinStr(name, length));
+        }
+        for (const std::u16string& child : children) {
+            Save(child);
+        }
+    }
+
+    std::u16string progId_;
+    std::vector<Value> values_;
+};
+
+constexpr GUID kClassA = {
+    0x9d336d72, 0x3854, 0x498e, {0x8c, 0x30, 0x48, 0xc5, 0xae, 0x79, 0x7b, 0xef}};
+constexpr GUID kClassB = {
+    0x4ffb92a0, 0xe430, 0x4429, {0x86, 0x38, 0x78, 0xb4, 0xf0, 0xc7, 0x9a, 0x44}};
+
+// Calls an entry point of a stand-in loaded by full path (our own code, so running it is fine).
+HRESULT CallStandin(const std::u16string& path, const char* entry) {
+    TScopedLibrary library(LoadLibraryW(WinStr(path)));
+    EXPECT_TRUE(library) << Utf8(path);
+    auto proc = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(library.Get(), entry)));
+    EXPECT_NE(proc, nullptr) << entry;
+    return proc ? proc() : E_UNEXPECTED;
+}
+
+std::u16string StartedStandins() {
+    wchar_t value[4096];
+    DWORD length = GetEnvironmentVariableW(L"LUM_STANDIN_STARTED", value, 4096);
+    return FromWinStr(value, length < 4096 ? length : 0);
+}
+
+} // namespace
+
+// ---- Folders and files ----
+
+TEST(LXUtilsWin, SystemAndWindowsFolders) {
+    std::u16string system = GetSystemDir();
+    std::u16string windows = GetWindowsDir();
+    ASSERT_GT(windows.size(), 3u);
+    EXPECT_NE(windows.back(), u'\\');
+    EXPECT_NE(system.back(), u'\\');
+    EXPECT_EQ(Lower(system), Lower(windows) + u"\\system32");
+    EXPECT_TRUE(FileExists(system + u"\\kernel32.dll"));
+}
+
+TEST(LXUtilsWin, FileExistsOnlyForFiles) {
+    TTempFolder folder(u"LumProbeFiles");
+    std::u16string file = folder.AddFile(u"present.txt");
+    CreateDirectoryW(WinStr(folder.Path() + u"\\sub.dll"), nullptr);
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_FALSE(FileExists(folder.Path() + u"\\sub.dll"));
+    EXPECT_FALSE(FileExists(folder.Path()));
+    EXPECT_FALSE(FileExists(folder.Path() + u"\\absent.txt"));
+    EXPECT_FALSE(FileExists(u""));
+
+    EXPECT_NO_THROW(CheckFileExists(file));
+    try {
+        CheckFileExists(folder.Path() + u"\\sub.dll");
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& error) {
+        EXPECT_STREQ(error.ClassName(), "Exception");
+        EXPECT_EQ(error.Message(),
+                  u"Internal Error: File does not exist: " + folder.Path() + u"\\sub.dll");
+    }
+}
+
+// ---- Library locations ----
+
+TEST(LXUtilsWin, ModulePathFollowsTheLibrarySearch) {
+    EXPECT_EQ(Lower(GetModulePath(u"wininet")), Lower(GetSystemDir()) + u"\\wininet.dll");
+    EXPECT_EQ(Lower(GetModulePath(u"kernel32")), Lower(GetSystemDir()) + u"\\kernel32.dll");
+    EXPECT_EQ(Lower(GetModulePath(u"wininet.dll")), Lower(GetSystemDir()) + u"\\wininet.dll");
+    EXPECT_EQ(GetModulePath(u"LumNoSuchLibrary"), u"");
+
+    TTempFolder folder(u"LumProbeModules");
+    std::u16string notALibrary = folder.AddFile(u"notalib.dll", "plain text");
+    EXPECT_EQ(GetModulePath(notALibrary), u"");
+}
+
+TEST(LXUtilsWin, ModulePathMapsWithoutRunningAndFrees) {
+    std::u16string standin = StandinPath(u"rpawinet.dll");
+    ASSERT_EQ(GetModuleHandleW(L"rpawinet.dll"), nullptr);
+    {
+        TSearchFolder search(standin.substr(0, standin.rfind(u'\\')));
+        EXPECT_EQ(Lower(GetModulePath(u"rpawinet")), Lower(standin));
+    }
+    EXPECT_EQ(GetModulePath(u"rpawinet"), u"");
+    // Mapped only: its initialisation never ran, and it is unloaded again.
+    EXPECT_EQ(StartedStandins().find(u"rpawinet.dll"), std::u16string::npos);
+    EXPECT_EQ(GetModuleHandleW(L"rpawinet.dll"), nullptr);
+
+    // The marker does work when the library is loaded to run.
+    {
+        TScopedLibrary loaded(LoadLibraryW(WinStr(standin)));
+        ASSERT_TRUE(loaded);
+    }
+    EXPECT_NE(StartedStandins().find(u"rpawinet.dll"), std::u16string::npos);
+}
+
+// ---- Component probes that locate libraries ----
+
+TEST(LXUtilsWin, SystemLibraryProbes) {
+    const std::u16string system = GetSystemDir();
+    TVersionNumber wininet = GetWinInetVersion();
+    EXPECT_NE(wininet, 0u);
+    EXPECT_EQ(wininet, GetFileVersion(system + u"\\wininet.dll"));
+    EXPECT_GE(VersionMajorMinor(wininet), 0x00050000);
+
+    EXPECT_NE(GetMapiVersion(), 0u);
+    EXPECT_EQ(GetMapiVersion(), GetFileVersion(system + u"\\mapi32.dll"));
+    EXPECT_EQ(GetMapiCompanyName(), GetVersionInfoString(u"CompanyName", system + u"\\mapi32.dll"));
+    EXPECT_FALSE(GetMapiCompanyName().empty());
+
+    std::u16string product = u"stale";
+    TVersionNumber kernel = GetKernelVersion(product);
+    EXPECT_NE(kernel, 0u);
+    EXPECT_EQ(kernel, GetFileVersion(system + u"\\kernel32.dll"));
+    EXPECT_EQ(product, GetVersionInfoString(u"ProductName", system + u"\\kernel32.dll"));
+}
+
+TEST(LXUtilsWin, RpaWInetProbe) {
+    std::u16string company = u"stale";
+    EXPECT_EQ(GetRpaWInetVersion(company), 0u);
+    EXPECT_EQ(company, u"");
+
+    std::u16string standin = StandinPath(u"rpawinet.dll");
+    TSearchFolder search(standin.substr(0, standin.rfind(u'\\')));
+    EXPECT_EQ(GetRpaWInetVersion(company), MakeVersion(3, 13, 0, 7));
+    EXPECT_EQ(company, u"CompuServe Interactive Services, Inc.");
+}
+
+TEST(LXUtilsWin, CrystalProbes) {
+    EXPECT_EQ(GetCrystalVersion(), 0u);
+    TTempFolder folder(u"LumProbeCrystal");
+    folder.AddCopy(StandinPath(u"rpawinet.dll"), u"crpe32.dll");
+    TSearchFolder search(folder.Path());
+    EXPECT_EQ(GetCrystalVersion(), MakeVersion(3, 13, 0, 7));
+}
+
+TEST(LXUtilsWin, CrystalFilesInTheWindowsFolder) {
+    const std::u16string crystal = GetWindowsDir() + u"\\Crystal";
+    ASSERT_EQ(GetFileAttributesW(WinStr(crystal)), INVALID_FILE_ATTRIBUTES)
+        << "the test prefix must not have a Crystal folder";
+    struct Case {
+        const char16_t* File;
+        TVersionNumber (*Probe)();
+    };
+    const Case cases[] = {
+        {u"p2soledb.dll", &GetCrystalOleDbVersion},
+        {u"u2lcom.dll", &GetCrystalUflVersion},
+        {u"U2FXLS.DLL", &GetCrystalXlsVersion},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.File));
+        EXPECT_EQ(c.Probe(), 0u);
+    }
+    ASSERT_TRUE(CreateDirectoryW(WinStr(crystal), nullptr));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.File));
+        std::u16string file = crystal + u"\\" + c.File;
+        ASSERT_TRUE(CopyFileW(WinStr(StandinPath(u"rpawinet.dll")), WinStr(file), FALSE));
+        EXPECT_EQ(c.Probe(), MakeVersion(3, 13, 0, 7));
+        DeleteFileW(WinStr(file));
+        EXPECT_EQ(c.Probe(), 0u);
+    }
+    EXPECT_TRUE(RemoveDirectoryW(WinStr(crystal)));
+}
+
+// ---- COM servers ----
+
+TEST(LXUtilsWin, ProgIDServerPaths) {
+    const std::u16string kernel = GetSystemDir() + u"\\kernel32.dll";
+    const std::u16string capicom = StandinPath(u"capicom.dll");
+    struct Case {
+        const char* Title;
+        std::u16string Path;
+        bool Expand;
+        TVersionNumber Version;
+    };
+    const Case cases[] = {
+        {"full path", capicom, false, MakeVersion(2, 0, 0, 3)},
+        {"empty", u"", false, 0},
+        {"no folder", u"kernel32.dll", false, 0},
+        {"unexpanded variable", u"%SystemRoot%\\system32\\kernel32.dll", true, 0},
+        {"unexpanded in a plain string", u"%SystemRoot%\\system32\\kernel32.dll", false, 0},
+        {"missing file", GetSystemDir() + u"\\LumNoSuchServer.dll", false, 0},
+        {"a folder", GetSystemDir(), false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Title);
+        TTestServer server(u"Lum.ProbeTest.Server", kClassA);
+        if (c.Expand) {
+            server.Server().WriteExpandString(u"", c.Path);
+        } else {
+            server.Server().WriteString(u"", c.Path);
+        }
+        EXPECT_EQ(GetInprocServerPath(kClassA), c.Path);
+        EXPECT_EQ(GetProgIDServerPath(u"Lum.ProbeTest.Server"), c.Path);
+        EXPECT_EQ(GetProgIDVersion(u"Lum.ProbeTest.Server"), c.Version);
+    }
+    EXPECT_NE(GetFileVersion(kernel), 0u);
+}
+
+TEST(LXUtilsWin, ProgIDWithoutServerValue) {
+    TTestServer server(u"Lum.ProbeTest.Server", kClassA);
+    EXPECT_EQ(GetProgIDServerPath(u"Lum.ProbeTest.Server"), u"");
+    EXPECT_EQ(GetProgIDVersion(u"Lum.ProbeTest.Server"), 0u);
+    EXPECT_EQ(GetProgIDServerPath(u"Lum.ProbeTest.NotRegistered"), u"");
+    EXPECT_EQ(GetProgIDVersion(u"Lum.ProbeTest.NotRegistered"), 0u);
+    EXPECT_EQ(GetInprocServerPath(kClassB), u"");
+}
+
+TEST(LXUtilsWin, ServerPathOfTheWrongTypeRaises) {
+    TTestServer server(u"Lum.ProbeTest.Server", kClassA);
+    server.Server().WriteInteger(u"", 1);
+    try {
+        GetProgIDVersion(u"Lum.ProbeTest.Server");
+        ADD_FAILURE() << "no exception";
+    } catch (const ERegistryException& error) {
+        EXPECT_EQ(error.Message(), u"Invalid data type for ''");
+    }
+}
+
+TEST(LXUtilsWin, CapicomVersionOfTheRegisteredStandin) {
+    const std::u16string capicom2 = StandinPath(u"capicom.dll");
+    const std::u16string capicom1 = StandinPath(u"capicom1\\capicom.dll");
+    ASSERT_EQ(GetProgIDServerPath(u"CAPICOM.EncryptedData"), u"")
+        << "the test prefix must not have CAPICOM registered";
+
+    ASSERT_EQ(CallStandin(capicom1, "DllRegisterServer"), S_OK);
+    EXPECT_EQ(Lower(GetProgIDServerPath(u"CAPICOM.EncryptedData")), Lower(capicom1));
+    EXPECT_EQ(GetCapicomVersion(), MakeVersion(1, 0, 0, 0));
+
+    ASSERT_EQ(CallStandin(capicom2, "DllRegisterServer"), S_OK);
+    EXPECT_EQ(Lower(GetProgIDServerPath(u"CAPICOM.EncryptedData")), Lower(capicom2));
+    EXPECT_EQ(GetCapicomVersion(), MakeVersion(2, 0, 0, 3));
+
+    // The old server's removal leaves the ProgIDs that the new one took.
+    EXPECT_EQ(CallStandin(capicom1, "DllUnregisterServer"), S_OK);
+    EXPECT_EQ(GetCapicomVersion(), MakeVersion(2, 0, 0, 3));
+
+    EXPECT_EQ(CallStandin(capicom2, "DllUnregisterServer"), S_OK);
+    EXPECT_EQ(GetProgIDServerPath(u"CAPICOM.EncryptedData"), u"");
+    EXPECT_EQ(GetCapicomVersion(), 0u);
+}
+
+TEST(LXUtilsWin, ProbesWithAFallbackProgID) {
+    const std::u16string capicom2 = StandinPath(u"capicom.dll");
+    const std::u16string rpawinet = StandinPath(u"rpawinet.dll");
+    struct Case {
+        const char16_t* First;
+        const char16_t* Second;
+        TVersionNumber (*Probe)();
+    };
+    const Case cases[] = {
+        {u"DAO.TableDef.36", u"DAO.TableDef", &GetDaoVersion},
+        {u"SQLDMO.Application.7.0", u"SQLDMO.Application", &GetSqlDmoVersion},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.First));
+        ASSERT_EQ(GetProgIDServerPath(c.First), u"");
+        ASSERT_EQ(GetProgIDServerPath(c.Second), u"");
+        EXPECT_EQ(c.Probe(), 0u);
+        {
+            // Only the second registered: its server's version.
+            TTestServer second(c.Second, kClassB);
+            second.Server().WriteString(u"", rpawinet);
+            EXPECT_EQ(c.Probe(), MakeVersion(3, 13, 0, 7));
+            // Both registered: the first wins.
+            TTestServer first(c.First, kClassA);
+            first.Server().WriteString(u"", capicom2);
+            EXPECT_EQ(c.Probe(), MakeVersion(2, 0, 0, 3));
+        }
+        {
+            // The first registered with a server file that is not there: the second counts.
+            TTestServer second(c.Second, kClassB);
+            second.Server().WriteString(u"", rpawinet);
+            TTestServer first(c.First, kClassA);
+            first.Server().WriteString(u"", u"missing.dll");
+            EXPECT_EQ(c.Probe(), MakeVersion(3, 13, 0, 7));
+        }
+        EXPECT_EQ(c.Probe(), 0u);
+    }
+}
+
+TEST(LXUtilsWin, MdacProbeFallsBackToTheVersionedProgID) {
+    // Wine registers both RowPosition ProgIDs for its oledb32.dll.
+    const std::u16string server = GetProgIDServerPath(u"RowPosition.RowPosition.1");
+    ASSERT_TRUE(FileExists(server)) << Utf8(server);
+    const TVersionNumber version = GetFileVersion(server);
+    ASSERT_NE(version, 0u);
+    EXPECT_EQ(GetMdacVersion(), version);
+    {
+        THiddenProgID hidden(u"RowPosition.RowPosition");
+        EXPECT_EQ(GetProgIDServerPath(u"RowPosition.RowPosition"), u"");
+        EXPECT_EQ(GetMdacVersion(), version);
+    }
+    EXPECT_EQ(GetProgIDServerPath(u"RowPosition.RowPosition"), server);
+}
+
+TEST(LXUtilsWin, JetProbe) {
+    ASSERT_EQ(GetProgIDServerPath(u"Microsoft.Jet.OLEDB.4.0"), u"");
+    EXPECT_EQ(GetJetVersion(), 0u);
+    TTestServer jet(u"Microsoft.Jet.OLEDB.4.0", kClassA);
+    jet.Server().WriteString(u"", StandinPath(u"capicom.dll"));
+    EXPECT_EQ(GetJetVersion(), MakeVersion(2, 0, 0, 3));
+}
+
+// ---- Office ----
+
+namespace {
+
+// Install roots of Office applications of the test's own under HKEY_LOCAL_MACHINE; the keys
+// it creates are removed at the end, the Office version keys too when it made them.
+class Office : public ::testing::Test {
+protected:
+    static constexpr const char16_t* kVersions[] = {u"11.0", u"10.0", u"9.0"};
+
+    void SetUp() override {
+        TLumRegistry registry;
+        registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        for (const char16_t* version : kVersions) {
+            std::u16string key = u"Software\\Microsoft\\Office\\" + std::u16string(version);
+            if (!registry.KeyExists(key)) {
+                made_.push_back(key);
+            }
+        }
+        if (!registry.KeyExists(u"Software\\Microsoft\\Office")) {
+            made_.push_back(u"Software\\Microsoft\\Office");
+        }
+    }
+    void TearDown() override {
+        TLumRegistry registry;
+        registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        for (const char16_t* version : kVersions) {
+            for (const char16_t* app : {u"LumProbeA", u"LumProbeB"}) {
+                registry.DeleteKey(u"Software\\Microsoft\\Office\\" + std::u16string(version) +
+                                   u"\\" + app);
+            }
+        }
+        for (const std::u16string& key : made_) {
+            registry.DeleteKey(key);
+        }
+    }
+
+    // Registers `folder` (as given: it should end with a backslash) as the install root.
+    void SetInstallRoot(std::u16string_view version, std::u16string_view app,
+                        const std::u16string& folder) {
+        TLumRegistry registry;
+        registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(registry.OpenKey(u"Software\\Microsoft\\Office\\" + std::u16string(version) +
+                                         u"\\" + std::u16string(app) + u"\\InstallRoot",
+                                     true));
+        registry.WriteString(u"Path", folder);
+    }
+
+    TTempFolder folder_{u"LumProbeOffice"};
+    std::vector<std::u16string> made_;
+};
+
+} // namespace
+
+TEST_F(Office, InstallRoot) {
+    EXPECT_EQ(GetOfficeInstallRoot(u"11.0", u"LumProbeA"), u"");
+    SetInstallRoot(u"11.0", u"LumProbeA", u"C:\\Office11\\");
+    EXPECT_EQ(GetOfficeInstallRoot(u"11.0", u"LumProbeA"), u"C:\\Office11\\");
+    EXPECT_EQ(GetOfficeInstallRoot(u"10.0", u"LumProbeA"), u"");
+    EXPECT_EQ(GetOfficeInstallRoot(u"11.0", u"LumProbeB"), u"");
+}
+
+TEST_F(Office, NewestVersionWhoseFolderHoldsTheExecutable) {
+    const std::u16string root11 = folder_.Path() + u"\\Office11\\";
+    const std::u16string root10 = folder_.Path() + u"\\Office10\\";
+    const std::u16string root9 = folder_.Path() + u"\\Office9\\";
+    folder_.AddFile(u"Office11\\LUMA.EXE");
+    folder_.AddFile(u"Office10\\LUMA.EXE");
+    folder_.AddFile(u"Office10\\LUMB.EXE");
+    folder_.AddFile(u"Office9\\LUMB.EXE");
+
+    EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"LUMA.EXE"), u"");
+    SetInstallRoot(u"10.0", u"LumProbeA", root10);
+    EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"LUMA.EXE"), u"10.0");
+    SetInstallRoot(u"11.0", u"LumProbeA", root11);
+    EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"LUMA.EXE"), u"11.0");
+    EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"OTHER.EXE"), u"");
+
+    // A registered root without the executable does not count; 9.0 is the last tried.
+    SetInstallRoot(u"11.0", u"LumProbeB", root11);
+    SetInstallRoot(u"9.0", u"LumProbeB", root9);
+    EXPECT_EQ(GetOfficeVersion(u"LumProbeB", u"LUMB.EXE"), u"9.0");
+    SetInstallRoot(u"10.0", u"LumProbeB", root10);
+    EXPECT_EQ(GetOfficeVersion(u"LumProbeB", u"LUMB.EXE"), u"10.0");
+}
+
+TEST_F(Office, ExecutableNameIsAppendedWithoutSeparator) {
+    folder_.AddFile(u"Office11\\LUMA.EXE");
+    SetInstallRoot(u"11.0", u"LumProbeA", folder_.Path() + u"\\Office11");
+    EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"LUMA.EXE"), u"");
+    // The name joins the folder's last element instead.
+    folder_.AddFile(u"Office11LUMA.EXE");
+    EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"LUMA.EXE"), u"11.0");
+}
+
+TEST_F(Office, EmptyInstallRootIsNotTheCurrentFolder) {
+    folder_.AddFile(u"LUMA.EXE");
+    SetInstallRoot(u"11.0", u"LumProbeA", u"");
+    wchar_t saved[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    ASSERT_TRUE(SetCurrentDirectoryW(WinStr(folder_.Path())));
+    EXPECT_TRUE(FileExists(u"LUMA.EXE"));
+    std::u16string version = GetOfficeVersion(u"LumProbeA", u"LUMA.EXE");
+    SetCurrentDirectoryW(saved);
+    EXPECT_EQ(version, u"");
+}
+
+TEST(LXUtilsWin, UnitFindsNoOfficeInTheTestPrefix) {
+    LumLXUtilsUnit.Start();
+    for (std::size_t app = 0; app < OfficeAppCount; ++app) {
+        SCOPED_TRACE(app);
+        EXPECT_EQ(OfficeVersions()[app], u"");
+        EXPECT_FALSE(OfficeInstalled()[app]);
+    }
+    LumLXUtilsUnit.Stop();
+    EXPECT_EQ(LumLXUtilsUnit.StartCount(), 0);
+}
+
+// ---- Operating system ----
+
+TEST(LXUtilsWin, OSVersionString) {
+    std::string text = Utf8(GetOSVersionString());
+    EXPECT_TRUE(std::regex_match(text, std::regex(R"(NT \d+\.\d+ \(Build \d+\) .*)"))) << text;
+    EXPECT_EQ(GetOSVersionString(), GetOSVersionString());
+}
