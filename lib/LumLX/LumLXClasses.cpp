@@ -91,13 +91,17 @@ void TLumList::EnsureFrontGap() {
     }
     int capacity = Capacity();
     int delta = GrowthDelta(capacity);
-    auto block =
-        static_cast<void**>(std::malloc(static_cast<size_t>(delta + capacity) * sizeof(void*)));
+    // Growing in place (large blocks are remapped, not copied) and then moving the items once
+    // is cheaper than copying them into a fresh block.
+    void** old = block_.release();
+    auto block = static_cast<void**>(
+        std::realloc(old, static_cast<size_t>(delta + capacity) * sizeof(void*)));
     if (!block) {
+        block_.reset(old);
         throw std::bad_alloc();
     }
-    MoveSlots(block + delta, first_, count_);
     block_.reset(block);
+    MoveSlots(block + delta, block, count_);
     first_ = block + delta;
     end_ = first_ + capacity;
 }
