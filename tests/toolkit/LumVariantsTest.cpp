@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -330,6 +331,54 @@ TEST(LumVariant, DecimalTexts) {
     wide.Scale = 29;
     EXPECT_EQ(MessageOf<EConvertError>([&] { TLumVariant v(wide); }),
               u"Decimal scale 29 is out of range (0 to 28)");
+}
+
+// Random amounts with up to 18 digits and 0 to 28 decimal places read back exactly, and order
+// as their exact values do.
+TEST(LumVariant, DecimalsReadBackAndOrderExactly) {
+    std::mt19937_64 random(11);
+    std::vector<std::pair<std::int64_t, int>> amounts; // (units, scale)
+    for (int i = 0; i < 2000; ++i) {
+        auto units =
+            static_cast<std::int64_t>(random() % 1000000000000000000ULL) * (random() % 2 ? 1 : -1);
+        int scale = static_cast<int>(random() % 29);
+        std::string digits = std::to_string(units < 0 ? -units : units);
+        while (digits.size() <= static_cast<size_t>(scale)) {
+            digits.insert(0, "0");
+        }
+        std::string text = digits.substr(0, digits.size() - scale);
+        std::string fraction = digits.substr(digits.size() - scale);
+        while (!fraction.empty() && fraction.back() == '0') {
+            fraction.pop_back();
+        }
+        if (!fraction.empty()) {
+            text += "." + fraction;
+        }
+        if (units < 0) {
+            text.insert(0, "-");
+        }
+        SCOPED_TRACE(text);
+        // Written with all its decimal places, read back without the trailing zeros.
+        std::string written = (units < 0 ? "-" : "") + digits.substr(0, digits.size() - scale) +
+                              (scale ? "." + digits.substr(digits.size() - scale) : "");
+        ASSERT_EQ(Narrow(TDecimal::FromText(Utf8ToWide(written)).ToText()), text);
+        amounts.push_back({units, scale});
+    }
+    for (size_t i = 0; i + 1 < amounts.size(); i += 2) {
+        auto [u1, s1] = amounts[i];
+        auto [u2, s2] = amounts[i + 1];
+        // Same scale: the units decide; the relation must agree.
+        TDecimal a = TDecimal::FromText(Utf8ToWide(std::to_string(u1)));
+        TDecimal b = TDecimal::FromText(Utf8ToWide(std::to_string(u2)));
+        a.Scale = b.Scale = static_cast<std::uint8_t>(s1);
+        TVariantRelation expected = u1 < u2 ? vrLessThan : u1 > u2 ? vrGreaterThan : vrEqual;
+        EXPECT_EQ(VarCompareValue(TLumVariant(a), TLumVariant(b)), expected);
+        // A finer scale of the same units is closer to zero.
+        b = a;
+        b.Scale = static_cast<std::uint8_t>(std::min(28, s1 + 1 + s2 % 3));
+        TVariantRelation finer = u1 > 0 ? vrLessThan : u1 < 0 ? vrGreaterThan : vrEqual;
+        EXPECT_EQ(VarCompareValue(TLumVariant(b), TLumVariant(a)), s1 == 28 ? vrEqual : finer);
+    }
 }
 
 TEST(LumVariant, ArraysHaveBoundsAndElements) {
