@@ -1,17 +1,43 @@
 // Program entry of Ostrin.
 
+#include "app/CheckWinInetAndAdo.h"
+#include "app/OstrinFrm.h"
+#include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumTrx/LumDbgExceptDlg.h"
+#include "toolkit/LumForms.h"
 #include "toolkit/LumProgram.h"
 #include "toolkit/LumResModule.h"
+#include "toolkit/LumTimer.h"
+#include "toolkit/LumWidgets.h"
 #include "toolkit/LumWin.h"
 
 namespace {
 
-// The modules of the program in the order they start; they stop in reverse.
+// The modules of the program in the order they start; they stop in reverse. The prerequisite
+// module would also connect the report's system information builder to the exception
+// dialog's SystemInfoHook; the builder does not exist yet, so the hook stays empty.
 TUnit* const kUnits[] = {
     &LumResModuleUnit,
+    &LumLXUtilsUnit,
+    &LumFormsUnit,
+    &LumWidgetsUnit,
+    &LumTimerUnit,
+    &LumDbgExceptDlgUnit,
+    &CheckWinInetAndAdoUnit,
 };
 
-void OstrinMain() {}
+constexpr char16_t kSupportAddress[] = u"support@lum-software.example";
+
+void OstrinMain() {
+    SupportEmailAddress = kSupportAddress;
+    // Only the browser library is required before the window appears.
+    if (!CheckNeededComps(1)) {
+        return;
+    }
+    Application()->Initialize();
+    OstrinForm = Application()->CreateForm<TOstrinForm>();
+    Application()->Run();
+}
 
 } // namespace
 

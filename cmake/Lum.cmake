@@ -14,6 +14,8 @@ if(WIN32)
   endif()
   set(LUMBUILD ${LUM_HOST_TOOLS}/lumbuild)
   set(LUMBUILD_DEPENDS ${LUMBUILD})
+  set(LUMFORM ${LUM_HOST_TOOLS}/lumform)
+  set(LUMFORM_DEPENDS ${LUMFORM})
   find_program(LUM_OBJCOPY NAMES i686-w64-mingw32-objcopy REQUIRED)
   find_program(LUM_WINDRES NAMES i686-w64-mingw32-windres REQUIRED)
 else()
@@ -24,6 +26,8 @@ else()
   endif()
   set(LUMBUILD $<TARGET_FILE:lumbuild>)
   set(LUMBUILD_DEPENDS lumbuild)
+  set(LUMFORM $<TARGET_FILE:lumform>)
+  set(LUMFORM_DEPENDS lumform)
 endif()
 
 set(LUM_GEN_DIR ${CMAKE_BINARY_DIR}/gen)
@@ -33,7 +37,7 @@ function(lum_warnings target)
 endfunction()
 
 # Generates from the .rstr files: one header per module (gen/rstr/<Module>.h, in the interface
-# library lum_rstr), the string tables (gen/strings.res, and gen/strings.o on win32) and the
+# library lum_rstr), the string tables (gen/strings.res) and the
 # name map (gen/LUM.RSM.bin).
 function(lum_resource_strings)
   set(headers)
@@ -48,21 +52,10 @@ function(lum_resource_strings)
     DEPENDS ${ARGN} ${LUMBUILD_DEPENDS}
     COMMENT "Generating resource string tables and name map"
     VERBATIM)
-  set(products ${headers} ${LUM_GEN_DIR}/LUM.RSM.bin)
-  if(WIN32)
-    lum_res_object(${LUM_GEN_DIR}/strings.res ${LUM_GEN_DIR}/strings.o)
-    list(APPEND products ${LUM_GEN_DIR}/strings.o)
-  endif()
-  add_custom_target(lum_rstr_gen DEPENDS ${products})
+  add_custom_target(lum_rstr_gen DEPENDS ${headers} ${LUM_GEN_DIR}/LUM.RSM.bin)
   add_library(lum_rstr INTERFACE)
   target_include_directories(lum_rstr INTERFACE ${LUM_GEN_DIR})
   add_dependencies(lum_rstr lum_rstr_gen)
-  if(WIN32)
-    # Test executables carry the string tables so that resource strings load as in the program.
-    add_library(lum_strings_res INTERFACE)
-    target_sources(lum_strings_res INTERFACE ${LUM_GEN_DIR}/strings.o)
-    add_dependencies(lum_strings_res lum_rstr_gen)
-  endif()
 endfunction()
 
 # Converts a .res file into an object file the linker takes.
@@ -73,4 +66,42 @@ function(lum_res_object res object)
     DEPENDS ${res}
     VERBATIM)
   set_source_files_properties(${object} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+endfunction()
+
+# Converts form text files into resource files (gen/forms/<name>.res, one RCDATA named after
+# the form's class each); their list goes to LUM_FORM_RES.
+function(lum_form_resources)
+  set(outputs)
+  foreach(file IN LISTS ARGN)
+    get_filename_component(name ${file} NAME_WE)
+    set(res ${LUM_GEN_DIR}/forms/${name}.res)
+    add_custom_command(
+      OUTPUT ${res}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${LUM_GEN_DIR}/forms
+      COMMAND ${LUMFORM} ${file} ${res}
+      DEPENDS ${file} ${LUMFORM_DEPENDS}
+      COMMENT "Converting form ${name}"
+      VERBATIM)
+    list(APPEND outputs ${res})
+  endforeach()
+  set(LUM_FORM_RES ${outputs} PARENT_SCOPE)
+endfunction()
+
+# The resources test executables carry: the string tables and the forms, so that resource
+# strings and forms load as they do in the program (interface library lum_test_res).
+function(lum_test_resources)
+  set(args)
+  foreach(res IN LISTS ARGN)
+    list(APPEND args --res ${res})
+  endforeach()
+  add_custom_command(
+    OUTPUT ${LUM_GEN_DIR}/test.res
+    COMMAND ${LUMBUILD} resources --out ${LUM_GEN_DIR}/test.res ${args}
+    DEPENDS ${ARGN} ${LUMBUILD_DEPENDS} lum_rstr_gen
+    VERBATIM)
+  lum_res_object(${LUM_GEN_DIR}/test.res ${LUM_GEN_DIR}/test.o)
+  add_custom_target(lum_test_res_gen DEPENDS ${LUM_GEN_DIR}/test.o)
+  add_library(lum_test_res INTERFACE)
+  target_sources(lum_test_res INTERFACE ${LUM_GEN_DIR}/test.o)
+  add_dependencies(lum_test_res lum_test_res_gen)
 endfunction()

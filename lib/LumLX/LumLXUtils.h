@@ -55,6 +55,17 @@ void CheckFileExists(const std::u16string& path);
 /// Whether a file is at the path: its attributes can be read and it is not a folder.
 bool FileExists(const std::u16string& path);
 
+/// Removes the read-only attribute of an existing file or folder; does nothing when there is
+/// neither. Raises EOSError when the attributes cannot be written.
+void ClearReadOnly(const std::u16string& path);
+
+/// Deletes the file; when that fails, clears its read-only attribute and tries once more. The
+/// second failure raises EOSError (a file another process holds open, say). No retry beyond.
+void ForceDeleteFile(const std::u16string& path);
+
+/// ForceDeleteFile when a file (not a folder) is at the path; otherwise nothing.
+void DeleteExistingFile(const std::u16string& path);
+
 /// The Windows system folder, without a trailing backslash; empty when the system fails.
 std::u16string GetSystemDir();
 

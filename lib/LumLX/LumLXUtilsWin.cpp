@@ -120,6 +120,31 @@ bool FileExists(const std::u16string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+void ClearReadOnly(const std::u16string& path) {
+    DWORD attributes = GetFileAttributesW(WinStr(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // Neither a file nor a folder: nothing to clear.
+        return;
+    }
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        Win32Check(SetFileAttributesW(WinStr(path), attributes & ~FILE_ATTRIBUTE_READONLY));
+    }
+}
+
+void ForceDeleteFile(const std::u16string& path) {
+    if (DeleteFileW(WinStr(path))) {
+        return;
+    }
+    ClearReadOnly(path);
+    Win32Check(DeleteFileW(WinStr(path)));
+}
+
+void DeleteExistingFile(const std::u16string& path) {
+    if (FileExists(path)) {
+        ForceDeleteFile(path);
+    }
+}
+
 std::u16string GetSystemDir() { return SystemFolder(GetSystemDirectoryW); }
 
 std::u16string GetWindowsDir() { return SystemFolder(GetWindowsDirectoryW); }

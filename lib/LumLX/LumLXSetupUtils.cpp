@@ -1,0 +1,29 @@
+#include "lib/LumLX/LumLXSetupUtils.h"
+
+#include "rstr/LumLXSetupUtils.h"
+#include "toolkit/LumExceptions.h"
+#include "toolkit/LumFormat.h"
+#include "toolkit/LumHandle.h"
+#include "toolkit/LumOSErrors.h"
+
+void RegisterDll(const std::u16string& path) {
+    // By full path, and its own dependencies from its own folder first: the program runs
+    // elevated, often from a download folder where a planted library could wait.
+    TScopedLibrary library(LoadLibraryExW(WinStr(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library) {
+        RaiseLastOSError();
+    }
+    using RegisterServer = HRESULT(STDAPICALLTYPE*)();
+    auto entry = reinterpret_cast<RegisterServer>(
+        reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllRegisterServer")));
+    if (!entry) {
+        RaiseLastOSError();
+    }
+    try {
+        OleCheck(entry());
+    } catch (Exception& error) {
+        error.SetMessage(error.Message() + u"\r\n\r\n" +
+                         Format(LoadResString(LumLXSetupUtils::SRegisterError), path));
+        throw;
+    }
+}
