@@ -24,9 +24,6 @@ public:
     /// Closes the open key, then makes `root` (a predefined key) the root.
     void SetRootKey(HKEY root);
 
-    REGSAM Access() const { return access_; }
-    void SetAccess(REGSAM access) { access_ = access; }
-
     /// The open key, or nullptr when none is open.
     HKEY CurrentKey() const { return currentKey_.Get(); }
     /// The path of the open key below the root, without a leading backslash.

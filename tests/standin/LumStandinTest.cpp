@@ -39,8 +39,8 @@ constexpr char16_t kClass1[] = u"{884D085F-C219-4DD9-84CC-D770650526D4}";
 } // namespace
 
 TEST(Standins, CapicomRegistersItselfAndUnregisters) {
-    ASSERT_EQ(ClassesValue(u"CAPICOM.EncryptedData\\CLSID"), u"(none)")
-        << "the test prefix must not have CAPICOM registered";
+    THiddenProgID hidden(u"CAPICOM.EncryptedData");
+    THiddenProgID hiddenVersioned(u"CAPICOM.EncryptedData.1");
     TScopedLibrary library = Load(u"capicom.dll");
     ASSERT_EQ(Entry<EntryProc>(library.Get(), "DllRegisterServer")(), S_OK);
 
@@ -68,6 +68,8 @@ TEST(Standins, CapicomRegistersItselfAndUnregisters) {
 }
 
 TEST(Standins, UnregisteringLeavesProgIDsThatAnotherClassTook) {
+    THiddenProgID hidden(u"CAPICOM.EncryptedData");
+    THiddenProgID hiddenVersioned(u"CAPICOM.EncryptedData.1");
     TScopedLibrary old = Load(u"capicom1\\capicom.dll");
     TScopedLibrary current = Load(u"capicom.dll");
     ASSERT_EQ(Entry<EntryProc>(old.Get(), "DllRegisterServer")(), S_OK);

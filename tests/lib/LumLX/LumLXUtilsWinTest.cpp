@@ -4,10 +4,10 @@
 // and every test removes what it made.
 #include "lib/LumLX/LumLXUtils.h"
 
-#include "lib/LumLX/LumLXRegistry.h"
 #include "tests/standin/LumStandins.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumHandle.h"
+#include "toolkit/LumRegistry.h"
 #include "toolkit/LumStrings.h"
 
 #include <objbase.h>
@@ -149,67 +149,6 @@ private:
     std::u16string progId_;
     std::u16string classKey_;
     TLumRegistry server_;
-};
-
-// Takes a registered ProgID (a key of string values) out of HKEY_CLASSES_ROOT and puts it back
-// as it was.
-class THiddenProgID {
-public:
-    explicit THiddenProgID(std::u16string progId) : progId_(std::move(progId)) {
-        Save(progId_);
-        TLumRegistry registry;
-        registry.SetRootKey(HKEY_CLASSES_ROOT);
-        EXPECT_TRUE(registry.DeleteKey(progId_));
-    }
-    THiddenProgID(const THiddenProgID&) = delete;
-    THiddenProgID& operator=(const THiddenProgID&) = delete;
-    ~THiddenProgID() {
-        TLumRegistry registry;
-        registry.SetRootKey(HKEY_CLASSES_ROOT);
-        for (const Value& value : values_) {
-            EXPECT_TRUE(registry.OpenKey(u"\\" + value.Key, true));
-            registry.WriteString(value.Name, value.Text);
-        }
-    }
-
-private:
-    struct Value {
-        std::u16string Key;
-        std::u16string Name;
-        std::u16string Text;
-    };
-
-    void Save(const std::u16string& key) {
-        TLumRegistry registry(KEY_READ);
-        registry.SetRootKey(HKEY_CLASSES_ROOT);
-        ASSERT_TRUE(registry.OpenKeyReadOnly(key));
-        for (DWORD index = 0;; ++index) {
-            wchar_t name[256];
-            DWORD length = 256;
-            if (RegEnumValueW(registry.CurrentKey(), index, name, &length, nullptr, nullptr,
-                              nullptr, nullptr) != ERROR_SUCCESS) {
-                break;
-            }
-            std::u16string valueName = FromWinStr(name, length);
-            values_.push_back({key, valueName, registry.ReadString(valueName)});
-        }
-        std::vector<std::u16string> children;
-        for (DWORD index = 0;; ++index) {
-            wchar_t name[256];
-            DWORD length = 256;
-            if (RegEnumKeyExW(registry.CurrentKey(), index, name, &length, nullptr, nullptr,
-                              nullptr, nullptr) != ERROR_SUCCESS) {
-                break;
-            }
-            children.push_back(key + u"\\" + FromWinStr(name, length));
-        }
-        for (const std::u16string& child : children) {
-            Save(child);
-        }
-    }
-
-    std::u16string progId_;
-    std::vector<Value> values_;
 };
 
 constexpr GUID kClassA = {
@@ -428,8 +367,9 @@ TEST(LXUtilsWin, ServerPathOfTheWrongTypeRaises) {
 TEST(LXUtilsWin, CapicomVersionOfTheRegisteredStandin) {
     const std::u16string capicom2 = StandinPath(u"capicom.dll");
     const std::u16string capicom1 = StandinPath(u"capicom1\\capicom.dll");
-    ASSERT_EQ(GetProgIDServerPath(u"CAPICOM.EncryptedData"), u"")
-        << "the test prefix must not have CAPICOM registered";
+    THiddenProgID hidden(u"CAPICOM.EncryptedData");
+    THiddenProgID hiddenVersioned(u"CAPICOM.EncryptedData.1");
+    ASSERT_EQ(GetProgIDServerPath(u"CAPICOM.EncryptedData"), u"");
 
     ASSERT_EQ(CallStandin(capicom1, "DllRegisterServer"), S_OK);
     EXPECT_EQ(Lower(GetProgIDServerPath(u"CAPICOM.EncryptedData")), Lower(capicom1));
