@@ -213,8 +213,8 @@ class TLumFormWriter {
 /// follow; a text over 64 characters starts with CR LF and `indent`.
 std::string FormStringLiteral(std::u16string_view text, std::string_view indent = {});
 
-/// Converts the binary form stream at the input's position into form text, appended at the
-/// output's position. Raises EReadError for a corrupt stream; values that form text cannot
+/// Converts the binary form stream at the input's position into form text, written at the
+/// output's position; bytes after the object stay unread. Raises EReadError for a corrupt stream; values that form text cannot
 /// show (a non-finite float, a name that is no identifier) raise it too.
 void ObjectBinaryToText(TLumStream& input, TLumStream& output);
 

@@ -30,6 +30,9 @@ void TLumStream::WriteBuffer(const void* buffer, size_t count) {
 }
 
 std::int64_t TLumStream::CopyFrom(TLumStream& source, std::int64_t count) {
+    if (count < 0) {
+        return 0;
+    }
     if (count == 0) {
         source.SetPosition(0);
         count = source.Size();

@@ -41,7 +41,8 @@ class TLumStream {
     /// Writes exactly `count` bytes or raises EWriteError "Stream write error".
     void WriteBuffer(const void* buffer, size_t count);
     /// Copies `count` bytes from the source's position, or the whole source from its start
-    /// when `count` is 0; returns the number copied. A short source raises EReadError.
+    /// when `count` is 0 (nothing when it is negative); returns the number copied. A short
+    /// source raises EReadError.
     std::int64_t CopyFrom(TLumStream& source, std::int64_t count);
 };
 

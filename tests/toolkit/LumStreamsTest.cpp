@@ -135,6 +135,11 @@ TEST(MemoryStream, CopyFromTakesTheWholeSourceOrAPart) {
     EXPECT_EQ(part.Bytes(), "234");
     EXPECT_EQ(source.Position(), 5);
 
+    TLumMemoryStream nothing;
+    EXPECT_EQ(nothing.CopyFrom(source, -1), 0);
+    EXPECT_EQ(nothing.Size(), 0);
+    EXPECT_EQ(source.Position(), 5);
+
     TLumMemoryStream tooMuch;
     EXPECT_EQ(MessageOf<EReadError>([&] { tooMuch.CopyFrom(source, 6); }), u"Stream read error");
 }
