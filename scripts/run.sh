@@ -8,8 +8,8 @@ build=$(realpath -m "${LUM_BUILD_DIR:-build}")
 
 bash scripts/build.sh
 
-# A fresh prefix for each run: a copy of the build's prepared one.
-prepared="$build/win32/wineprefix"
+# A fresh prefix for each run: a copy of a pristine one that nothing else runs in.
+prepared="$build/pristine-prefix"
 run_prefix="$build/run-prefix"
 if [ ! -f "$prepared/.lum-ready" ]; then
   bash scripts/wine-run.sh --prefix "$prepared" cmd /c exit 0
@@ -20,5 +20,7 @@ cp -a "$prepared" "$run_prefix"
 echo "Running $build/win32/app/Ostrin.exe in $run_prefix"
 status=0
 bash scripts/wine-run.sh --prefix "$run_prefix" "$build/win32/app/Ostrin.exe" || status=$?
-echo "Ostrin.exe started and stopped its modules and ended with exit code $status."
+echo "Ostrin.exe ended with exit code $status."
+# The registered library and its version, as the program's own probes see them.
+bash scripts/wine-run.sh --prefix "$run_prefix" "$build/win32/tests/CapicomInfo.exe" || status=$?
 exit $status

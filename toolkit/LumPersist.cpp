@@ -30,7 +30,7 @@ public:
         in_.ReadSignature();
         TObjectHeader header = in_.ReadObjectHeader();
         if (root_.Name().empty() && !header.ObjectName.empty()) {
-            root_.SetName(AnsiToWide(header.ObjectName));
+            root_.SetName(UniqueRootName(AnsiToWide(header.ObjectName)));
         }
         Start(root_);
         ReadProperties(root_, root_);
@@ -57,6 +57,20 @@ private:
         std::u16string Component;
         std::string Path;
     };
+
+    // A second instance of a form gets "Name_1", "Name_2", ... beside the first.
+    std::u16string UniqueRootName(const std::u16string& name) const {
+        TLumComponent* owner = root_.Owner();
+        if (!owner || !owner->FindComponent(name)) {
+            return name;
+        }
+        for (int n = 1;; ++n) {
+            std::u16string candidate = name + u"_" + AsciiToWide(std::to_string(n));
+            if (!owner->FindComponent(candidate)) {
+                return candidate;
+            }
+        }
+    }
 
     void Start(TLumComponent& component) {
         if (!component.IsLoading()) {
