@@ -4,6 +4,7 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumLX/LumLXVerUtils.h"
+#include "tests/support/LumTestWindows.h"
 #include "toolkit/LumHandle.h"
 #include "toolkit/LumStrings.h"
 #include "toolkit/LumWin.h"
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
-#include <cwchar>
 #include <optional>
 #include <vector>
 
@@ -63,25 +63,6 @@ void InstallOldCapicom() {
     ASSERT_EQ(GetCapicomVersion(), MakeVersion(1, 0, 0, 0));
 }
 
-struct WindowSearch {
-    DWORD Process;
-    const wchar_t* Class;
-    HWND Found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<WindowSearch*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t name[64];
-    GetClassNameW(window, name, 64);
-    if (process == search->Process && IsWindowVisible(window) && !wcscmp(name, search->Class)) {
-        search->Found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 class Program {
 public:
     explicit Program(const std::u16string& exe) {
@@ -112,53 +93,14 @@ public:
         return GetTickCount() - started_;
     }
 
-    /// The process's visible top-level windows of a class (waiting up to `milliseconds`).
-    HWND WaitForWindow(const wchar_t* className, DWORD milliseconds = 15000) {
-        DWORD end = GetTickCount() + milliseconds;
-        do {
-            if (HWND window = FindWindowOf(className)) {
-                return window;
-            }
-            Sleep(50);
-        } while (static_cast<int>(end - GetTickCount()) > 0);
-        return nullptr;
-    }
-
-    HWND FindWindowOf(const wchar_t* className) {
-        WindowSearch search{id_, className, nullptr};
-        EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-        return search.Found;
-    }
+    HWND WaitForWindow(const wchar_t* className) { return WaitForProcessWindow(id_, className); }
+    HWND FindWindowOf(const wchar_t* className) { return FindProcessWindow(id_, className); }
 
 private:
     TScopedKernelHandle process_;
     DWORD id_ = 0;
     DWORD started_ = 0;
 };
-
-std::u16string WindowText(HWND window) {
-    wchar_t text[2048];
-    int length = GetWindowTextW(window, text, 2048);
-    return FromWinStr(text, static_cast<size_t>(length));
-}
-
-BOOL CALLBACK KeepLongestStatic(HWND child, LPARAM data) {
-    wchar_t name[32];
-    GetClassNameW(child, name, 32);
-    auto* best = reinterpret_cast<std::u16string*>(data);
-    std::u16string text = WindowText(child);
-    if (!_wcsicmp(name, L"Static") && text.size() > best->size()) {
-        *best = text;
-    }
-    return TRUE;
-}
-
-// The message of a message box: its longest static text.
-std::u16string MessageBoxText(HWND box) {
-    std::u16string longest;
-    EnumChildWindows(box, &KeepLongestStatic, reinterpret_cast<LPARAM>(&longest));
-    return longest;
-}
 
 FILETIME LastWrite(const std::u16string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};

@@ -1,0 +1,141 @@
+// The prerequisite table, the check that names what is missing, and the report's module list.
+
+#include "app/CheckWinInetAndAdo.h"
+
+#include "lib/LumLX/LumLXUtils.h"
+#include "tests/support/LumTestWindows.h"
+#include "toolkit/LumForms.h"
+#include "toolkit/LumResModule.h"
+#include "toolkit/LumStringList.h"
+#include "toolkit/LumStrings.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &CheckWinInetAndAdoUnit};
+
+class Prerequisites : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { units_.emplace(kUnits); }
+    static void TearDownTestSuite() {
+        units_->Stop();
+        units_.reset();
+    }
+    void SetUp() override { saved_ = NeededComps(); }
+    void TearDown() override { NeededComps() = saved_; }
+
+    // Pretends a component is installed in a major/minor version.
+    static void Installed(size_t index, std::int32_t majorMinor) {
+        NeededComps()[index].InstalledMajorMinor = majorMinor;
+    }
+
+    // Runs the check, answering its message box; the answered boxes.
+    static std::vector<TAnsweredBox> Check(std::uint16_t mask, bool expected) {
+        TMessageBoxAnswerer answerer;
+        EXPECT_EQ(CheckNeededComps(mask), expected);
+        return answerer.Answered();
+    }
+
+    static std::optional<TUnitSequence> units_;
+    std::array<TNeededComp, NeededCompCount> saved_;
+};
+
+std::optional<TUnitSequence> Prerequisites::units_;
+
+} // namespace
+
+TEST_F(Prerequisites, TableHoldsEveryEntry) {
+    const auto& t = NeededComps();
+    const char16_t* keys[] = {u"IE",   u"MAPI",    u"CAPICOM", u"MDAC",     u"JET",     u"DAO",
+                              u"SQL-DMO", u"CRPE", u"CRPE-SQL", u"CRPE-UFL", u"CRPE-XLS"};
+    const std::int32_t required[] = {0x00050000, 0x00010000, 0x00020000, 0x00020032,
+                                     0x00040000, 0x0003003C, 0x07CE000B, 0x00080005,
+                                     0x00080005, 0x00080000, 0x00080005};
+    for (size_t i = 0; i < NeededCompCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(t[i].Key, keys[i]);
+        EXPECT_EQ(t[i].Required, required[i]);
+        EXPECT_EQ(t[i].InstalledMajorMinor, static_cast<std::int32_t>(t[i].InstalledVersion >> 32));
+    }
+    EXPECT_EQ(t[0].Name, "Internet Explorer 5.0 or newer");
+    EXPECT_EQ(t[2].Name, "Microsoft CryptoAPI for COM 2.0");
+    EXPECT_EQ(t[10].Name, "Seagate Crystal Reports XLS Support");
+    EXPECT_EQ(t[4].Maximum, 0x00040000);
+    EXPECT_EQ(t[5].Maximum, 0x0003003C);
+    EXPECT_EQ(t[0].Maximum, 0x7FFFFFFF);
+    EXPECT_EQ(t[1].DownloadLocation, "your Windows CD.");
+    EXPECT_TRUE(t[1].DownloadFile.empty());
+    // Entries with a download file are on the maker's download page.
+    for (size_t i = 2; i < NeededCompCount; ++i) {
+        EXPECT_EQ(t[i].DownloadLocation, DownloadPrefix);
+        EXPECT_EQ(t[i].DownloadFile.substr(t[i].DownloadFile.size() - 4), u".exe");
+    }
+    EXPECT_EQ(t[3].DownloadFile, t[4].DownloadFile);
+    EXPECT_EQ(t[7].DownloadFile, t[10].DownloadFile);
+    EXPECT_EQ(t[3].InstallParams, u"/q /c:\"dasetup.exe /q /n\"");
+    EXPECT_EQ(t[8].InstallParams, u"/s /v/f /v/qr");
+    EXPECT_EQ(t[9].Flag, 1u);
+    EXPECT_EQ(t[9].ExitCode, 3010u);
+    EXPECT_EQ(t[2].Flag, 0u);
+    // The prefix's browser library is recent enough.
+    EXPECT_GE(t[0].InstalledMajorMinor, 0x00050000);
+}
+
+TEST_F(Prerequisites, NothingSelectedOrNothingMissingPasses) {
+    for (auto& comp : NeededComps()) {
+        comp.InstalledMajorMinor = 0;
+    }
+    EXPECT_TRUE(Check(0, true).empty());
+    // Bits 11 to 15 select no entry.
+    EXPECT_TRUE(Check(0xF800, true).empty());
+    Installed(0, 0x00060000);
+    EXPECT_TRUE(Check(1, true).empty());
+}
+
+TEST_F(Prerequisites, MissingBrowserIsNamedWithWhereToGetIt) {
+    Installed(0, 0);
+    auto boxes = Check(1, false);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, u"This program requires Internet Explorer 5.0 or newer.\r\n"
+                             u"You can download it from http://www.microsoft.com/windows/ie/downloads/");
+    EXPECT_EQ(boxes[0].Caption, Application()->Title());
+}
+
+TEST_F(Prerequisites, OnlyTheFirstMissingEntryIsNamed) {
+    Installed(1, 0);
+    Installed(2, 0);
+    auto boxes = Check(0x0006, false);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, u"This program requires Windows Messaging (mapi32.dll).\r\n"
+                             u"You can download it from your Windows CD.");
+
+    boxes = Check(0x0004, false);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, u"This program requires Microsoft CryptoAPI for COM 2.0.\r\n"
+                             u"You can download it from " +
+                                 AsciiToWide(DownloadPrefix) + NeededComps()[2].DownloadFile);
+}
+
+TEST_F(Prerequisites, OnlyMajorAndMinorCount) {
+    Installed(5, 0x00030033); // DAO 3.51 is below 3.60
+    EXPECT_EQ(Check(1u << 5, false).size(), 1u);
+    Installed(4, 0x00040000); // Jet 4.0 passes although it is also the maximum
+    EXPECT_TRUE(Check(1u << 4, true).empty());
+    Installed(2, 0x00020000); // CAPICOM 2.0.0.1 would count as 2.0
+    EXPECT_TRUE(Check(1u << 2, true).empty());
+}
+
+TEST_F(Prerequisites, ReportModulesStartWithTheProgramAndIgnoreCase) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ASSERT_GE(ReportModules().Count(), 1);
+    EXPECT_EQ(ReportModules().Strings(0), FromWinStr(self));
+    int count = ReportModules().Count();
+    RegisterReportModule(AsciiUpperCase(FromWinStr(self)));
+    EXPECT_EQ(ReportModules().Count(), count);
+    RegisterReportModule(u"C:\\windows\\system32\\kernel32.dll");
+    EXPECT_EQ(ReportModules().Count(), count + 1);
+}
