@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Screenshots of the program's windows under Xvfb, written to build/screenshots/*.png.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+build=$(realpath -m "${LUM_BUILD_DIR:-build}")
+out="$build/screenshots"
+mkdir -p "$out"
+
+bash scripts/build.sh
+
+display=""
+for n in $(seq 140 160); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+  display=":$n"
+  break
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'WINEPREFIX="$build/win32/wineprefix" wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
+sleep 1
+export DISPLAY="$display"
+
+# shot NAME MODE: shows the window in the given mode and photographs the screen meanwhile.
+shot() {
+  local name=$1 mode=$2
+  bash scripts/wine-run.sh --prefix "$build/win32/wineprefix" \
+    "$build/win32/tests/ShowForms.exe" "$mode" 6 &
+  local runner=$!
+  sleep 4
+  xwd -root -silent -display "$display" | convert xwd:- "$out/$name.png"
+  wait $runner
+  echo "$out/$name.png"
+}
+
+shot main-form main
