@@ -1,12 +1,17 @@
 #include "app/CheckWinInetAndAdo.h"
 
 #include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "rstr/CheckWinInetAndAdo.h"
 #include "rstr/LumLXUtils.h"
 #include "toolkit/LumFormat.h"
 #include "toolkit/LumForms.h"
+#include "toolkit/LumHandle.h"
+#include "toolkit/LumOSErrors.h"
 #include "toolkit/LumStringList.h"
 #include "toolkit/LumStrings.h"
+
+#include <algorithm>
 
 #include <memory>
 
@@ -102,9 +107,37 @@ void Start() {
         table[i].InstalledVersion = kEntries[i].Probe();
     }
     CopyMajorMinor();
+    SystemInfoHook = &AddSystemInfo;
+}
+
+const char16_t kSeparator[] = u"-------------------------------------";
+
+std::u16string LocaleInfo(LCID locale, LCTYPE item) {
+    wchar_t buffer[255];
+    int length = GetLocaleInfoW(locale, item, buffer, 255);
+    return length > 1 ? FromWinStr(buffer, static_cast<size_t>(length - 1)) : u"???";
+}
+
+std::u16string NameWithoutExtension(const std::u16string& path) {
+    std::u16string name = path.substr(path.find_last_of(u"\\/:") + 1);
+    size_t dot = name.rfind(u'.');
+    return dot == std::u16string::npos ? name : name.substr(0, dot);
+}
+
+// The user's short date, a space, the long time.
+std::u16string LocalDateTimeText() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t date[128];
+    wchar_t time[128];
+    int dateLength = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128);
+    int timeLength = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 128);
+    return FromWinStr(date, static_cast<size_t>(std::max(dateLength - 1, 0))) + u" " +
+           FromWinStr(time, static_cast<size_t>(std::max(timeLength - 1, 0)));
 }
 
 void Stop() {
+    SystemInfoHook = nullptr;
     reportModules.reset();
     for (TNeededComp& comp : table) {
         comp = TNeededComp();
@@ -138,3 +171,134 @@ void RegisterReportModule(const std::u16string& path) {
 }
 
 const TLumStringList& ReportModules() { return *reportModules; }
+
+bool UserIsAdministrator() {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExW(&version);
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
+        return true;
+    }
+    HANDLE raw = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &raw) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return false;
+    }
+    TScopedKernelHandle token(raw);
+    alignas(TOKEN_GROUPS) unsigned char buffer[1024];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.Get(), TokenGroups, buffer, sizeof buffer, &size)) {
+        return false;
+    }
+    token.Reset();
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+        return false;
+    }
+    auto groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer);
+    bool member = false;
+    for (DWORD i = 0; i < groups->GroupCount && !member; ++i) {
+        member = EqualSid(groups->Groups[i].Sid, administrators);
+    }
+    FreeSid(administrators);
+    return member;
+}
+
+std::u16string LocaleDescription(LCID locale) {
+    return LocaleInfo(locale, LOCALE_SENGLANGUAGE) + u" (" + LocaleInfo(locale, LOCALE_SENGCOUNTRY) +
+           u")";
+}
+
+void AddSystemInfo(TLumStringList& lines) {
+    lines.Clear();
+    for (int i = 0; i < reportModules->Count(); ++i) {
+        const std::u16string& path = reportModules->Strings(i);
+        std::u16string name = NameWithoutExtension(path);
+        lines.Add(FileExists(path) ? name + u": " + VersionToStr(vfShortRelease, GetFileVersion(path))
+                                   : name + u": (Not Installed)");
+    }
+    lines.Add(kSeparator);
+    lines.Add(u"OS = " + GetOSVersionString());
+    std::u16string kernelProduct;
+    TVersionNumber kernel = GetKernelVersion(kernelProduct);
+    lines.Add(u"Kernel = " + VersionToStr(vfFull, kernel) + u" (" + kernelProduct + u")");
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExW(&version);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        lines.Add(std::u16string(u"Administrator = ") + (UserIsAdministrator() ? u"True" : u"False"));
+    }
+    wchar_t computer[16] = {};
+    DWORD computerSize = 16;
+    GetComputerNameW(computer, &computerSize);
+    wchar_t user[255] = {};
+    DWORD userSize = 255;
+    GetUserNameW(user, &userSize);
+    lines.Add(u"Computer Name = " + FromWinStr(computer) + u" (" + FromWinStr(user) + u")");
+    LCID systemLocale = GetSystemDefaultLCID();
+    LCID userLocale = GetUserDefaultLCID();
+    lines.Add(Format(u"System Locale ID = %u: %s", systemLocale, LocaleDescription(systemLocale)));
+    if (userLocale != systemLocale) {
+        lines.Add(Format(u"User Locale ID = %u: %s", userLocale, LocaleDescription(userLocale)));
+    }
+    try {
+        wchar_t sortName[255];
+        int length = GetLocaleInfoW(userLocale, 0x1013, sortName, 255);
+        if (length <= 0) {
+            RaiseLastOSError();
+        }
+        lines.Add(u"Sort Order = " + FromWinStr(sortName, static_cast<size_t>(length - 1)));
+    } catch (const Exception&) {
+        // The sort order is the one line a system may not be able to give.
+    }
+    lines.Add(Format(u"ANSI Code Page = %u,  %s", GetACP(), CodePageIsoName(GetACP())));
+    lines.Add(u"System Time = " + LocalDateTimeText());
+    lines.Add(kSeparator);
+    MEMORYSTATUS memory{};
+    memory.dwLength = 32;
+    GlobalMemoryStatus(&memory);
+    lines.Add(Format(u"Total Physical Memory: %d MB", static_cast<int>(memory.dwTotalPhys >> 20)));
+    lines.Add(Format(u"Avail Physical Memory: %d MB", static_cast<int>(memory.dwAvailPhys >> 20)));
+    lines.Add(Format(u"Memory Load: %d%%", static_cast<int>(memory.dwMemoryLoad)));
+    lines.Add(kSeparator);
+    std::u16string drive = GetWindowsDir().substr(0, 2);
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD totalClusters = 0;
+    if (!GetDiskFreeSpaceW(WinStr(drive + u"\\"), &sectorsPerCluster, &bytesPerSector,
+                           &freeClusters, &totalClusters)) {
+        sectorsPerCluster = bytesPerSector = freeClusters = totalClusters = 0;
+    }
+    std::uint64_t cluster = std::uint64_t{sectorsPerCluster} * bytesPerSector;
+    lines.Add(Format(u"Total Windows HD Space (%s) = %d MB", drive,
+                     static_cast<std::int64_t>(totalClusters * cluster / 1048576)));
+    lines.Add(Format(u"Free Windows HD Space = %d MB",
+                     static_cast<std::int64_t>(freeClusters * cluster / 1048576)));
+    lines.Add(kSeparator);
+    for (size_t i = 0; i < NeededCompCount; ++i) {
+        std::u16string line = table[i].Key + u"\t(" + VersionToStr(vfFull, table[i].InstalledVersion) + u")";
+        if (i == 1) {
+            line += u"   (" + GetMapiCompanyName() + u")";
+        }
+        lines.Add(line);
+    }
+    std::u16string company;
+    TVersionNumber rpa = GetRpaWInetVersion(company);
+    if (rpa != 0) {
+        lines.Add(u"RpaWInet.dll\t(" + VersionToStr(vfFull, rpa) + u")   (" + company + u")");
+    }
+    constexpr std::u16string_view kUnstableVendor = u"CompuServe";
+    if (rpa < MakeVersion(3, 14, 0, 0) && company.size() >= kUnstableVendor.size() &&
+        SameAsciiText(company.substr(0, kUnstableVendor.size()), kUnstableVendor)) {
+        lines.Add(u"Warning: your version of RpaWInet.dll is known to be unstable.");
+    }
+    lines.Add(kSeparator);
+    for (std::size_t app = 0; app < OfficeAppCount; ++app) {
+        lines.Add(std::u16string(OfficeAppName(static_cast<TOfficeApps>(app))) + u"=" +
+                  OfficeVersions()[app]);
+    }
+    lines.Add(kSeparator);
+}

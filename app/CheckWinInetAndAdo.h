@@ -4,11 +4,14 @@
 // list of modules whose versions error reports name first.
 
 #include "lib/LumLX/LumLXVerUtils.h"
+#include "toolkit/LumWin.h"
 #include "toolkit/LumUnits.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
+
+class TLumStringList;
 
 struct TNeededComp {
     /// Display name (a resource string), ANSI.
@@ -49,8 +52,21 @@ extern const char DownloadPrefix[];
 /// (compared without regard to case).
 void RegisterReportModule(const std::u16string& path);
 /// The registered module paths, the program's own executable first.
-const class TLumStringList& ReportModules();
+const TLumStringList& ReportModules();
 
-/// Starts: fills the table (names, places, installed versions) and registers the program's
-/// executable as the first report module. Stops: releases the table's texts and the list.
+/// The system information block of error reports: the report modules with their versions,
+/// the operating system, user and locale, memory and disk space, the installed versions of
+/// the table's components, the dial-up library warning and the Office versions. The list is
+/// cleared first; lines added before an exception stay in it.
+void AddSystemInfo(TLumStringList& lines);
+
+/// Administrators membership of the running thread or process (always true outside NT).
+bool UserIsAdministrator();
+
+/// "<English language name> (<English country name>)" of a locale, "???" for a missing part.
+std::u16string LocaleDescription(LCID locale);
+
+/// Starts: fills the table (names, places, installed versions), registers the program's
+/// executable as the first report module and connects AddSystemInfo to the exception dialog's
+/// SystemInfoHook. Stops: disconnects it and releases the table's texts and the list.
 extern TUnit CheckWinInetAndAdoUnit;

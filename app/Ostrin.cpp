@@ -13,9 +13,7 @@
 
 namespace {
 
-// The modules of the program in the order they start; they stop in reverse. The prerequisite
-// module would also connect the report's system information builder to the exception
-// dialog's SystemInfoHook; the builder does not exist yet, so the hook stays empty.
+// The modules of the program in the order they start; they stop in reverse.
 TUnit* const kUnits[] = {
     &LumResModuleUnit,
     &LumLXUtilsUnit,

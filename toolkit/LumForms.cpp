@@ -494,8 +494,13 @@ void TLumCustomForm::VisibleChanged() {
                             : windowState_ == TWindowState::wsMinimized ? SW_SHOWMINIMIZED
                                                                         : SW_SHOW);
         Perform(CM_SHOWINGCHANGED);
+        // As if it came from a message: what escapes the handler goes to the exception hook.
         if (OnShow) {
-            OnShow(this);
+            try {
+                OnShow(this);
+            } catch (...) {
+                HandleCallbackException(this);
+            }
         }
         if (activeControl_ && activeControl_->CanFocus()) {
             activeControl_->SetFocus();
@@ -868,30 +873,33 @@ void TLumApplication::HandleException(TLumPersistent* sender) {
     if (!current) {
         return;
     }
+    // A hook that fails itself shows its own failure in the standard box; nothing leaves here.
+    auto present = [&](Exception& error) {
+        if (!OnException) {
+            ShowException(error);
+            return;
+        }
+        try {
+            OnException(sender, error);
+        } catch (const EAbort&) {
+        } catch (const Exception& failure) {
+            ShowException(failure);
+        } catch (...) {
+            ShowException(error);
+        }
+    };
     try {
         std::rethrow_exception(current);
     } catch (const EAbort&) {
         // The silent abort ends an operation without telling the user.
     } catch (Exception& error) {
-        if (OnException) {
-            OnException(sender, error);
-        } else {
-            ShowException(error);
-        }
+        present(error);
     } catch (const std::exception& error) {
         Exception wrapped(Utf8ToWide(error.what()));
-        if (OnException) {
-            OnException(sender, wrapped);
-        } else {
-            ShowException(wrapped);
-        }
+        present(wrapped);
     } catch (...) {
         Exception unknown(LoadResString(LumForms::SUnknownException));
-        if (OnException) {
-            OnException(sender, unknown);
-        } else {
-            ShowException(unknown);
-        }
+        present(unknown);
     }
 }
 

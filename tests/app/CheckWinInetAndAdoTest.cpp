@@ -139,3 +139,72 @@ TEST_F(Prerequisites, ReportModulesStartWithTheProgramAndIgnoreCase) {
     RegisterReportModule(u"C:\\windows\\system32\\kernel32.dll");
     EXPECT_EQ(ReportModules().Count(), count + 1);
 }
+
+namespace {
+
+// The line's position in the block, or -1.
+int Find(const TLumStringList& lines, std::u16string_view prefix, int from = 0) {
+    for (int i = from; i < lines.Count(); ++i) {
+        if (lines.Strings(i).substr(0, prefix.size()) == prefix) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST_F(Prerequisites, SystemInformationBlockInItsOrder) {
+    TLumStringList lines;
+    lines.Add(u"left over");
+    AddSystemInfo(lines);
+    const std::u16string separator(37, u'-');
+    ASSERT_GE(lines.Count(), 20);
+    EXPECT_EQ(lines.Strings(0).substr(0, 16), u"CheckWinInetAndA");
+    int os = Find(lines, u"OS = NT ");
+    ASSERT_GT(os, 0);
+    EXPECT_EQ(lines.Strings(os - 1), separator);
+    const std::u16string_view order[] = {u"Kernel = ",          u"Administrator = True",
+                                         u"Computer Name = ",   u"System Locale ID = 1033: English (",
+                                         u"ANSI Code Page = 1252,  ISO 8859-1,  Latin 1 (ANSI)",
+                                         u"System Time = ",     u"-------",
+                                         u"Total Physical Memory: ", u"Avail Physical Memory: ",
+                                         u"Memory Load: ",      u"-------",
+                                         u"Total Windows HD Space (C:) = ",
+                                         u"Free Windows HD Space = ", u"-------",
+                                         u"IE\t(",              u"MAPI\t(",
+                                         u"CAPICOM\t(",         u"CRPE-XLS\t(",
+                                         u"-------",            u"Word=",
+                                         u"Excel=",             u"Outlook=",
+                                         u"Access=",            u"-------"};
+    int at = os;
+    for (std::u16string_view prefix : order) {
+        SCOPED_TRACE(WideToUtf8(std::u16string(prefix)));
+        int found = Find(lines, prefix, at + 1);
+        ASSERT_GT(found, at);
+        at = found;
+    }
+    EXPECT_EQ(at, lines.Count() - 1);
+    EXPECT_EQ(Find(lines, u"User Locale ID = "), -1) << "same locale for user and system";
+    EXPECT_EQ(Find(lines, u"left over"), -1);
+    // The MAPI line names the library's maker.
+    std::u16string mapi = lines.Strings(Find(lines, u"MAPI\t("));
+    EXPECT_EQ(mapi.substr(mapi.find(u")   (")), u")   (" + GetMapiCompanyName() + u")");
+    EXPECT_EQ(Find(lines, u"RpaWInet.dll"), -1);
+}
+
+TEST_F(Prerequisites, DialUpLibraryOfAKnownBadVersionIsWarnedAbout) {
+    // The library beside the test executable is what the library search finds first.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::u16string folder = FromWinStr(self);
+    folder.resize(folder.rfind(u'\\'));
+    std::u16string copy = folder + u"\\rpawinet.dll";
+    ASSERT_TRUE(CopyFileW(WinStr(folder + u"\\..\\standin\\rpawinet.dll"), WinStr(copy), FALSE));
+    TLumStringList lines;
+    AddSystemInfo(lines);
+    DeleteFileW(WinStr(copy));
+    int line = Find(lines, u"RpaWInet.dll\t(3.13.0.7)   (CompuServe");
+    ASSERT_GT(line, 0);
+    EXPECT_EQ(lines.Strings(line + 1), u"Warning: your version of RpaWInet.dll is known to be unstable.");
+}
