@@ -29,8 +29,10 @@ public:
     void Read() {
         in_.ReadSignature();
         TObjectHeader header = in_.ReadObjectHeader();
-        if (root_.Name().empty() && !header.ObjectName.empty()) {
-            root_.SetName(UniqueRootName(AnsiToWide(header.ObjectName)));
+        // Each stream of a form's classes names the root; the last one's name stays.
+        std::u16string name = AnsiToWide(header.ObjectName);
+        if (!name.empty() && !SameAsciiText(name, root_.Name())) {
+            root_.SetName(UniqueRootName(name));
         }
         Start(root_);
         ReadProperties(root_, root_);

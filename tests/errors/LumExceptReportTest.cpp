@@ -1,0 +1,182 @@
+// The report's tables and lines, and the texts of the log and error files.
+
+#include "errors/LumExceptLog.h"
+#include "errors/LumExceptReport.h"
+
+#include <gtest/gtest.h>
+
+TEST(ExceptReport, OperatingSystemNames) {
+    struct Case {
+        std::uint32_t platform, major, minor;
+        const char* servicePack;
+        std::uint32_t kernel;
+        const char* name;
+    };
+    const Case cases[] = {
+        {1, 4, 0, "", 0, "Windows 95"},
+        {1, 4, 0, " B ", 0, "Windows 95 OSR2"},
+        {1, 4, 10, "", 0x0004000A, "Windows 98"},
+        {1, 4, 10, " A ", 0x0004000A, "Windows 98 SE"},
+        {1, 4, 10, "", 0x0004005A, "Windows ME"}, // a 98 version number with ME's kernel
+        {1, 4, 90, "", 0, "Windows ME"},
+        {1, 4, 95, "", 0, ""},
+        {2, 3, 51, "", 0, "Windows NT 3.51"},
+        {2, 3, 10, "", 0, "Windows NT 3.10"},
+        {2, 4, 0, "Service Pack 6", 0, "Windows NT 4.0"},
+        {2, 5, 0, "", 0, "Windows 2000"},
+        {2, 5, 1, "Service Pack 2", 0, "Windows XP"},
+        {2, 6, 1, "Service Pack 1", 0, ""},
+        {0, 3, 10, "", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(OSName(c.platform, c.major, c.minor, c.servicePack, c.kernel), c.name);
+    }
+}
+
+namespace {
+
+TProductFacts Facts(std::uint32_t major, std::uint32_t minor, int servicePack, bool workstation) {
+    TProductFacts facts;
+    facts.Major = major;
+    facts.Minor = minor;
+    facts.ServicePackLevel = servicePack;
+    facts.HasExtendedInfo = true;
+    facts.Workstation = workstation;
+    return facts;
+}
+
+} // namespace
+
+TEST(ExceptReport, ProductTypes) {
+    TProductFacts nt4 = Facts(4, 0, 6, true);
+    EXPECT_EQ(ProductType(nt4), "Workstation");
+    nt4.Workstation = false;
+    EXPECT_EQ(ProductType(nt4), "Server");
+    // Before service pack 6 the registry decides.
+    TProductFacts nt4sp5 = Facts(4, 0, 5, false);
+    nt4sp5.RegistryProductType = "lanmannt";
+    EXPECT_EQ(ProductType(nt4sp5), "Server");
+    TProductFacts w2k = Facts(5, 0, 0, false);
+    w2k.Datacenter = true;
+    EXPECT_EQ(ProductType(w2k), "Datacenter Server");
+    w2k.Datacenter = false;
+    w2k.Enterprise = true;
+    EXPECT_EQ(ProductType(w2k), "Advanced Server");
+    w2k.Enterprise = false;
+    EXPECT_EQ(ProductType(w2k), "Server");
+    w2k.Workstation = true;
+    EXPECT_EQ(ProductType(w2k), "Professional");
+    TProductFacts xp = Facts(5, 1, 0, true);
+    xp.Personal = true;
+    EXPECT_EQ(ProductType(xp), "Home Edition");
+    xp.Personal = false;
+    EXPECT_EQ(ProductType(xp), "Professional");
+    TProductFacts registryOnly;
+    for (auto [value, type] : {std::pair{"WINNT", "Workstation"}, {"ServerNT", "Advanced Server"},
+                               {"LANMANNT", "Server"}, {"Other", ""}}) {
+        registryOnly.RegistryProductType = value;
+        EXPECT_EQ(ProductType(registryOnly), type) << value;
+    }
+    EXPECT_EQ(ServicePackLevel(0x0600), 6);
+    EXPECT_EQ(ServicePackLevel(0x0100), 1);
+    EXPECT_EQ(ServicePackLevel(0), 0);
+}
+
+TEST(ExceptReport, ProcessorLine) {
+    for (auto [mhz, rounded] : {std::pair{1998, 2000}, {733, 733}, {866, 866}, {1011, 1020},
+                                {1009, 1000}, {1010, 1020}, {499, 500}, {2400, 2400}}) {
+        EXPECT_EQ(RoundProcessorFrequency(mhz), rounded) << mhz;
+    }
+    auto facts = [](const char* vendor, int family, int model, int mhz, bool mmx, bool fdiv) {
+        TProcessorFacts f;
+        f.VendorId = vendor;
+        f.Family = family;
+        f.Model = model;
+        f.BrandString = "Brand";
+        f.Megahertz = mhz;
+        f.Mmx = mmx;
+        f.FdivBug = fdiv;
+        return f;
+    };
+    EXPECT_EQ(ProcessorLine(facts("AuthenticAMD", 5, 8, 348, true, false)),
+              "Processor: AMD, AMD-K6(R) -2, 350 MHz MMX");
+    EXPECT_EQ(ProcessorLine(facts("GenuineIntel", 6, 8, 733, true, true)),
+              "Processor: Intel, Pentium III, 733 MHz MMX [FDIV Bug]");
+    EXPECT_EQ(ProcessorName("GenuineIntel", 6, 158, "  Intel(R) Core(TM) i7  "),
+              "Intel(R) Core(TM) i7");
+    EXPECT_EQ(ProcessorLine(facts("SomeoneElse", 5, 4, 100, false, false)),
+              "Processor: Unknown, Unknown, 100 MHz ");
+    EXPECT_EQ(ProcessorName("CyrixInstead", 5, 2, ""), "Cyrix 6x86");
+    EXPECT_EQ(ProcessorName("GenuineTMx86", 5, 4, ""), "Crusoe");
+}
+
+TEST(ExceptReport, LinesOfTheReport) {
+    EXPECT_EQ(SeparatorLine(), std::string(100, '-'));
+    EXPECT_EQ(SystemLine("Windows XP", "Professional", 5, 1, 2600, "Service Pack 2"),
+              "System   : Windows XP Professional, Version: 5.1, Build: A28, \"Service Pack 2\"");
+    EXPECT_EQ(DisplayLine(1280, 1024, 24), "Display  : 1280x1024 pixels, 24 bpp");
+    EXPECT_EQ(OleCodeLine(static_cast<std::int32_t>(0x80004005)),
+              "OLE Exception Code: 0x80004005 (-2147467259)");
+    EXPECT_EQ(ExceptionMessageLine("Access denied"), "Exception message: Access denied");
+    TReportLines lines;
+    AppendActiveControlLines({{"TLumButton", "OkBtn"}, {"TLumPanel", ""}, {"TMyForm", "MyForm"}},
+                             lines);
+    EXPECT_EQ(lines, (TReportLines{"Active Controls hiearchy:", "TLumButton \"OkBtn\"",
+                                   "TLumPanel \"\"", "TMyForm \"MyForm\"", SeparatorLine()}));
+}
+
+TEST(ExceptReport, ModulesSortedBySignedBaseWithPrefixes) {
+    auto module = [](std::uint32_t base, const char* path, std::uint32_t preferred,
+                     std::uint64_t version, const char* versionText, const char* description) {
+        TReportModule m;
+        m.Base = base;
+        m.Path = path;
+        m.PreferredBase = preferred;
+        m.HasVersion = version != 0;
+        m.FileVersion = version;
+        m.FileVersionText = versionText;
+        m.Description = description;
+        return m;
+    };
+    std::vector<TReportModule> modules = {
+        module(0x80000000, "C:\\high.dll", 0x80000000, 0x0001000200030004, "1.2.3.4", "High"),
+        module(0x00400000, "C:\\app.exe", 0x00400000, 0x0002000000000003, "2.0.0.3", ""),
+        module(0x10000000, "C:\\moved.dll", 0x00800000, 0, "", ""),
+    };
+    TReportLines lines;
+    AppendModuleLines(modules, lines);
+    const std::string blank(11, ' ');
+    EXPECT_EQ(lines, (TReportLines{"List of loaded modules:",
+                                   // 0x80000000 is negative as a signed number: it comes first.
+                                   "[80000000] C:\\high.dll", blank + "1.2.3.4 - 1.2.3.4",
+                                   blank + "High", "[00400000] C:\\app.exe",
+                                   blank + "2.0.0.3 - 2.0.0.3", "[10000000] C:\\moved.dll",
+                                   "<00800000> (no version info)", SeparatorLine()}));
+}
+
+TEST(ExceptLog, HeaderWidthAndSeparation) {
+    auto lines = LogHeaderLines(10, "12/8/2026 1:02:03 AM", true);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], std::string(20, '='));
+    EXPECT_EQ(lines[1], "= 12/8/2026 1:02:03 AM =");
+    EXPECT_EQ(lines[2], std::string(20, '='));
+    auto wide = LogHeaderLines(0, "now", false);
+    ASSERT_EQ(wide.size(), 4u);
+    EXPECT_EQ(wide[0], "");
+    EXPECT_EQ(wide[1].size(), 100u);
+    EXPECT_EQ(wide[2], "= now" + std::string(93, ' ') + " =");
+    // A date longer than the space is not cut.
+    EXPECT_EQ(LogHeaderLines(20, "a date far too long to fit", true)[1],
+              "= a date far too long to fit =");
+}
+
+TEST(ExceptLog, LinesOfTextsAndFiles) {
+    EXPECT_EQ(LogTextLines("one  \r\ntwo\nthree\t\r\n", 2),
+              (std::vector<std::string>{"  one", "  two", "  three"}));
+    EXPECT_EQ(ErrorTextLines(u"a\r\nb\rc\nd\u2028e"),
+              (std::vector<std::u16string>{u"a", u"b", u"c", u"d", u"e"}));
+    EXPECT_EQ(ErrorTextLines(u"last line without break"),
+              (std::vector<std::u16string>{u"last line without break"}));
+    EXPECT_EQ(ErrorFileName(u"C:\\Temp\\Ostrin\\", u"Ostrin", 2), u"C:\\Temp\\Ostrin\\Ostrin_Error_0002.txt");
+}
