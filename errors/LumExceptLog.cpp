@@ -1,6 +1,7 @@
 #include "errors/LumExceptLog.h"
 
 #include "toolkit/LumFormat.h"
+#include "toolkit/LumStrings.h"
 
 #include <algorithm>
 
@@ -20,34 +21,18 @@ std::vector<std::string> LogHeaderLines(int width, const std::string& dateTime, 
 }
 
 std::vector<std::string> LogTextLines(const std::string& text, int indent) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::vector<std::string> lines = SplitLines(text);
+    for (std::string& line : lines) {
         line.erase(line.find_last_not_of(" \t") + 1);
-        lines.push_back(std::string(static_cast<size_t>(std::max(indent, 0)), ' ') + line);
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+        line.insert(0, static_cast<size_t>(std::max(indent, 0)), ' ');
     }
     return lines;
 }
 
 std::vector<std::u16string> ErrorTextLines(const std::u16string& text) {
-    std::vector<std::u16string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of(u"\r\n\u2028", start);
-        if (end == std::u16string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + ((text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n') ? 2 : 1);
-    }
-    return lines;
+    std::u16string breaks = text;
+    std::replace(breaks.begin(), breaks.end(), u'\u2028', u'\n');
+    return SplitLines(breaks);
 }
 
 std::u16string ErrorFileName(const std::u16string& folder, const std::u16string& exeName, int number) {

@@ -37,7 +37,30 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
 
+template <class Char>
+std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> text) {
+    std::vector<std::basic_string<Char>> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = start;
+        while (end < text.size() && text[end] != Char('\r') && text[end] != Char('\n')) {
+            ++end;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        if (end < text.size() && text[end] == Char('\r') && end + 1 < text.size() &&
+            text[end + 1] == Char('\n')) {
+            ++end;
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
 } // namespace
+
+std::vector<std::u16string> SplitLines(std::u16string_view text) { return Split(text); }
+
+std::vector<std::string> SplitLines(std::string_view text) { return Split(text); }
 
 std::string WideToUtf8(std::u16string_view wide) {
     std::string out;

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// ANSI (system code page) to UTF-16. Bytes the code page does not map become U+FFFD.
 std::u16string AnsiToWide(std::string_view ansi);
@@ -25,3 +26,7 @@ std::u16string AsciiUpperCase(std::u16string_view text);
 
 /// Case-insensitive equality of ASCII letters; other characters compare exactly.
 bool SameAsciiText(std::u16string_view a, std::u16string_view b);
+
+/// The lines of a text, split at CR LF, CR and LF; a break at the very end starts no line.
+std::vector<std::u16string> SplitLines(std::u16string_view text);
+std::vector<std::string> SplitLines(std::string_view text);

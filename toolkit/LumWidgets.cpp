@@ -6,25 +6,11 @@
 #include "toolkit/LumFormStream.h"
 #include "toolkit/LumForms.h"
 #include "toolkit/LumOSErrors.h"
+#include "toolkit/LumStrings.h"
 
 #include <algorithm>
 
 namespace {
-
-std::vector<std::u16string> SplitLines(const std::u16string& text) {
-    std::vector<std::u16string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of(u"\r\n", start);
-        if (end == std::u16string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + ((text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n') ? 2 : 1);
-    }
-    return lines;
-}
 
 void Start() {
     RegisterComponentClass(TLumButton::StaticClass());

@@ -31,3 +31,12 @@ TEST(Strings, AsciiCaseHelpers) {
     EXPECT_TRUE(SameAsciiText(u"Deu", u"dEU"));
     EXPECT_FALSE(SameAsciiText(u"DEU", u"DE"));
 }
+
+TEST(Strings, SplitLinesAtEveryKindOfBreak) {
+    EXPECT_EQ(SplitLines(u"a\r\nb\rc\nd"), (std::vector<std::u16string>{u"a", u"b", u"c", u"d"}));
+    EXPECT_EQ(SplitLines(u"one\r\n"), (std::vector<std::u16string>{u"one"}));
+    EXPECT_EQ(SplitLines(u"\r\n\r\n"), (std::vector<std::u16string>{u"", u""}));
+    EXPECT_EQ(SplitLines(u"\n\r"), (std::vector<std::u16string>{u"", u""})); // LF then CR: two
+    EXPECT_TRUE(SplitLines(u"").empty());
+    EXPECT_EQ(SplitLines(std::string_view("x\ny")), (std::vector<std::string>{"x", "y"}));
+}
