@@ -1,6 +1,311 @@
+// The portable topics of the general utilities.
 #include "lib/LumLX/LumLXUtils.h"
 
+#include "rstr/LumLXUtils.h"
+#include "toolkit/LumExceptions.h"
 #include "toolkit/LumFormat.h"
+#include "toolkit/LumResStrings.h"
+#include "toolkit/LumStringList.h"
+#include "toolkit/LumStrings.h"
+
+#include <chrono>
+#include <optional>
+#include <random>
+#include <utility>
+
+namespace {
+
+// The source name of the module's assertions, with the line numbers their texts carry.
+constexpr std::u16string_view kAssertSource = u"LumLX\\LumLXUtils";
+
+bool IsPathDelimiter(char16_t c) { return c == u'\\' || c == u':'; }
+
+// The index of the last "\" or ":", or npos.
+std::size_t LastDelimiter(std::u16string_view path) { return path.find_last_of(u"\\:"); }
+
+bool IsTextKind(TVarType type) { return type == varString || type == varOleStr; }
+
+// Without options: Empty and Null equal only themselves and nothing else equals them.
+bool ScalarsEqualExactly(const TLumVariant& a, const TLumVariant& b) {
+    if (IsNullOrEmpty(a) || IsNullOrEmpty(b)) {
+        return a.VarType() == b.VarType();
+    }
+    // A decimal counts as the currency amount it rounds to, as the data set stores money.
+    auto asCompared = [](const TLumVariant& v) {
+        return v.VarType() == varDecimal ? v.ChangeType(varCurrency) : v;
+    };
+    return VarSameValue(asCompared(a), asCompared(b));
+}
+
+bool ScalarsEqual(const TLumVariant& a, const TLumVariant& b, TLocateOptions options) {
+    Assert(!a.IsArray() && !b.IsArray(), kAssertSource, 649,
+           u"InternalError: Array type variants found.");
+    try {
+        if (options.Empty()) {
+            return ScalarsEqualExactly(a, b);
+        }
+        return CompareTexts(a.AsWideString(), b.AsWideString(), options) == 0;
+    } catch (const Exception&) {
+        // A value that cannot take part in the comparison equals nothing.
+        return false;
+    }
+}
+
+int CompareScalars(const TLumVariant& a, const TLumVariant& b, TLocateOptions options) {
+    Assert(!a.IsArray() && !b.IsArray(), kAssertSource, 717,
+           u"InternalError: Array type variants found.");
+    if (!options.Empty() && IsTextKind(a.VarType()) && IsTextKind(b.VarType())) {
+        return CompareTexts(a.AsWideString(), b.AsWideString(), options);
+    }
+    switch (VarCompareValue(a, b)) {
+    case vrLessThan:
+        return -1;
+    case vrGreaterThan:
+        return 1;
+    case vrEqual:
+        return 0;
+    case vrNotEqual:
+    default:
+        // Null and Empty sort before every value; other values that cannot be ordered tie.
+        if (IsNullOrEmpty(a) != IsNullOrEmpty(b)) {
+            return IsNullOrEmpty(a) ? -1 : 1;
+        }
+        return 0;
+    }
+}
+
+// 64 x 64 bits to 128, in 32-bit halves: the i686 compiler has no 128-bit integer.
+struct TUInt128 {
+    std::uint64_t Hi;
+    std::uint64_t Lo;
+};
+
+TUInt128 Multiply(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t mask = 0xFFFFFFFFu;
+    std::uint64_t lowLow = (a & mask) * (b & mask);
+    std::uint64_t lowHigh = (a & mask) * (b >> 32);
+    std::uint64_t highLow = (a >> 32) * (b & mask);
+    std::uint64_t highHigh = (a >> 32) * (b >> 32);
+    std::uint64_t middle = (lowLow >> 32) + (lowHigh & mask) + (highLow & mask);
+    return {highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32),
+            (middle << 32) | (lowLow & mask)};
+}
+
+std::u16string DecimalText(std::uint64_t value) { return AsciiToWide(std::to_string(value)); }
+
+struct TRandomState {
+    std::optional<std::mt19937> Generator;
+    TRandomSource Source;
+};
+
+TRandomState& RandomState() {
+    static TRandomState state;
+    return state;
+}
+
+} // namespace
+
+// ---- Consistency checks ----
+
+void Check(bool condition, const std::u16string& message) {
+    if (!condition) {
+        throw Exception(message);
+    }
+}
+
+void CheckAssigned(const void* object, std::u16string_view name) {
+    if (!object) {
+        throw ELumInternalError(Format(LoadResString(LumLXUtils::SNotAssigned), name));
+    }
+}
+
+// ---- Variant comparison ----
+
+int CompareTexts(std::u16string_view a, std::u16string_view b, TLocateOptions options) {
+    if (options.Contains(loPartialKey) && a.size() > b.size()) {
+        a = a.substr(0, b.size());
+    }
+    return LumCompareStrings(a, b, !options.Contains(loCaseInsensitive));
+}
+
+bool VariantsEqual(const TLumVariant& a, const TLumVariant& b, TLocateOptions options) {
+    if (a.ArrayDimCount() != b.ArrayDimCount()) {
+        return false;
+    }
+    if (a.ArrayDimCount() == 0) {
+        return ScalarsEqual(a, b, options);
+    }
+    int low = a.ArrayLowBound();
+    int high = a.ArrayHighBound();
+    if (low != b.ArrayLowBound() || high != b.ArrayHighBound()) {
+        return false;
+    }
+    for (int i = low; i <= high; ++i) {
+        if (!VariantsEqual(a.GetElement(i), b.GetElement(i), {})) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int CompareVariants(const TLumVariant& a, const TLumVariant& b, TLocateOptions options) {
+    Assert(a.ArrayDimCount() == b.ArrayDimCount(), kAssertSource, 744,
+           u"CompareVariants: Must have same dim count.");
+    if (a.ArrayDimCount() == 0) {
+        return CompareScalars(a, b, options);
+    }
+    int low = a.ArrayLowBound();
+    int high = a.ArrayHighBound();
+    Assert(low == b.ArrayLowBound(), kAssertSource, 749,
+           u"CompareVariants: Must have same lower bound.");
+    Assert(high == b.ArrayHighBound(), kAssertSource, 750,
+           u"CompareVariants: Must have same upper bound.");
+    for (int i = low; i <= high; ++i) {
+        if (int result = CompareVariants(a.GetElement(i), b.GetElement(i), options)) {
+            return result;
+        }
+    }
+    return 0;
+}
+
+bool IsNullOrEmpty(const TLumVariant& value) { return value.IsNull() || value.IsEmpty(); }
+
+// ---- Paths ----
+
+std::u16string IncludeTrailingBackslash(std::u16string_view path) {
+    std::u16string result(path);
+    if (result.empty() || result.back() != u'\\') {
+        result += u'\\';
+    }
+    return result;
+}
+
+std::u16string ExcludeTrailingBackslash(std::u16string_view path) {
+    if (!path.empty() && path.back() == u'\\') {
+        path.remove_suffix(1);
+    }
+    return std::u16string(path);
+}
+
+std::u16string FileNameWithoutExtension(std::u16string_view path) {
+    std::size_t delimiter = LastDelimiter(path);
+    std::u16string_view name =
+        delimiter == std::u16string_view::npos ? path : path.substr(delimiter + 1);
+    return std::u16string(name.substr(0, name.rfind(u'.')));
+}
+
+std::u16string PathFolder(std::u16string_view path) {
+    std::size_t delimiter = LastDelimiter(path);
+    if (delimiter == std::u16string_view::npos) {
+        return {};
+    }
+    // A backslash stays where it makes the folder a root: "C:\", "\", "\\".
+    std::size_t length = delimiter + 1;
+    if (path[delimiter] == u'\\' && delimiter > 0 && !IsPathDelimiter(path[delimiter - 1])) {
+        length = delimiter;
+    }
+    return std::u16string(path.substr(0, length));
+}
+
+// ---- Numbers and texts ----
+
+std::uint64_t MegaBytes(std::uint64_t x, std::uint64_t y, std::uint64_t z) {
+    TUInt128 xy = Multiply(x, y);
+    TUInt128 low = Multiply(xy.Lo, z);
+    TUInt128 high = Multiply(xy.Hi, z);
+    // The product as three 64-bit words, most significant first.
+    std::uint64_t word1 = low.Hi + high.Lo;
+    std::uint64_t word2 = high.Hi + (word1 < low.Hi ? 1 : 0);
+    if (word2 != 0 || (word1 >> 20) != 0) {
+        throw ELumInternalError(Format(LoadResString(LumLXUtils::SMegaBytesOverflow),
+                                       DecimalText(x), DecimalText(y), DecimalText(z)));
+    }
+    return (word1 << 44) | (low.Lo >> 20);
+}
+
+std::int32_t RandomNumber() {
+    TRandomState& state = RandomState();
+    if (state.Source) {
+        return state.Source();
+    }
+    if (!state.Generator) {
+        auto now = std::chrono::system_clock::now().time_since_epoch().count();
+        std::seed_seq seed{static_cast<std::uint32_t>(now),
+                           static_cast<std::uint32_t>(static_cast<std::uint64_t>(now) >> 32)};
+        state.Generator.emplace(seed);
+    }
+    return static_cast<std::int32_t>((*state.Generator)());
+}
+
+TRandomSource SetRandomSource(TRandomSource source) {
+    return std::exchange(RandomState().Source, std::move(source));
+}
+
+std::u16string AppendWithSeparator(std::u16string_view text, std::u16string_view item,
+                                   std::u16string_view separator) {
+    std::u16string result(text);
+    if (!result.empty()) {
+        result += separator;
+    }
+    result += item;
+    return result;
+}
+
+// ---- Shell execution ----
+
+void CheckShellExecuteResult(std::intptr_t result, std::u16string_view verb,
+                             std::u16string_view file) {
+    if (result > 32) {
+        return;
+    }
+    const TResStringRec* text = nullptr;
+    switch (result) {
+    case 0:
+        text = &LumLXUtils::SShellOutOfResources;
+        break;
+    case 2:
+        text = &LumLXUtils::SShellFileNotFound;
+        break;
+    case 3:
+        text = &LumLXUtils::SShellPathNotFound;
+        break;
+    case 5:
+        text = &LumLXUtils::SShellAccessDenied;
+        break;
+    case 8:
+        text = &LumLXUtils::SShellNotEnoughMemory;
+        break;
+    case 11:
+        text = &LumLXUtils::SShellBadFormat;
+        break;
+    case 26:
+        text = &LumLXUtils::SShellSharingViolation;
+        break;
+    case 27:
+        text = &LumLXUtils::SShellAssocIncomplete;
+        break;
+    case 28:
+        text = &LumLXUtils::SShellDdeTimeout;
+        break;
+    case 29:
+        text = &LumLXUtils::SShellDdeFail;
+        break;
+    case 30:
+        text = &LumLXUtils::SShellDdeBusy;
+        break;
+    case 31:
+        text = SameAsciiText(verb, u"print") ? &LumLXUtils::SShellNotPrintable
+                                             : &LumLXUtils::SShellNoAssociation;
+        break;
+    case 32:
+        text = &LumLXUtils::SShellDllNotFound;
+        break;
+    default:
+        throw ELumInternalError(Format(LoadResString(LumLXUtils::SShellUnknownResult),
+                                       static_cast<std::int64_t>(result), file));
+    }
+    throw ELumGeneralError(LoadResString(*text));
+}
 
 std::u16string PlatformName(std::uint32_t platformId) {
     switch (platformId) {

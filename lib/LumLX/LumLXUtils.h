@@ -1,20 +1,107 @@
 #pragma once
-// The library's general utilities, grouped by topic: consistency checks, files and folders,
-// library and COM server locations, installed Office applications, descriptions of the
-// operating system, and the probes that find the installed versions of shared components.
-// Portable topics come first; the Win32 ones follow in the _WIN32 block.
+// The library's general utilities, grouped by topic: consistency checks, comparison of
+// variants, paths, files and folders, temporary files and folders that are removed at the
+// module's last stop, library and COM server locations, installed Office applications,
+// descriptions of the operating system, system queries, shell execution, the cursor stack and
+// the probes that find the installed versions of shared components. Portable topics come
+// first; the Win32 ones follow in the _WIN32 block.
 
 #include "lib/LumLX/LumLXVerUtils.h"
+#include "toolkit/LumComponents.h"
 #include "toolkit/LumUnits.h"
+#include "toolkit/LumVariants.h"
 
 #ifdef _WIN32
+#include "toolkit/LumControls.h"
 #include "toolkit/LumWin.h"
 #endif
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+
+// ---- Consistency checks ----
+
+/// Raises the base Exception with the message unless the condition holds.
+void Check(bool condition, const std::u16string& message);
+
+/// Raises ELumInternalError "Internal Error: %s not assigned." with the name when the object
+/// is none.
+void CheckAssigned(const void* object, std::u16string_view name);
+
+// ---- Variant comparison ----
+
+/// The data set's locate options: loCaseInsensitive has bit value 1, loPartialKey 2.
+enum TLocateOption { loCaseInsensitive, loPartialKey };
+using TLocateOptions = TLumSet<TLocateOption>;
+
+/// Compares two texts: < 0, 0 or > 0 as LumCompareStrings orders them, ignoring case with
+/// loCaseInsensitive. With loPartialKey a longer `a` is cut to b's length first, so a text
+/// that begins with b compares equal (but b against that text does not).
+int CompareTexts(std::u16string_view a, std::u16string_view b, TLocateOptions options);
+
+/// Whether two variants are equal. Arrays are equal when their bounds are and each pair of
+/// elements is equal under no options (the caller's options are not passed on). Scalars
+/// without options: Empty equals only Empty, Null only Null, decimals are taken as currency,
+/// then VarSameValue decides. With options: both as texts, equal under CompareTexts. A scalar
+/// comparison that raises (a value without a text, say) answers false.
+bool VariantsEqual(const TLumVariant& a, const TLumVariant& b, TLocateOptions options);
+
+/// Orders two variants: -1, 0 or 1; two texts compared under options answer CompareTexts'
+/// own result. Arrays must have the same bounds (else EAssertionFailed) and compare element
+/// by element under the same options. Scalars follow VarCompareValue; values it cannot
+/// order answer -1 for Null or Empty before a value, 1 for a value after them, else 0.
+int CompareVariants(const TLumVariant& a, const TLumVariant& b, TLocateOptions options);
+
+/// Whether the variant is Null or Empty.
+bool IsNullOrEmpty(const TLumVariant& value);
+
+// ---- Paths ----
+
+/// The path with "\" appended unless it ends in one; "" gives "\".
+std::u16string IncludeTrailingBackslash(std::u16string_view path);
+
+/// The path without one final "\".
+std::u16string ExcludeTrailingBackslash(std::u16string_view path);
+
+/// The name after the last "\" or ":", without its extension (from its last ".").
+std::u16string FileNameWithoutExtension(std::u16string_view path);
+
+/// The folder part: up to the last "\" or ":", without the backslash unless the folder is a
+/// root ("C:\a\b" gives "C:\a", "C:\a" gives "C:\", "a" gives "").
+std::u16string PathFolder(std::u16string_view path);
+
+// ---- Numbers and texts ----
+
+/// x * y * z / 1,048,576, rounded down. The product is exact; a result beyond 64 bits raises
+/// ELumInternalError.
+std::uint64_t MegaBytes(std::uint64_t x, std::uint64_t y, std::uint64_t z);
+
+/// A pseudo-random value over the whole signed 32-bit range. The generator is seeded from the
+/// clock on the first call of the process and never again.
+std::int32_t RandomNumber();
+
+/// What RandomNumber answers instead of the generator (tests substitute a known sequence).
+using TRandomSource = std::function<std::int32_t()>;
+
+/// Makes RandomNumber answer the source's values; an empty source gives the generator back.
+/// Returns the source that was in place.
+TRandomSource SetRandomSource(TRandomSource source);
+
+/// The item appended to the text, preceded by the separator unless the text is empty.
+std::u16string AppendWithSeparator(std::u16string_view text, std::u16string_view item,
+                                   std::u16string_view separator);
+
+// ---- Shell execution ----
+
+/// Returns for a ShellExecute result above 32; otherwise raises ELumGeneralError with the
+/// system's meaning of the code (31 under the verb "print", in any letter case, is "not
+/// printable"), or ELumInternalError "Internal Error: ShellExecute() returned code %d for
+/// "%s"." with the file for a code without one.
+void CheckShellExecuteResult(std::intptr_t result, std::u16string_view verb,
+                             std::u16string_view file);
 
 // ---- Operating system descriptions ----
 
@@ -41,8 +128,10 @@ std::u16string_view OfficeAppName(TOfficeApps app);
 #ifdef _WIN32
 // ---- Module start and stop ----
 
-/// The first start finds the installed Office versions (OfficeVersions, OfficeInstalled); the
-/// last stop clears them.
+/// The first start finds the installed Office versions (OfficeVersions, OfficeInstalled) and
+/// creates the lists of temporary folders and files and the cursor stack. The last stop
+/// deletes the recorded folders (last first), then the recorded files (first first), frees
+/// the lists and the stack and clears the Office versions.
 extern TUnit LumLXUtilsUnit;
 
 // ---- Consistency checks ----
@@ -54,6 +143,35 @@ void CheckFileExists(const std::u16string& path);
 
 /// Whether a file is at the path: its attributes can be read and it is not a folder.
 bool FileExists(const std::u16string& path);
+
+/// Whether a folder is at the path.
+bool DirectoryExists(const std::u16string& path);
+
+/// The name of the path's last element as the file system stores it (long, in its letter
+/// case); the path unchanged when nothing of that name is found. A name with wildcards is
+/// not looked up.
+std::u16string LongName(const std::u16string& path);
+
+/// The full path with every element in its stored long form, from the root down; elements
+/// that do not exist keep the name given. Empty for an empty path; a root unchanged. Raises
+/// EOSError when the full path cannot be formed.
+std::u16string LongPath(const std::u16string& path);
+
+/// The program's own module file name.
+std::u16string OwnFileName();
+
+/// Creates the folder and its missing parents; false when one cannot be created. An empty
+/// path raises ELumGeneralError "Unable to create directory".
+bool ForceDirectories(const std::u16string& path);
+
+/// ForceDirectories; a failure raises ELumGeneralError "Could not create %s" with the path.
+void ForceDirectoriesWithMessage(const std::u16string& path);
+
+/// Deletes the file or folder (with its contents) through the shell's file operation, owned
+/// by the application window, with the flags (FOF_*) and the progress title. A failure or a
+/// cancellation raises the silent abort, as does an empty path.
+void DeleteThroughShell(const std::u16string& path, std::uint16_t flags,
+                        const std::u16string& progressTitle);
 
 /// Removes the read-only attribute of an existing file or folder; does nothing when there is
 /// neither. Raises EOSError when the attributes cannot be written.
@@ -77,6 +195,44 @@ std::u16string GetWindowsDir();
 /// references or running its initialisation, and freed again. Raises EOSError when the
 /// mapped library's file name cannot be obtained.
 std::u16string GetModulePath(const std::u16string& moduleName);
+
+// ---- Temporary files and folders ----
+
+/// Names the user's temporary folder as a folder of NewTempFileName.
+inline constexpr std::u16string_view TempPathMarker = u"**WideGetTempPath**";
+
+/// The system's temporary folder, normally ending in a backslash. Raises EOSError when the
+/// system has none.
+std::u16string TempPath();
+
+/// Creates a new, empty folder "Temp<random number>\" under TempPath, records it for deletion
+/// at the unit's last stop and returns it (ending in a backslash). Raises ELumGeneralError
+/// "Could not create %s" when it cannot be created, ELumInternalError "Internal Error:
+/// GarbageCollectedFolderList not assigned." while the unit is stopped.
+std::u16string NewGarbageCollectedFolder();
+
+/// A name folder + prefix + "-" + 1 to 4 hexadecimal digits + suffix that nothing has yet; the
+/// folder (TempPathMarker, exactly so, for TempPath) is created with its parents as by
+/// ForceDirectoriesWithMessage. Neither records nor creates the file.
+std::u16string NewTempFileName(std::u16string_view suffix, std::u16string_view folder,
+                               std::u16string_view prefix);
+
+/// NewTempFileName(suffix, TempPathMarker, "tmp"), recorded for deletion at the unit's last
+/// stop. Raises ELumInternalError "Internal Error: GarbageCollectedFileList not assigned."
+/// while the unit is stopped.
+std::u16string NewGarbageCollectedFileName(std::u16string_view suffix);
+
+/// Deletes the folder with its contents and forgets it; never raises. A folder that cannot be
+/// deleted stays on disk and recorded.
+void DeleteGarbageCollectedFolder(const std::u16string& path);
+
+/// Deletes every recorded folder, last first, and empties the list. Raises the "not assigned"
+/// error while the unit is stopped.
+void CleanUpGarbageCollectedFolders();
+
+/// Deletes every recorded file that can be deleted, first first, and empties the list. Raises
+/// the "not assigned" error while the unit is stopped.
+void CleanUpGarbageCollectedFiles();
 
 // ---- COM servers ----
 
@@ -117,6 +273,49 @@ std::u16string GetOSVersionString();
 /// The file version of the kernel32 library the system loads; `productName` receives its
 /// "ProductName" string. 0 and an empty name when it cannot be found.
 TVersionNumber GetKernelVersion(std::u16string& productName);
+
+// ---- System queries ----
+
+/// The computer's name (at most 15 characters). Raises EOSError when the system fails.
+std::u16string ComputerName();
+
+/// The name of the user running the program. Raises EOSError when the system fails.
+std::u16string UserName();
+
+/// True outside the NT family. On NT whether the thread's access token (else the process's)
+/// holds the built-in Administrators group, enabled or not; false when the token cannot be
+/// opened or read.
+bool UserIsAdministrator();
+
+/// Whether the key is held down now (a press since the last query alone does not count).
+bool KeyIsDown(int virtualKey);
+
+/// The locale's text for the item (LOCALE_*); "???" when the system has none.
+std::u16string LocaleText(std::uint32_t locale, std::uint32_t item);
+
+/// English language name + " (" + English country name + ")", e.g. "German (Germany)".
+std::u16string LocaleDisplayName(std::uint32_t locale);
+
+// ---- Shell execution ----
+
+/// ShellExecuteW; an empty verb, directory or parameter text is passed as none. A result of 32
+/// or less raises as CheckShellExecuteResult says.
+void ShellExec(HWND owner, const std::u16string& verb, const std::u16string& file, int showCommand,
+               const std::u16string& directory, const std::u16string& parameters);
+
+/// ShellExec with the verb "open", owned by the application window.
+void ShellOpen(const std::u16string& file, const std::u16string& parameters,
+               const std::u16string& directory, int showCommand);
+
+// ---- Cursor stack ----
+
+/// Saves the screen's cursor on the stack and shows the given one. Raises ELumInternalError
+/// "Internal Error: CursorStack not assigned." while the unit is stopped.
+void PushCursor(TCursor cursor);
+
+/// Shows the cursor saved last and drops it from the stack; crDefault when the stack is empty.
+/// Raises the "not assigned" error while the unit is stopped.
+void PopCursor();
 
 // ---- Component probes: installed versions, 0 when absent ----
 

@@ -1,16 +1,23 @@
-// The Win32 topics of the general utilities: folders, library and COM server locations,
-// Office, the operating system's version and the component probes.
+// The Win32 topics of the general utilities: files and folders, temporary files and folders,
+// library and COM server locations, Office, the operating system's version, system queries,
+// shell execution, the cursor stack and the component probes.
 #include "lib/LumLX/LumLXUtils.h"
 
 #include "lib/LumLX/LumLXRegistry.h"
 #include "rstr/LumLXUtils.h"
 #include "toolkit/LumExceptions.h"
+#include "toolkit/LumForms.h"
 #include "toolkit/LumFormat.h"
 #include "toolkit/LumHandle.h"
 #include "toolkit/LumOSErrors.h"
 #include "toolkit/LumResStrings.h"
+#include "toolkit/LumStringList.h"
 
 #include <objbase.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -30,6 +37,37 @@ TOfficeState& OfficeState() {
 constexpr std::u16string_view kOfficeExecutables[OfficeAppCount] = {
     u"WINWORD.EXE", u"EXCEL.EXE", u"OUTLOOK.EXE", u"MSACCESS.EXE"};
 
+// The temporary folders and files to delete at the last stop, and the saved cursors. None of
+// them exists while the unit is stopped.
+struct TUtilsLists {
+    std::unique_ptr<TLumStringList> Folders;
+    std::unique_ptr<TLumStringList> Files;
+    std::unique_ptr<std::vector<TCursor>> Cursors;
+};
+
+TUtilsLists& Lists() {
+    static TUtilsLists lists;
+    return lists;
+}
+
+constexpr std::u16string_view kFolderListName = u"GarbageCollectedFolderList";
+constexpr std::u16string_view kFileListName = u"GarbageCollectedFileList";
+
+TLumStringList& FolderList() {
+    CheckAssigned(Lists().Folders.get(), kFolderListName);
+    return *Lists().Folders;
+}
+
+TLumStringList& FileList() {
+    CheckAssigned(Lists().Files.get(), kFileListName);
+    return *Lists().Files;
+}
+
+std::vector<TCursor>& CursorStack() {
+    CheckAssigned(Lists().Cursors.get(), u"CursorStack");
+    return *Lists().Cursors;
+}
+
 void StartUnit() {
     // Filled aside first, so that a probe that raises leaves the state as it was.
     TOfficeState found;
@@ -38,12 +76,77 @@ void StartUnit() {
             GetOfficeVersion(OfficeAppName(static_cast<TOfficeApps>(app)), kOfficeExecutables[app]);
         found.Installed[app] = !found.Versions[app].empty();
     }
+    TUtilsLists lists{std::make_unique<TLumStringList>(), std::make_unique<TLumStringList>(),
+                      std::make_unique<std::vector<TCursor>>()};
     OfficeState() = std::move(found);
+    Lists() = std::move(lists);
 }
 
-void StopUnit() { OfficeState() = TOfficeState(); }
+void StopUnit() {
+    // The lists go and the versions are cleared even when a clean-up raises.
+    struct TRelease {
+        ~TRelease() {
+            Lists() = TUtilsLists();
+            OfficeState() = TOfficeState();
+        }
+    } release;
+    CleanUpGarbageCollectedFolders();
+    CleanUpGarbageCollectedFiles();
+}
 
 // ---- Helpers ----
+
+// Whether anything, file or folder, is at the path.
+bool PathExists(const std::u16string& path) {
+    return GetFileAttributesW(WinStr(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The owner of shell windows: the application's, or none while the toolkit is not running
+// (at the last stop of this unit the application is gone already).
+HWND ApplicationWindow() {
+    TLumApplication* application = Application();
+    return application ? application->Handle() : nullptr;
+}
+
+// The stored name of the path's last element. Wildcards would find some other file.
+bool FindStoredName(const std::u16string& path, std::u16string& name) {
+    if (path.find_first_of(u"*?") != std::u16string::npos) {
+        return false;
+    }
+    WIN32_FIND_DATAW found;
+    TScopedFind find(FindFirstFileW(WinStr(path), &found));
+    if (!find) {
+        return false;
+    }
+    name = FromWinStr(found.cFileName);
+    return true;
+}
+
+// The stored name of the last element, or the name as the path gives it when there is none.
+std::u16string StoredOrGivenName(const std::u16string& path) {
+    std::u16string name;
+    if (FindStoredName(path, name)) {
+        return name;
+    }
+    std::size_t delimiter = path.find_last_of(u"\\:");
+    return delimiter == std::u16string::npos ? path : path.substr(delimiter + 1);
+}
+
+std::u16string FullPathName(const std::u16string& path) {
+    std::u16string buffer(MAX_PATH, u'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD length = GetFullPathNameW(WinStr(path), size,
+                                        reinterpret_cast<wchar_t*>(buffer.data()), nullptr);
+        Win32Check(length != 0);
+        if (length < size) {
+            buffer.resize(length);
+            return buffer;
+        }
+        // Too small: the length asked for counts the terminating NUL.
+        buffer.assign(length, u'\0');
+    }
+}
 
 // A folder the system writes into a caller's buffer: 260 characters first, and the size the
 // system asks for when that is too small, so that a long folder is not cut.
@@ -120,6 +223,103 @@ bool FileExists(const std::u16string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool DirectoryExists(const std::u16string& path) {
+    DWORD attributes = GetFileAttributesW(WinStr(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::u16string LongName(const std::u16string& path) {
+    std::u16string name;
+    return FindStoredName(path, name) ? name : path;
+}
+
+std::u16string LongPath(const std::u16string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    // Walk up to the root collecting the elements' stored names, then join them downwards:
+    // a loop, since a deep path must not cost a deep stack.
+    std::vector<std::u16string> names;
+    std::u16string current = FullPathName(path);
+    std::u16string result;
+    for (;;) {
+        std::u16string folder = PathFolder(current);
+        if (folder.empty()) {
+            result = StoredOrGivenName(current);
+            break;
+        }
+        // The folder part is a prefix of the path, so equal length means a root.
+        if (folder.size() == current.size()) {
+            result = current;
+            break;
+        }
+        names.push_back(StoredOrGivenName(current));
+        current = std::move(folder);
+    }
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+        result = IncludeTrailingBackslash(result) + *name;
+    }
+    return result;
+}
+
+std::u16string OwnFileName() { return ModuleFileName(nullptr); }
+
+bool ForceDirectories(const std::u16string& path) {
+    if (path.empty()) {
+        throw ELumGeneralError(LoadResString(LumLXUtils::SCannotCreateDir));
+    }
+    // The missing folders from the deepest up, created from the top down. A loop, since a deep
+    // path must not cost a deep stack.
+    std::vector<std::u16string> missing;
+    for (std::u16string folder = ExcludeTrailingBackslash(path);
+         !folder.empty() && !DirectoryExists(folder);) {
+        std::u16string parent = ExcludeTrailingBackslash(PathFolder(folder));
+        if (parent == folder) {
+            // A drive that is not there.
+            return false;
+        }
+        missing.push_back(std::move(folder));
+        folder = std::move(parent);
+    }
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+        // Someone else may have made it meanwhile.
+        if (!CreateDirectoryW(WinStr(*folder), nullptr) && !DirectoryExists(*folder)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ForceDirectoriesWithMessage(const std::u16string& path) {
+    if (!ForceDirectories(path)) {
+        throw ELumGeneralError(Format(LoadResString(LumLXUtils::SCouldNotCreate), path));
+    }
+}
+
+void DeleteThroughShell(const std::u16string& path, std::uint16_t flags,
+                        const std::u16string& progressTitle) {
+    if (path.empty()) {
+        // The shell would read an empty list; there is nothing to delete.
+        Abort();
+    }
+    std::u16string source = path;
+    // A root keeps its backslash: "C:" alone names the drive's current folder.
+    if (DirectoryExists(path) && PathFolder(path) != path) {
+        source = ExcludeTrailingBackslash(path);
+    }
+    // A list of names ended by an empty one: the second NUL is c_str's.
+    source.push_back(u'\0');
+    SHFILEOPSTRUCTW operation{};
+    operation.hwnd = ApplicationWindow();
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = WinStr(source);
+    operation.fFlags = flags;
+    operation.lpszProgressTitle = progressTitle.empty() ? nullptr : WinStr(progressTitle);
+    if (SHFileOperationW(&operation) != 0 || operation.fAnyOperationsAborted) {
+        Abort();
+    }
+}
+
 void ClearReadOnly(const std::u16string& path) {
     DWORD attributes = GetFileAttributesW(WinStr(path));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -158,6 +358,83 @@ std::u16string GetModulePath(const std::u16string& moduleName) {
         return {};
     }
     return ModuleFileName(library.Get());
+}
+
+// ---- Temporary files and folders ----
+
+std::u16string TempPath() {
+    wchar_t buffer[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, buffer);
+    // A longer folder does not fit: the system then answers the size it needs.
+    Win32Check(length != 0 && length < MAX_PATH);
+    return FromWinStr(buffer);
+}
+
+std::u16string NewGarbageCollectedFolder() {
+    // Checked first, so that no folder is made that nobody would delete.
+    TLumStringList& folders = FolderList();
+    std::u16string folder;
+    do {
+        folder = IncludeTrailingBackslash(TempPath() + u"Temp" + Format(u"%d", RandomNumber()));
+        // Without the backslash, so that a file of that name is seen too.
+    } while (PathExists(ExcludeTrailingBackslash(folder)));
+    ForceDirectoriesWithMessage(folder);
+    folders.Add(folder);
+    return folder;
+}
+
+std::u16string NewTempFileName(std::u16string_view suffix, std::u16string_view folder,
+                               std::u16string_view prefix) {
+    std::u16string directory =
+        IncludeTrailingBackslash(folder == TempPathMarker ? TempPath() : std::u16string(folder));
+    ForceDirectoriesWithMessage(directory);
+    std::u16string name;
+    do {
+        name = directory + std::u16string(prefix) + u"-" + Format(u"%x", RandomNumber() & 0xFFFF) +
+               std::u16string(suffix);
+        // A folder of that name counts too: the caller could not create the file there.
+    } while (PathExists(name));
+    return name;
+}
+
+std::u16string NewGarbageCollectedFileName(std::u16string_view suffix) {
+    TLumStringList& files = FileList();
+    std::u16string name = NewTempFileName(suffix, TempPathMarker, u"tmp");
+    files.Add(name);
+    return name;
+}
+
+void DeleteGarbageCollectedFolder(const std::u16string& path) {
+    try {
+        if (DirectoryExists(path)) {
+            DeleteThroughShell(path, FOF_NOCONFIRMATION | FOF_NOERRORUI, u"");
+        }
+        TLumStringList& folders = FolderList();
+        if (int index = folders.IndexOf(path); index >= 0) {
+            folders.Delete(index);
+        }
+    } catch (...) {
+        // Clean-up runs at exit and on error paths: a folder that stays is no reason to fail.
+    }
+}
+
+void CleanUpGarbageCollectedFolders() {
+    TLumStringList& folders = FolderList();
+    // From the last made to the first.
+    for (int i = folders.Count() - 1; i >= 0; --i) {
+        // A copy: the deletion removes the entry it is given.
+        DeleteGarbageCollectedFolder(std::u16string(folders.Strings(i)));
+    }
+    folders.Clear();
+}
+
+void CleanUpGarbageCollectedFiles() {
+    TLumStringList& files = FileList();
+    for (int i = 0; i < files.Count(); ++i) {
+        // A file never made, or one still open or read-only, is left alone.
+        DeleteFileW(WinStr(files.Strings(i)));
+    }
+    files.Clear();
 }
 
 // ---- COM servers ----
@@ -240,6 +517,120 @@ TVersionNumber GetKernelVersion(std::u16string& productName) {
     }
     productName = GetVersionInfoString(u"ProductName", path);
     return GetFileVersion(path);
+}
+
+// ---- System queries ----
+
+std::u16string ComputerName() {
+    wchar_t buffer[16];
+    DWORD size = 16;
+    Win32Check(GetComputerNameW(buffer, &size));
+    return FromWinStr(buffer);
+}
+
+std::u16string UserName() {
+    wchar_t buffer[255];
+    DWORD size = 255;
+    Win32Check(GetUserNameW(buffer, &size));
+    return FromWinStr(buffer);
+}
+
+bool UserIsAdministrator() {
+    // Windows 9x (high bit of the version) has no access tokens: everybody may do everything.
+    if (GetVersion() & 0x80000000u) {
+        return true;
+    }
+    HANDLE opened = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &opened) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) {
+        return false;
+    }
+    TScopedKernelHandle token(opened);
+    // 1,024 bytes hold the groups of most tokens; a user in many groups gets the size the
+    // system asks for, so that membership is not denied for want of room.
+    std::vector<DWORD> buffer(1024 / sizeof(DWORD));
+    DWORD needed = 0;
+    if (!GetTokenInformation(token.Get(), TokenGroups, buffer.data(),
+                             static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &needed)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            return false;
+        }
+        buffer.resize((needed + sizeof(DWORD) - 1) / sizeof(DWORD));
+        if (!GetTokenInformation(token.Get(), TokenGroups, buffer.data(),
+                                 static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &needed)) {
+            return false;
+        }
+    }
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    alignas(DWORD) BYTE administrators[SECURITY_MAX_SID_SIZE];
+    Win32Check(InitializeSid(administrators, &ntAuthority, 2));
+    *GetSidSubAuthority(administrators, 0) = SECURITY_BUILTIN_DOMAIN_RID;
+    *GetSidSubAuthority(administrators, 1) = DOMAIN_ALIAS_RID_ADMINS;
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+    const SID_AND_ATTRIBUTES* group = groups->Groups;
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        if (EqualSid(group[i].Sid, administrators)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool KeyIsDown(int virtualKey) {
+    // Bit 0 only records a press since the previous query; the high bit is the key held now.
+    return static_cast<std::uint16_t>(GetAsyncKeyState(virtualKey)) >= 2;
+}
+
+std::u16string LocaleText(std::uint32_t locale, std::uint32_t item) {
+    int length = GetLocaleInfoW(locale, item, nullptr, 0);
+    if (length <= 0) {
+        return u"???";
+    }
+    std::u16string text(static_cast<std::size_t>(length), u'\0');
+    length = GetLocaleInfoW(locale, item, reinterpret_cast<wchar_t*>(text.data()), length);
+    if (length <= 0) {
+        return u"???";
+    }
+    return text.substr(0, text.find(u'\0'));
+}
+
+std::u16string LocaleDisplayName(std::uint32_t locale) {
+    return LocaleText(locale, LOCALE_SENGLANGUAGE) + u" (" +
+           LocaleText(locale, LOCALE_SENGCOUNTRY) + u")";
+}
+
+// ---- Shell execution ----
+
+void ShellExec(HWND owner, const std::u16string& verb, const std::u16string& file, int showCommand,
+               const std::u16string& directory, const std::u16string& parameters) {
+    auto optional = [](const std::u16string& text) {
+        return text.empty() ? nullptr : WinStr(text);
+    };
+    HINSTANCE result = ShellExecuteW(owner, optional(verb), WinStr(file), optional(parameters),
+                                     optional(directory), showCommand);
+    CheckShellExecuteResult(reinterpret_cast<INT_PTR>(result), verb, file);
+}
+
+void ShellOpen(const std::u16string& file, const std::u16string& parameters,
+               const std::u16string& directory, int showCommand) {
+    ShellExec(ApplicationWindow(), u"open", file, showCommand, directory, parameters);
+}
+
+// ---- Cursor stack ----
+
+void PushCursor(TCursor cursor) {
+    CursorStack().push_back(ScreenCursor());
+    SetScreenCursor(cursor);
+}
+
+void PopCursor() {
+    std::vector<TCursor>& stack = CursorStack();
+    TCursor cursor = crDefault;
+    if (!stack.empty()) {
+        cursor = stack.back();
+        stack.pop_back();
+    }
+    SetScreenCursor(cursor);
 }
 
 // ---- Component probes ----

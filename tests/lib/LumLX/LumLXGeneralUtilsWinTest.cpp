@@ -1,0 +1,385 @@
+// The Win32 general utilities: long names and paths, folders made and deleted, the system
+// queries, shell execution and the cursor stack. Files live in a folder of the test's own
+// under the temporary folder, removed at the end.
+#include "lib/LumLX/LumLXUtils.h"
+
+#include "toolkit/LumExceptions.h"
+#include "toolkit/LumHandle.h"
+#include "toolkit/LumStrings.h"
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Utf8(std::u16string_view text) { return WideToUtf8(text); }
+
+// Expects the call to raise exactly the class with exactly the text.
+template <class E, class F> void ExpectRaises(F call, const char* className, std::u16string text) {
+    try {
+        call();
+        ADD_FAILURE() << "no exception, expected " << className;
+    } catch (const E& error) {
+        EXPECT_STREQ(error.ClassName(), className);
+        EXPECT_EQ(Utf8(error.Message()), Utf8(text));
+    }
+}
+
+std::u16string Environment(const wchar_t* name) {
+    wchar_t value[1024];
+    DWORD length = GetEnvironmentVariableW(name, value, 1024);
+    return length < 1024 ? FromWinStr(value, length) : std::u16string();
+}
+
+std::u16string Lower(std::u16string text) {
+    for (char16_t& c : text) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c - u'A' + u'a');
+        }
+    }
+    return text;
+}
+
+bool IsFolder(const std::u16string& path) {
+    DWORD attributes = GetFileAttributesW(WinStr(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Exists(const std::u16string& path) {
+    return GetFileAttributesW(WinStr(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveTree(const std::u16string& folder) {
+    WIN32_FIND_DATAW found;
+    TScopedFind find(FindFirstFileW(WinStr(folder + u"\\*"), &found));
+    if (find) {
+        do {
+            std::u16string name = FromWinStr(found.cFileName);
+            if (name == u"." || name == u"..") {
+                continue;
+            }
+            std::u16string child = folder + u"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW(WinStr(child), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(WinStr(child));
+            }
+        } while (FindNextFileW(find.Get(), &found));
+    }
+    find.Reset();
+    RemoveDirectoryW(WinStr(folder));
+}
+
+// A folder of the test's own under the temporary folder (no trailing backslash), made empty
+// at the start and removed at the end.
+class TTestFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = FromWinStr(temp) + u"Lum General Utils Test";
+        RemoveTree(folder_);
+        ASSERT_TRUE(CreateDirectoryW(WinStr(folder_), nullptr)) << Utf8(folder_);
+    }
+    void TearDown() override { RemoveTree(folder_); }
+
+    /// Creates a file (its folder must exist) and returns its full path.
+    std::u16string AddFile(std::u16string_view relative) {
+        std::u16string file = folder_ + u"\\" + std::u16string(relative);
+        TScopedFile handle(CreateFileW(WinStr(file), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(handle) << Utf8(file);
+        return file;
+    }
+
+    std::u16string AddFolder(std::u16string_view relative) {
+        std::u16string path = folder_ + u"\\" + std::u16string(relative);
+        EXPECT_TRUE(CreateDirectoryW(WinStr(path), nullptr)) << Utf8(path);
+        return path;
+    }
+
+    std::u16string folder_;
+};
+
+// Starts the utilities unit for the test and stops it again, so that the test leaves it as
+// it found it (stopped, in this program).
+class TUnitRunning {
+public:
+    TUnitRunning() { LumLXUtilsUnit.Start(); }
+    TUnitRunning(const TUnitRunning&) = delete;
+    TUnitRunning& operator=(const TUnitRunning&) = delete;
+    ~TUnitRunning() { LumLXUtilsUnit.Stop(); }
+};
+
+// Puts the screen's cursor back as it was.
+class TCursorKept {
+public:
+    TCursorKept() : cursor_(ScreenCursor()) {}
+    TCursorKept(const TCursorKept&) = delete;
+    TCursorKept& operator=(const TCursorKept&) = delete;
+    ~TCursorKept() { SetScreenCursor(cursor_); }
+
+private:
+    TCursor cursor_;
+};
+
+} // namespace
+
+// ---- Long names and paths ----
+
+using LXLongNames = TTestFolder;
+
+TEST_F(LXLongNames, LongNameIsTheStoredName) {
+    AddFolder(u"Mixed Case Folder");
+    AddFile(u"Mixed Case Folder\\Some Long File Name.txt");
+    struct Case {
+        std::u16string Path;
+        std::u16string Expected;
+    };
+    const Case cases[] = {
+        {folder_ + u"\\mixed case folder\\some long file name.TXT", u"Some Long File Name.txt"},
+        {folder_ + u"\\MIXED CASE FOLDER", u"Mixed Case Folder"},
+        // Nothing found: the path as given.
+        {folder_ + u"\\mixed case folder\\missing.txt",
+         folder_ + u"\\mixed case folder\\missing.txt"},
+        // Wildcards would name another file.
+        {folder_ + u"\\mixed case folder\\some*", folder_ + u"\\mixed case folder\\some*"},
+        {folder_ + u"\\mixed case folder\\Some Long File Name.tx?",
+         folder_ + u"\\mixed case folder\\Some Long File Name.tx?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.Path));
+        EXPECT_EQ(LongName(c.Path), c.Expected);
+    }
+}
+
+TEST_F(LXLongNames, LongPathExpandsEveryElement) {
+    AddFolder(u"Mixed Case Folder");
+    AddFolder(u"Mixed Case Folder\\Inner Folder");
+    AddFile(u"Mixed Case Folder\\Inner Folder\\Some Long File Name.txt");
+    // The test folder's own stored form, from which the cases go on.
+    std::u16string base = LongPath(folder_);
+    ASSERT_EQ(Lower(base), Lower(folder_));
+    EXPECT_EQ(base.substr(base.rfind(u'\\')), u"\\Lum General Utils Test");
+    struct Case {
+        std::u16string Path;
+        std::u16string Expected;
+    };
+    const Case cases[] = {
+        // Every element but the root (as given) comes as stored.
+        {Lower(folder_) + u"\\mixed case folder\\inner folder\\some long file name.txt",
+         Lower(base.substr(0, 3)) + base.substr(3) +
+             u"\\Mixed Case Folder\\Inner Folder\\Some Long File Name.txt"},
+        // A trailing backslash stays.
+        {folder_ + u"\\MIXED CASE FOLDER\\", base + u"\\Mixed Case Folder\\"},
+        // The full path is formed first.
+        {folder_ + u"\\mixed case folder\\inner folder\\..\\.\\INNER FOLDER",
+         base + u"\\Mixed Case Folder\\Inner Folder"},
+        // Elements that do not exist keep the name given, in their place.
+        {folder_ + u"\\mixed case folder\\New Sub\\new file.txt",
+         base + u"\\Mixed Case Folder\\New Sub\\new file.txt"},
+        {u"c:\\", u"c:\\"},
+        {u"C:\\", u"C:\\"},
+        {u"", u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.Path));
+        EXPECT_EQ(LongPath(c.Path), c.Expected);
+    }
+}
+
+TEST_F(LXLongNames, LongPathOfAShortName) {
+    std::u16string file = AddFolder(u"Mixed Case Folder") + u"\\Some Long File Name.txt";
+    AddFile(u"Mixed Case Folder\\Some Long File Name.txt");
+    wchar_t shortPath[MAX_PATH];
+    DWORD length = GetShortPathNameW(WinStr(file), shortPath, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    std::u16string shortName = FromWinStr(shortPath, length);
+    ASSERT_NE(Lower(shortName), Lower(file)) << "the file system gave no short name";
+    EXPECT_EQ(LongPath(shortName), LongPath(folder_) + u"\\Mixed Case Folder\\Some Long File Name.txt");
+}
+
+TEST(LXGeneralUtilsWin, OwnFileName) {
+    std::u16string name = OwnFileName();
+    EXPECT_EQ(Lower(name.substr(name.rfind(u'\\') + 1)), u"lumlxgeneralutilswintest.exe");
+    EXPECT_TRUE(Exists(name)) << Utf8(name);
+}
+
+// ---- Folders made and deleted ----
+
+using LXFolders = TTestFolder;
+
+TEST_F(LXFolders, ForceDirectoriesMakesEveryMissingParent) {
+    std::u16string deep = folder_ + u"\\One\\Two\\Three";
+    EXPECT_TRUE(ForceDirectories(deep + u"\\"));
+    EXPECT_TRUE(IsFolder(deep));
+    // Existing folders, with and without the backslash, are fine.
+    EXPECT_TRUE(ForceDirectories(deep));
+    EXPECT_TRUE(ForceDirectories(folder_ + u"\\One\\"));
+    ForceDirectoriesWithMessage(folder_ + u"\\One\\Four");
+    EXPECT_TRUE(IsFolder(folder_ + u"\\One\\Four"));
+}
+
+TEST_F(LXFolders, ForceDirectoriesFailures) {
+    std::u16string file = AddFile(u"plain.txt");
+    std::u16string below = file + u"\\Sub\\Folder";
+    EXPECT_FALSE(ForceDirectories(below));
+    EXPECT_FALSE(Exists(file + u"\\Sub"));
+    ExpectRaises<ELumGeneralError>([&] { ForceDirectoriesWithMessage(below); },
+                                   "ELumGeneralError", u"Could not create " + below);
+    ExpectRaises<ELumGeneralError>([&] { ForceDirectoriesWithMessage(file + u"\\"); },
+                                   "ELumGeneralError", u"Could not create " + file + u"\\");
+    ExpectRaises<ELumGeneralError>([] { ForceDirectories(u""); }, "ELumGeneralError",
+                                   u"Unable to create directory");
+    ExpectRaises<ELumGeneralError>([] { ForceDirectoriesWithMessage(u""); }, "ELumGeneralError",
+                                   u"Unable to create directory");
+}
+
+TEST_F(LXFolders, DeleteThroughShell) {
+    std::u16string tree = AddFolder(u"Tree");
+    AddFolder(u"Tree\\Branch");
+    AddFile(u"Tree\\Branch\\leaf.txt");
+    std::u16string readOnly = AddFile(u"Tree\\read-only.txt");
+    SetFileAttributesW(WinStr(readOnly), FILE_ATTRIBUTE_READONLY);
+    // A folder named with its trailing backslash goes with everything in it.
+    DeleteThroughShell(tree + u"\\", FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT, u"");
+    EXPECT_FALSE(Exists(tree));
+    std::u16string file = AddFile(u"single.txt");
+    DeleteThroughShell(file, FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT, u"Deleting");
+    EXPECT_FALSE(Exists(file));
+    EXPECT_TRUE(IsFolder(folder_));
+}
+
+TEST_F(LXFolders, DeleteThroughShellFailuresAbort) {
+    ExpectRaises<EAbort>(
+        [&] {
+            DeleteThroughShell(folder_ + u"\\missing", FOF_NOCONFIRMATION | FOF_NOERRORUI, u"");
+        },
+        "EAbort", u"Operation aborted");
+    ExpectRaises<EAbort>([] { DeleteThroughShell(u"", FOF_NOCONFIRMATION | FOF_NOERRORUI, u""); },
+                         "EAbort", u"Operation aborted");
+    EXPECT_TRUE(IsFolder(folder_));
+}
+
+// ---- System queries ----
+
+TEST(LXGeneralUtilsWin, ComputerAndUserNames) {
+    // Wine's environment names both, independently of the calls.
+    EXPECT_EQ(ComputerName(), Environment(L"COMPUTERNAME"));
+    EXPECT_LE(ComputerName().size(), 15u);
+    EXPECT_EQ(UserName(), Environment(L"USERNAME"));
+}
+
+TEST(LXGeneralUtilsWin, TheTestUserIsAnAdministrator) {
+    // Wine's user holds the built-in Administrators group.
+    EXPECT_TRUE(UserIsAdministrator());
+}
+
+TEST(LXGeneralUtilsWin, NoKeyIsHeldDown) {
+    for (int key : {VK_SHIFT, VK_CONTROL, VK_F12, int{'Q'}}) {
+        SCOPED_TRACE(key);
+        EXPECT_FALSE(KeyIsDown(key));
+    }
+}
+
+TEST(LXGeneralUtilsWin, LocaleTexts) {
+    EXPECT_EQ(LocaleText(0x0407, LOCALE_SABBREVLANGNAME), u"DEU");
+    EXPECT_EQ(LocaleText(0x0807, LOCALE_SABBREVLANGNAME), u"DES");
+    EXPECT_EQ(LocaleText(0x0409, LOCALE_SENGLANGUAGE), u"English");
+    EXPECT_EQ(LocaleText(0x0409, 0x7FFFFFF), u"???");
+    EXPECT_EQ(LocaleText(0x7FFF, LOCALE_SENGLANGUAGE), u"???");
+    struct Case {
+        std::uint32_t Locale;
+        const char16_t* Expected;
+    };
+    const Case cases[] = {
+        {0x0407, u"German (Germany)"},
+        {0x0807, u"German (Switzerland)"},
+        {0x0409, u"English (United States)"},
+        {0x0809, u"English (United Kingdom)"},
+        {0x7FFF, u"??? (" u"???" u")"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Locale);
+        EXPECT_EQ(LocaleDisplayName(c.Locale), c.Expected);
+    }
+}
+
+// ---- Shell execution ----
+
+using LXShell = TTestFolder;
+
+TEST_F(LXShell, MissingFile) {
+    std::u16string file = folder_ + u"\\missing.txt";
+    ExpectRaises<ELumGeneralError>([&] { ShellOpen(file, u"", u"", SW_SHOW); },
+                                   "ELumGeneralError", u"The specified file was not found.");
+    ExpectRaises<ELumGeneralError>(
+        [&] { ShellExec(nullptr, u"", file, SW_SHOW, folder_, u"/x"); }, "ELumGeneralError",
+        u"The specified file was not found.");
+}
+
+TEST_F(LXShell, FileTypeWithoutAnApplication) {
+    std::u16string file = AddFile(u"report.lumnoapp");
+    ExpectRaises<ELumGeneralError>(
+        [&] { ShellOpen(file, u"", u"", SW_SHOW); }, "ELumGeneralError",
+        u"There is no application associated with the given file name extension.");
+    ExpectRaises<ELumGeneralError>(
+        [&] { ShellExec(nullptr, u"open", file, SW_SHOW, u"", u""); }, "ELumGeneralError",
+        u"There is no application associated with the given file name extension.");
+    ExpectRaises<ELumGeneralError>([&] { ShellExec(nullptr, u"print", file, SW_SHOW, u"", u""); },
+                                   "ELumGeneralError", u"The specified file is not printable.");
+    ExpectRaises<ELumGeneralError>([&] { ShellExec(nullptr, u"Print", file, SW_SHOW, u"", u""); },
+                                   "ELumGeneralError", u"The specified file is not printable.");
+}
+
+// ---- Cursor stack ----
+
+TEST(LXCursorStack, PopRestoresInReverseOrder) {
+    TCursorKept kept;
+    TUnitRunning unit;
+    SetScreenCursor(crArrow);
+    PushCursor(crHourGlass);
+    EXPECT_EQ(ScreenCursor(), crHourGlass);
+    PushCursor(crCross);
+    EXPECT_EQ(ScreenCursor(), crCross);
+    PushCursor(crCross);
+    PopCursor();
+    EXPECT_EQ(ScreenCursor(), crCross);
+    PopCursor();
+    EXPECT_EQ(ScreenCursor(), crHourGlass);
+    PopCursor();
+    EXPECT_EQ(ScreenCursor(), crArrow);
+    // An empty stack gives the default cursor, however often.
+    PopCursor();
+    EXPECT_EQ(ScreenCursor(), crDefault);
+    SetScreenCursor(crIBeam);
+    PopCursor();
+    EXPECT_EQ(ScreenCursor(), crDefault);
+}
+
+TEST(LXCursorStack, TheStackStartsEmptyWithTheUnit) {
+    TCursorKept kept;
+    {
+        TUnitRunning unit;
+        PushCursor(crHourGlass);
+    }
+    TUnitRunning unit;
+    SetScreenCursor(crArrow);
+    PopCursor();
+    EXPECT_EQ(ScreenCursor(), crDefault);
+}
+
+TEST(LXCursorStack, NotThereWhileTheUnitIsStopped) {
+    ASSERT_EQ(LumLXUtilsUnit.StartCount(), 0);
+    TCursorKept kept;
+    SetScreenCursor(crArrow);
+    ExpectRaises<ELumInternalError>([] { PushCursor(crHourGlass); }, "ELumInternalError",
+                                    u"Internal Error: CursorStack not assigned.");
+    EXPECT_EQ(ScreenCursor(), crArrow);
+    ExpectRaises<ELumInternalError>([] { PopCursor(); }, "ELumInternalError",
+                                    u"Internal Error: CursorStack not assigned.");
+}
