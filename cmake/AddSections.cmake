@@ -1,13 +1,14 @@
-# Post-link step of an executable: strips the DWARF of the linked image IN and appends named
-# read-only data sections, writing OUT.
+# Post-link step of an executable: strips the DWARF and the symbol table of the linked image IN
+# (LUM.DBG carries what stack traces need of them) and appends named read-only data sections,
+# writing OUT.
 #   -DIN=linked.exe -DOUT=final.exe -DOBJCOPY=objcopy -DLUMBUILD=lumbuild
 #   -DSECTIONS=NAME=FILE[;NAME=FILE...]
 # Each section goes right after the last one, so the image's sections stay contiguous.
 
 set(work ${OUT}.tmp)
-execute_process(COMMAND ${OBJCOPY} --strip-debug ${IN} ${work} RESULT_VARIABLE failed)
+execute_process(COMMAND ${OBJCOPY} --strip-all ${IN} ${work} RESULT_VARIABLE failed)
 if(failed)
-  message(FATAL_ERROR "objcopy --strip-debug ${IN} failed")
+  message(FATAL_ERROR "objcopy --strip-all ${IN} failed")
 endif()
 
 foreach(section IN LISTS SECTIONS)
