@@ -6,6 +6,16 @@ if(WIN32)
   # Static: no runtime libraries to ship. Frame pointers stay for stack traces.
   add_compile_options(-fno-omit-frame-pointer)
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # Processor faults become exceptions at the faulting instruction, which must be able to
+  # unwind; every throw and catch of an executable goes through the raise hooks
+  # (errors/LumStackTrace.h, errors/LumSysFaults.h). The hooks are asked for up front, so that
+  # the linker takes them from lum_core even when only the C++ library, linked after it,
+  # throws or catches (i686 symbols carry a leading underscore).
+  add_compile_options(-fnon-call-exceptions -fasynchronous-unwind-tables)
+  set(lum_raise_hooks "-Wl,--wrap=__cxa_throw,--wrap=__cxa_begin_catch")
+  string(APPEND lum_raise_hooks
+         ",--undefined=___wrap___cxa_throw,--undefined=___wrap___cxa_begin_catch")
+  add_link_options("$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:${lum_raise_hooks}>")
   # Windows executables run under Wine through one wrapper (prefix inside this build folder).
   set(CMAKE_CROSSCOMPILING_EMULATOR
       ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wineprefix)
@@ -16,6 +26,8 @@ if(WIN32)
   set(LUMBUILD_DEPENDS ${LUMBUILD})
   set(LUMFORM ${LUM_HOST_TOOLS}/lumform)
   set(LUMFORM_DEPENDS ${LUMFORM})
+  set(LUMDBG ${LUM_HOST_TOOLS}/lumdbg)
+  set(LUMDBG_DEPENDS ${LUMDBG})
   find_program(LUM_OBJCOPY NAMES i686-w64-mingw32-objcopy REQUIRED)
   find_program(LUM_WINDRES NAMES i686-w64-mingw32-windres REQUIRED)
 else()
@@ -28,6 +40,8 @@ else()
   set(LUMBUILD_DEPENDS lumbuild)
   set(LUMFORM $<TARGET_FILE:lumform>)
   set(LUMFORM_DEPENDS lumform)
+  set(LUMDBG $<TARGET_FILE:lumdbg>)
+  set(LUMDBG_DEPENDS lumdbg)
 endif()
 
 set(LUM_GEN_DIR ${CMAKE_BINARY_DIR}/gen)
@@ -56,6 +70,19 @@ function(lum_resource_strings)
   add_library(lum_rstr INTERFACE)
   target_include_directories(lum_rstr INTERFACE ${LUM_GEN_DIR})
   add_dependencies(lum_rstr lum_rstr_gen)
+endfunction()
+
+# Gives a Windows executable the packed debug information of its own link as section LUM.DBG,
+# and strips its DWARF and symbols, as the program's post-link step does (for tests that check
+# stack lines).
+function(lum_debug_section target)
+  set(dbg ${CMAKE_CURRENT_BINARY_DIR}/${target}.dbg)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${LUMDBG} $<TARGET_FILE:${target}> ${dbg}
+    COMMAND ${CMAKE_COMMAND} -DIN=$<TARGET_FILE:${target}> -DOUT=$<TARGET_FILE:${target}>
+            -DOBJCOPY=${LUM_OBJCOPY} -DLUMBUILD=${LUMBUILD} -DSECTIONS=LUM.DBG=${dbg}
+            -P ${CMAKE_SOURCE_DIR}/cmake/AddSections.cmake
+    VERBATIM)
 endfunction()
 
 # Converts a .res file into an object file the linker takes.

@@ -61,6 +61,30 @@ LUM_EXCEPTION_CLASS(EVariantError, Exception);
 LUM_EXCEPTION_CLASS(EComponentError, Exception);
 LUM_EXCEPTION_CLASS(EOleError, Exception);
 
+/// A processor fault raised as an exception: its exception code and the faulting instruction.
+class EExternal : public Exception {
+public:
+    EExternal(std::u16string message, std::uint32_t exceptionCode, std::uint32_t exceptionAddress)
+        : Exception(std::move(message)), exceptionCode_(exceptionCode),
+          exceptionAddress_(exceptionAddress) {}
+
+    std::uint32_t ExceptionCode() const { return exceptionCode_; }
+    std::uint32_t ExceptionAddress() const { return exceptionAddress_; }
+    const char* ClassName() const override { return "EExternal"; }
+
+private:
+    std::uint32_t exceptionCode_;
+    std::uint32_t exceptionAddress_;
+};
+
+LUM_EXCEPTION_CLASS(EAccessViolation, EExternal);
+LUM_EXCEPTION_CLASS(EDivByZero, EExternal);
+LUM_EXCEPTION_CLASS(EIntOverflow, EExternal);
+LUM_EXCEPTION_CLASS(EStackOverflow, EExternal);
+LUM_EXCEPTION_CLASS(EPrivilege, EExternal);
+/// A fault without a class of its own (an illegal instruction).
+LUM_EXCEPTION_CLASS(EExternalException, EExternal);
+
 /// The library's error for misuse and environment failures.
 LUM_EXCEPTION_CLASS(ELumGeneralError, Exception);
 /// The library's error for broken internal assumptions; its texts begin "Internal Error: ".

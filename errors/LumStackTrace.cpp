@@ -1,0 +1,336 @@
+#include "errors/LumStackTrace.h"
+
+#include "toolkit/LumFormat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constinit TTraceOptions options(static_cast<unsigned>(TTraceOption::toCaptureStack));
+
+struct Notifier {
+    TExceptNotifier Function;
+    TNotifierPriority Priority;
+};
+
+// Made on first use, so that raises during the start of other modules find them.
+std::mutex& NotifierLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::vector<Notifier>& Notifiers() {
+    static std::vector<Notifier> notifiers;
+    return notifiers;
+}
+
+// Set while this thread runs the notifiers: a raise inside one is not notified again.
+constinit thread_local bool notifying = false;
+
+// The latest raises of this thread, for RaiseAddressOf: a few, since a handler may raise and
+// catch again before the exception it handles is reported.
+struct RecentRaise {
+    const Exception* Error;
+    std::uint32_t Address;
+};
+constexpr size_t kRecentRaises = 8;
+constinit thread_local RecentRaise recentRaises[kRecentRaises] = {};
+constinit thread_local size_t nextRaise = 0;
+constinit thread_local std::uint32_t lastRaiseAddress = 0;
+
+const void* AsPointer(std::uint32_t address) {
+    return reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address));
+}
+
+// The length of an indirect call (FF /2) from its ModR/M byte and, when it has one, its SIB
+// byte; -1 when the encoding needs a SIB byte that is not there.
+int IndirectCallLength(std::uint8_t modrm, std::optional<std::uint8_t> sib) {
+    int mod = modrm >> 6;
+    int rm = modrm & 7;
+    if (mod == 3) {
+        return 2;
+    }
+    if (rm == 4 && !sib) {
+        return -1;
+    }
+    switch (mod) {
+    case 0:
+        return rm == 4 ? ((*sib & 7) == 5 ? 7 : 3) : rm == 5 ? 6 : 2;
+    case 1:
+        return rm == 4 ? 4 : 3;
+    default:
+        return rm == 4 ? 7 : 6;
+    }
+}
+
+} // namespace
+
+// ---- Options ----
+
+TTraceOptions& TTraceOptions::Include(TTraceOption option) {
+    bits_.fetch_or(static_cast<unsigned>(option), std::memory_order_relaxed);
+    return *this;
+}
+
+TTraceOptions& TTraceOptions::Exclude(TTraceOption option) {
+    bits_.fetch_and(~static_cast<unsigned>(option), std::memory_order_relaxed);
+    return *this;
+}
+
+bool TTraceOptions::Contains(TTraceOption option) const {
+    return (Value() & static_cast<unsigned>(option)) != 0;
+}
+
+TTraceOptions& TraceOptions() {
+    return options;
+}
+
+// ---- Raise notification ----
+
+void AddExceptNotifier(TExceptNotifier notifier, TNotifierPriority priority) {
+    std::lock_guard lock(NotifierLock());
+    std::vector<Notifier>& notifiers = Notifiers();
+    auto same = [&](const Notifier& n) { return n.Function == notifier; };
+    if (std::find_if(notifiers.begin(), notifiers.end(), same) != notifiers.end()) {
+        return;
+    }
+    // After the last one of the same or a higher priority.
+    auto at = std::find_if(notifiers.begin(), notifiers.end(),
+                           [&](const Notifier& n) { return n.Priority < priority; });
+    notifiers.insert(at, {notifier, priority});
+}
+
+void RemoveExceptNotifier(TExceptNotifier notifier) {
+    std::lock_guard lock(NotifierLock());
+    std::erase_if(Notifiers(), [&](const Notifier& n) { return n.Function == notifier; });
+}
+
+void NotifyRaise(const TRaiseInfo& raise) {
+    if (notifying) {
+        return;
+    }
+    notifying = true;
+    // Nothing may leave: the raise that is being notified must go on as it was.
+    try {
+        std::vector<Notifier> current;
+        {
+            std::lock_guard lock(NotifierLock());
+            current = Notifiers();
+        }
+        for (const Notifier& notifier : current) {
+            try {
+                notifier.Function(raise);
+            } catch (...) {
+            }
+        }
+    } catch (...) {
+    }
+    notifying = false;
+}
+
+void RecordRaise(const Exception* error, std::uint32_t address) {
+    lastRaiseAddress = address;
+    recentRaises[nextRaise] = {error, address};
+    nextRaise = (nextRaise + 1) % kRecentRaises;
+}
+
+const void* LastRaiseAddress() {
+    return AsPointer(lastRaiseAddress);
+}
+
+const void* RaiseAddressOf(const Exception& error) {
+    for (size_t i = 1; i <= kRecentRaises; ++i) {
+        const RecentRaise& raise = recentRaises[(nextRaise + kRecentRaises - i) % kRecentRaises];
+        if (raise.Error == &error) {
+            return AsPointer(raise.Address);
+        }
+    }
+    return AsPointer(lastRaiseAddress);
+}
+
+// ---- Captured stacks ----
+
+void TLumGlobalStackList::Add(std::shared_ptr<const TLumStackInfoList> list) {
+    std::shared_ptr<const TLumStackInfoList> previous; // released after the lock
+    std::lock_guard lock(lock_);
+    for (auto& held : lists_) {
+        if (held->ThreadID() == list->ThreadID()) {
+            previous = std::exchange(held, std::move(list));
+            return;
+        }
+    }
+    lists_.push_back(std::move(list));
+}
+
+std::shared_ptr<const TLumStackInfoList> TLumGlobalStackList::Find(std::uint32_t threadId) const {
+    std::lock_guard lock(lock_);
+    for (const auto& held : lists_) {
+        if (held->ThreadID() == threadId) {
+            return held;
+        }
+    }
+    return nullptr;
+}
+
+int TLumGlobalStackList::Count() const {
+    std::lock_guard lock(lock_);
+    return static_cast<int>(lists_.size());
+}
+
+void TLumGlobalStackList::Clear() {
+    std::vector<std::shared_ptr<const TLumStackInfoList>> released;
+    std::lock_guard lock(lock_);
+    released.swap(lists_);
+}
+
+TLumGlobalStackList& GlobalStackList() {
+    static TLumGlobalStackList list;
+    return list;
+}
+
+// ---- Frame text ----
+
+std::string FormatFrameText(std::uint32_t address, const TLumLocationInfo* location,
+                            std::string_view moduleName, bool includeModuleName,
+                            bool includeAddressOffset, bool includeLineOffset) {
+    std::string text;
+    if (!location) {
+        text = Format("[%p]", AsPointer(address));
+    } else if (location->LineNumber == 0) {
+        std::string offset =
+            includeAddressOffset ? Format(" + $%x", location->OffsetFromProcName) : std::string();
+        text = location->UnitName.empty()
+                   ? Format("[%p] %s%s", AsPointer(address), location->ProcedureName, offset)
+                   : Format("[%p] %s.%s%s", AsPointer(address), location->UnitName,
+                            location->ProcedureName, offset);
+    } else {
+        std::string lineOffset;
+        if (includeLineOffset && location->ProcedureFirstLine > 0) {
+            lineOffset = Format(" + %d", std::int64_t{location->LineNumber} -
+                                             std::int64_t{location->ProcedureFirstLine});
+        }
+        std::string offset;
+        if (includeAddressOffset) {
+            std::int64_t fromLine = location->OffsetFromLineNumber;
+            offset = fromLine >= 0 ? Format(" + $%x", fromLine) : Format(" - $%x", -fromLine);
+        }
+        text = Format("[%p] %s.%s (Line %u, \"%s\"%s)%s", AsPointer(address), location->UnitName,
+                      location->ProcedureName, location->LineNumber, location->SourceName,
+                      lineOffset, offset);
+    }
+    if (includeModuleName) {
+        // Right after the bracketed address: "[" + eight digits + "]".
+        text.insert(10, Format("{%-12s}", moduleName));
+    }
+    return text;
+}
+
+// ---- Stack walking ----
+
+bool TCodeView::Accepted(std::uint32_t address) const {
+    for (const TModuleImage& module : modules_) {
+        if (address >= module.Start && address < module.End) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::array<std::uint8_t, 8>> TCodeView::BytesBefore(std::uint32_t address) const {
+    if (address < 8) {
+        return std::nullopt;
+    }
+    std::uint32_t from = address - 8;
+    for (const TModuleImage& module : modules_) {
+        if (address < module.Start || address > module.End) {
+            continue;
+        }
+        for (const TModuleImage::Region& region : module.Readable) {
+            if (from >= region.Address && address - region.Address <= region.Bytes.size()) {
+                std::array<std::uint8_t, 8> bytes;
+                std::memcpy(bytes.data(), region.Bytes.data() + (from - region.Address), 8);
+                return bytes;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+int CallInstructionLength(const std::array<std::uint8_t, 8>& before) {
+    if (before[3] == 0xE8) {
+        return 5;
+    }
+    for (int length : {2, 3, 4, 6, 7}) {
+        size_t at = before.size() - static_cast<size_t>(length);
+        std::uint8_t modrm = before[at + 1];
+        if (before[at] != 0xFF || ((modrm >> 3) & 7) != 2) {
+            continue;
+        }
+        std::optional<std::uint8_t> sib;
+        if (at + 2 < before.size()) {
+            sib = before[at + 2];
+        }
+        if (IndirectCallLength(modrm, sib) == length) {
+            return length;
+        }
+    }
+    return 0;
+}
+
+std::vector<std::uint32_t> StackFrames(std::span<const std::uint32_t> stack,
+                                       std::uint32_t stackAddress, std::uint32_t framePointer,
+                                       bool raw, const TCodeView& code) {
+    std::vector<std::uint32_t> frames;
+    auto callerOf = [&](std::uint32_t returnAddress) -> std::optional<std::uint32_t> {
+        if (!code.Accepted(returnAddress)) {
+            return std::nullopt;
+        }
+        auto before = code.BytesBefore(returnAddress);
+        int length = before ? CallInstructionLength(*before) : 0;
+        if (length == 0) {
+            return std::nullopt;
+        }
+        return returnAddress - static_cast<std::uint32_t>(length);
+    };
+    if (raw) {
+        for (std::uint32_t word : stack) {
+            auto caller = callerOf(word);
+            if (caller && (frames.empty() || frames.back() != *caller)) {
+                frames.push_back(*caller);
+            }
+        }
+        return frames;
+    }
+    std::uint64_t top = stackAddress + std::uint64_t{stack.size()} * 4;
+    std::uint32_t frame = framePointer;
+    while (frame >= stackAddress && frame % 4 == 0 && frame + std::uint64_t{8} <= top) {
+        size_t at = (frame - stackAddress) / 4;
+        std::uint32_t outer = stack[at];
+        if (auto caller = callerOf(stack[at + 1])) {
+            frames.push_back(*caller);
+        }
+        if (outer <= frame) {
+            break; // the chain must go up the stack, or it ends (or loops)
+        }
+        frame = outer;
+    }
+    return frames;
+}
+
+std::vector<TLumStackInfoItem> RaiseFrames(const TRaiseInfo& raise,
+                                           std::span<const std::uint32_t> stack, bool raw,
+                                           const TCodeView& code) {
+    std::vector<TLumStackInfoItem> items;
+    if (raise.OSException) {
+        items.push_back({raise.Address, 0});
+    }
+    for (std::uint32_t caller :
+         StackFrames(stack, raise.StackPointer, raise.FramePointer, raw, code)) {
+        if (!code.InRaiseHook(caller)) {
+            items.push_back({caller, static_cast<int>(items.size())});
+        }
+    }
+    return items;
+}

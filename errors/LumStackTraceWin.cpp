@@ -1,0 +1,332 @@
+// The raise hooks and stack capture of the win32 build. Every throw goes through the wrapped
+// throw entry (-Wl,--wrap=__cxa_throw), which notes the raise and, while tracking is on, calls
+// the notifiers before the real throw starts unwinding.
+
+#include "errors/LumStackTrace.h"
+
+#include "debuginfo/LumDebugInfo.h"
+#include "debuginfo/LumPeImage.h"
+#include "errors/LumRaiseHooks.h"
+#include "errors/LumSysFaults.h"
+#include "toolkit/LumExceptions.h"
+#include "toolkit/LumHandle.h"
+#include "toolkit/LumOSErrors.h"
+#include "toolkit/LumStrings.h"
+#include "toolkit/LumWin.h"
+
+#include <tlhelp32.h>
+
+#include <cstring>
+#include <optional>
+
+// The bounds of the raise hooks' code: the linker puts ".text$lumhook0", "1" and "2" in this
+// order, and the hooks are in "1".
+asm(R"(
+    .section .text$lumhook0,"xr"
+    .globl _LumRaiseHookBegin
+_LumRaiseHookBegin:
+    .section .text$lumhook2,"xr"
+    .globl _LumRaiseHookEnd
+_LumRaiseHookEnd:
+    .text
+)");
+extern "C" const char LumRaiseHookBegin[];
+extern "C" const char LumRaiseHookEnd[];
+
+namespace {
+
+constinit std::atomic<bool> tracking{false};
+
+std::mutex& TrackingLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+constinit thread_local std::optional<TFaultOrigin> faultBeingRaised;
+
+std::uint32_t AddressOf(const void* pointer) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+// The call instruction before a return address of our own code (which is readable).
+std::uint32_t CallerOf(std::uint32_t returnAddress) {
+    std::array<std::uint8_t, 8> before;
+    std::memcpy(before.data(), reinterpret_cast<const void*>(returnAddress - 8), before.size());
+    int length = CallInstructionLength(before);
+    return returnAddress - (length ? length : 1);
+}
+
+// ---- Modules whose frames count ----
+
+// The readable parts of a module's image, from the protection of its pages.
+TModuleImage ModuleImage(std::uint32_t start, std::uint32_t size) {
+    TModuleImage module{start, start + size, {}};
+    std::uint32_t at = start;
+    while (at < module.End) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(at)), &region,
+                         sizeof region) == 0) {
+            RaiseLastOSError();
+        }
+        std::uint32_t end = std::min<std::uint64_t>(
+            AddressOf(region.BaseAddress) + std::uint64_t{region.RegionSize}, module.End);
+        constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY |
+                                    PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
+                                    PAGE_EXECUTE_WRITECOPY;
+        if (region.State == MEM_COMMIT && (region.Protect & kReadable) &&
+            !(region.Protect & PAGE_GUARD)) {
+            module.Readable.push_back(
+                {at,
+                 {reinterpret_cast<const std::uint8_t*>(static_cast<std::uintptr_t>(at)),
+                  end - at}});
+        }
+        at = end;
+    }
+    return module;
+}
+
+std::uint32_t ImageSize(HMODULE module) {
+    auto image = reinterpret_cast<const std::uint8_t*>(module);
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+    return reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew)
+        ->OptionalHeader.SizeOfImage;
+}
+
+using TModuleList = std::vector<TModuleImage>;
+
+// The runtime's own module (the executable), or every module of the process.
+std::shared_ptr<const TModuleList> BuildModuleList(bool allModules) {
+    auto modules = std::make_shared<TModuleList>();
+    if (!allModules) {
+        HMODULE exe = GetModuleHandleW(nullptr);
+        modules->push_back(ModuleImage(AddressOf(exe), ImageSize(exe)));
+        return modules;
+    }
+    TScopedKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0));
+    Win32Check(snapshot.IsValid());
+    MODULEENTRY32W entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32FirstW(snapshot.Get(), &entry); more;
+         more = Module32NextW(snapshot.Get(), &entry)) {
+        modules->push_back(ModuleImage(AddressOf(entry.modBaseAddr), entry.modBaseSize));
+    }
+    return modules;
+}
+
+// The list kept with toKeepModuleList, built once for each choice of modules.
+struct TKeptModules {
+    std::mutex Lock;
+    std::shared_ptr<const TModuleList> Modules;
+    bool AllModules = false;
+};
+
+TKeptModules& KeptModules() {
+    static TKeptModules kept;
+    return kept;
+}
+
+std::shared_ptr<const TModuleList> ModuleList(unsigned options) {
+    bool all = options & static_cast<unsigned>(TTraceOption::toAllModules);
+    if (!(options & static_cast<unsigned>(TTraceOption::toKeepModuleList))) {
+        return BuildModuleList(all);
+    }
+    TKeptModules& kept = KeptModules();
+    std::lock_guard lock(kept.Lock);
+    if (!kept.Modules || kept.AllModules != all) {
+        kept.Modules = BuildModuleList(all);
+        kept.AllModules = all;
+    }
+    return kept.Modules;
+}
+
+// ---- Capture ----
+
+void CaptureStack(const TRaiseInfo& raise) {
+    unsigned options = TraceOptions().Value();
+    if (!(options & static_cast<unsigned>(TTraceOption::toCaptureStack))) {
+        return;
+    }
+    TStackBounds bounds = ThreadStackBounds();
+    std::span<const std::uint32_t> stack;
+    if (raise.StackPointer >= bounds.Low && raise.StackPointer < bounds.High &&
+        raise.StackPointer % 4 == 0) {
+        stack = {
+            reinterpret_cast<const std::uint32_t*>(static_cast<std::uintptr_t>(raise.StackPointer)),
+            (bounds.High - raise.StackPointer) / 4};
+    }
+    std::shared_ptr<const TModuleList> modules = ModuleList(options);
+    TCodeView code(*modules, AddressOf(LumRaiseHookBegin), AddressOf(LumRaiseHookEnd));
+    bool raw = options & static_cast<unsigned>(TTraceOption::toRawStackScan);
+    std::vector<TLumStackInfoItem> items = RaiseFrames(raise, stack, raw, code);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    TLumLocalTime time{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                       now.wMinute, now.wSecond, now.wMilliseconds};
+    GlobalStackList().Add(
+        std::make_shared<const TLumStackInfoList>(GetCurrentThreadId(), time, std::move(items)));
+}
+
+// What the throw hook knows of a throw, passed on to the notifiers. Kept out of the hook so
+// that the hook's own code is only the call of this and of the real throw.
+__attribute__((noinline)) void NotifyThrow(void* object, std::type_info* type,
+                                           const std::uint32_t* hookFrame) noexcept {
+    TRaiseInfo raise;
+    raise.Object = object;
+    raise.Type = type;
+    void* adjusted = object;
+    if (typeid(Exception).__do_catch(type, &adjusted, 1)) {
+        raise.LumException = static_cast<const Exception*>(adjusted);
+    }
+    if (std::optional<TFaultOrigin> fault = std::exchange(faultBeingRaised, std::nullopt)) {
+        raise.OSException = true;
+        raise.Address = fault->Address;
+        raise.StackPointer = fault->StackPointer;
+        raise.FramePointer = fault->FramePointer;
+    } else {
+        // The hook's frame: the caller's frame pointer, then the return into the throwing code.
+        raise.Address = CallerOf(hookFrame[1]);
+        raise.StackPointer = AddressOf(hookFrame);
+        raise.FramePointer = AddressOf(hookFrame);
+    }
+    RecordRaise(raise.LumException, raise.Address);
+    if (tracking.load(std::memory_order_acquire)) {
+        NotifyRaise(raise);
+    }
+}
+
+void Stop() {
+    StopExceptionTracking();
+    GlobalStackList().Clear();
+    TKeptModules& kept = KeptModules();
+    std::lock_guard lock(kept.Lock);
+    kept.Modules.reset();
+}
+
+} // namespace
+
+extern "C" [[noreturn]] void __real___cxa_throw(void* object, std::type_info* type,
+                                                void (*destructor)(void*));
+
+extern "C" [[noreturn]] LUM_RAISE_HOOK_CODE void
+__wrap___cxa_throw(void* object, std::type_info* type, void (*destructor)(void*)) {
+    NotifyThrow(object, type, static_cast<const std::uint32_t*>(__builtin_frame_address(0)));
+    __real___cxa_throw(object, type, destructor);
+}
+
+void SetFaultBeingRaised(const TFaultOrigin& origin) {
+    faultBeingRaised = origin;
+}
+
+std::shared_ptr<const TLumStackInfoList> LastCapturedStack() {
+    return GlobalStackList().Find(GetCurrentThreadId());
+}
+
+void StartExceptionTracking() {
+    std::lock_guard lock(TrackingLock());
+    if (tracking.load()) {
+        return;
+    }
+    LumSysFaultsUnit.Start();
+    AddExceptNotifier(&CaptureStack, TNotifierPriority::npFirst);
+    tracking.store(true, std::memory_order_release);
+}
+
+void StopExceptionTracking() {
+    std::lock_guard lock(TrackingLock());
+    if (!tracking.load()) {
+        return;
+    }
+    tracking.store(false, std::memory_order_release);
+    RemoveExceptNotifier(&CaptureStack);
+    LumSysFaultsUnit.Stop();
+}
+
+bool ExceptionTrackingActive() {
+    return tracking.load(std::memory_order_acquire);
+}
+
+TUnit LumStackTraceUnit("LumStackTrace", nullptr, &Stop);
+
+// ---- Locations ----
+
+namespace {
+
+HMODULE ModuleOf(std::uint32_t address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(address)), &module)) {
+        return nullptr;
+    }
+    // Address 0 reads as "no name" and gives the executable: check the answer.
+    std::uint32_t start = AddressOf(module);
+    return address >= start && address - start < ImageSize(module) ? module : nullptr;
+}
+
+// The module's packed debug information, as mapped with its image.
+std::span<const std::uint8_t> DebugSection(HMODULE module) {
+    auto image = reinterpret_cast<const std::uint8_t*>(module);
+    std::uint32_t size = ImageSize(module);
+    auto headers = TPeImage::Parse({image, size});
+    const TPeSection* section = headers ? headers->FindSection(kDebugSectionName) : nullptr;
+    if (!section || section->VirtualAddress > size ||
+        section->VirtualSize > size - section->VirtualAddress) {
+        return {};
+    }
+    return {image + section->VirtualAddress, section->VirtualSize};
+}
+
+} // namespace
+
+std::optional<TLumLocationInfo> GetLocationInfo(std::uint32_t address) {
+    HMODULE module = ModuleOf(address);
+    if (!module) {
+        return std::nullopt;
+    }
+    auto reader = TDebugInfoReader::Open(DebugSection(module));
+    if (!reader) {
+        return std::nullopt;
+    }
+    auto found = reader->Lookup(address - AddressOf(module));
+    if (!found) {
+        return std::nullopt;
+    }
+    TLumLocationInfo location;
+    location.Address = address;
+    location.UnitName = std::move(found->UnitName);
+    location.ProcedureName = std::move(found->ProcedureName);
+    location.OffsetFromProcName = found->OffsetFromProcedure;
+    location.LineNumber = found->LineNumber;
+    location.OffsetFromLineNumber = found->OffsetFromLine;
+    location.SourceName = std::move(found->SourceName);
+    location.ProcedureFirstLine = found->ProcedureFirstLine;
+    location.DebugInfo = kDebugSectionName;
+    return location;
+}
+
+std::string ModuleNameOf(std::uint32_t address) {
+    HMODULE module = ModuleOf(address);
+    if (!module) {
+        return {};
+    }
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    std::u16string name = FromWinStr(path, length);
+    return WideToAnsi(name.substr(name.find_last_of(u"\\/") + 1));
+}
+
+std::string FrameText(std::uint32_t address, bool includeModuleName, bool includeAddressOffset,
+                      bool includeLineOffset) {
+    std::optional<TLumLocationInfo> location = GetLocationInfo(address);
+    return FormatFrameText(address, location ? &*location : nullptr,
+                           includeModuleName ? ModuleNameOf(address) : std::string(),
+                           includeModuleName, includeAddressOffset, includeLineOffset);
+}
+
+void AppendFramesTo(const TLumStackInfoList& list, std::vector<std::string>& lines,
+                    bool includeModuleName, bool includeAddressOffset, bool includeLineOffset) {
+    for (const TLumStackInfoItem& item : list.Items()) {
+        lines.push_back(FrameText(item.CallerAddress, includeModuleName, includeAddressOffset,
+                                  includeLineOffset));
+    }
+}
