@@ -1,5 +1,6 @@
 #include "app/CheckWinInetAndAdo.h"
 
+#include "errors/LumExceptLog.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "rstr/CheckWinInetAndAdo.h"
@@ -112,30 +113,6 @@ void Start() {
 
 const char16_t kSeparator[] = u"-------------------------------------";
 
-std::u16string LocaleInfo(LCID locale, LCTYPE item) {
-    wchar_t buffer[255];
-    int length = GetLocaleInfoW(locale, item, buffer, 255);
-    return length > 1 ? FromWinStr(buffer, static_cast<size_t>(length - 1)) : u"???";
-}
-
-std::u16string NameWithoutExtension(const std::u16string& path) {
-    std::u16string name = path.substr(path.find_last_of(u"\\/:") + 1);
-    size_t dot = name.rfind(u'.');
-    return dot == std::u16string::npos ? name : name.substr(0, dot);
-}
-
-// The user's short date, a space, the long time.
-std::u16string LocalDateTimeText() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    wchar_t date[128];
-    wchar_t time[128];
-    int dateLength = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128);
-    int timeLength = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 128);
-    return FromWinStr(date, static_cast<size_t>(std::max(dateLength - 1, 0))) + u" " +
-           FromWinStr(time, static_cast<size_t>(std::max(timeLength - 1, 0)));
-}
-
 void Stop() {
     SystemInfoHook = nullptr;
     reportModules.reset();
@@ -172,50 +149,11 @@ void RegisterReportModule(const std::u16string& path) {
 
 const TLumStringList& ReportModules() { return *reportModules; }
 
-bool UserIsAdministrator() {
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExW(&version);
-    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
-        return true;
-    }
-    HANDLE raw = nullptr;
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &raw) &&
-        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
-        return false;
-    }
-    TScopedKernelHandle token(raw);
-    alignas(TOKEN_GROUPS) unsigned char buffer[1024];
-    DWORD size = 0;
-    if (!GetTokenInformation(token.Get(), TokenGroups, buffer, sizeof buffer, &size)) {
-        return false;
-    }
-    token.Reset();
-    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
-        return false;
-    }
-    auto groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer);
-    bool member = false;
-    for (DWORD i = 0; i < groups->GroupCount && !member; ++i) {
-        member = EqualSid(groups->Groups[i].Sid, administrators);
-    }
-    FreeSid(administrators);
-    return member;
-}
-
-std::u16string LocaleDescription(LCID locale) {
-    return LocaleInfo(locale, LOCALE_SENGLANGUAGE) + u" (" + LocaleInfo(locale, LOCALE_SENGCOUNTRY) +
-           u")";
-}
-
 void AddSystemInfo(TLumStringList& lines) {
     lines.Clear();
     for (int i = 0; i < reportModules->Count(); ++i) {
         const std::u16string& path = reportModules->Strings(i);
-        std::u16string name = NameWithoutExtension(path);
+        std::u16string name = FileNameWithoutExtension(path);
         lines.Add(FileExists(path) ? name + u": " + VersionToStr(vfShortRelease, GetFileVersion(path))
                                    : name + u": (Not Installed)");
     }
@@ -239,9 +177,9 @@ void AddSystemInfo(TLumStringList& lines) {
     lines.Add(u"Computer Name = " + FromWinStr(computer) + u" (" + FromWinStr(user) + u")");
     LCID systemLocale = GetSystemDefaultLCID();
     LCID userLocale = GetUserDefaultLCID();
-    lines.Add(Format(u"System Locale ID = %u: %s", systemLocale, LocaleDescription(systemLocale)));
+    lines.Add(Format(u"System Locale ID = %u: %s", systemLocale, LocaleDisplayName(systemLocale)));
     if (userLocale != systemLocale) {
-        lines.Add(Format(u"User Locale ID = %u: %s", userLocale, LocaleDescription(userLocale)));
+        lines.Add(Format(u"User Locale ID = %u: %s", userLocale, LocaleDisplayName(userLocale)));
     }
     try {
         wchar_t sortName[255];
@@ -254,7 +192,7 @@ void AddSystemInfo(TLumStringList& lines) {
         // The sort order is the one line a system may not be able to give.
     }
     lines.Add(Format(u"ANSI Code Page = %u,  %s", GetACP(), CodePageIsoName(GetACP())));
-    lines.Add(u"System Time = " + LocalDateTimeText());
+    lines.Add(u"System Time = " + NowText());
     lines.Add(kSeparator);
     MEMORYSTATUS memory{};
     memory.dwLength = 32;
@@ -272,11 +210,10 @@ void AddSystemInfo(TLumStringList& lines) {
                            &freeClusters, &totalClusters)) {
         sectorsPerCluster = bytesPerSector = freeClusters = totalClusters = 0;
     }
-    std::uint64_t cluster = std::uint64_t{sectorsPerCluster} * bytesPerSector;
     lines.Add(Format(u"Total Windows HD Space (%s) = %d MB", drive,
-                     static_cast<std::int64_t>(totalClusters * cluster / 1048576)));
+                     MegaBytes(totalClusters, sectorsPerCluster, bytesPerSector)));
     lines.Add(Format(u"Free Windows HD Space = %d MB",
-                     static_cast<std::int64_t>(freeClusters * cluster / 1048576)));
+                     MegaBytes(freeClusters, sectorsPerCluster, bytesPerSector)));
     lines.Add(kSeparator);
     for (size_t i = 0; i < NeededCompCount; ++i) {
         std::u16string line = table[i].Key + u"\t(" + VersionToStr(vfFull, table[i].InstalledVersion) + u")";

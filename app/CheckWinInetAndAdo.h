@@ -60,12 +60,6 @@ const TLumStringList& ReportModules();
 /// cleared first; lines added before an exception stay in it.
 void AddSystemInfo(TLumStringList& lines);
 
-/// Administrators membership of the running thread or process (always true outside NT).
-bool UserIsAdministrator();
-
-/// "<English language name> (<English country name>)" of a locale, "???" for a missing part.
-std::u16string LocaleDescription(LCID locale);
-
 /// Starts: fills the table (names, places, installed versions), registers the program's
 /// executable as the first report module and connects AddSystemInfo to the exception dialog's
 /// SystemInfoHook. Stops: disconnects it and releases the table's texts and the list.

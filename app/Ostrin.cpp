@@ -2,6 +2,8 @@
 
 #include "app/CheckWinInetAndAdo.h"
 #include "app/OstrinFrm.h"
+#include "errors/ExceptDlg.h"
+#include "errors/LumStackTrace.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "toolkit/LumForms.h"
@@ -20,6 +22,8 @@ TUnit* const kUnits[] = {
     &LumFormsUnit,
     &LumWidgetsUnit,
     &LumTimerUnit,
+    &LumStackTraceUnit,
+    &ExceptDlgUnit,
     &LumDbgExceptDlgUnit,
     &CheckWinInetAndAdoUnit,
 };

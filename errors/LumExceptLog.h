@@ -53,6 +53,11 @@ private:
     bool wasEmpty_ = false;
 };
 
+struct _SYSTEMTIME;
+
+/// A local date and time in the user's short date and long time format.
+std::u16string LocalDateTimeText(const _SYSTEMTIME& time);
+
 /// The current local date and time in the user's short date and long time format.
 std::u16string NowText();
 

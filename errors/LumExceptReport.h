@@ -126,6 +126,14 @@ void AppendModulesSection(TReportLines& lines);
 /// The focused-controls section for the control that had the focus, if any.
 void AppendActiveControlsSection(TLumControl* control, TReportLines& lines);
 
+/// The stack section: "Stack list, generated <capture time>", the frames of the thread's latest
+/// captured stack (with address and line offsets, without module names), a separator;
+/// nothing when the thread has no captured stack.
+void AppendStackSection(TReportLines& lines);
+
+/// The frames of the thread's latest captured stack without module names or offsets.
+void AppendLastStackFrames(TReportLines& lines);
+
 /// The lines SystemInfoHook supplies, converted to ANSI; nothing when no hook is set. The
 /// hook's exception passes on and none of its lines are appended.
 void AppendSystemInfoBlock(TReportLines& lines);

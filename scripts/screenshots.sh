@@ -34,3 +34,5 @@ shot() {
 }
 
 shot main-form main
+shot exception-dialog dialog
+shot exception-dialog-expanded dialog-expanded

@@ -526,6 +526,11 @@ LRESULT TLumCustomForm::SendMessageToSelf(UINT message, WPARAM wParam, LPARAM lP
     return SendMessageW(Handle(), message, wParam, lParam);
 }
 
+// With key preview the loop has shown the key to OnKeyDown already.
+bool TLumCustomForm::DoKeyDown(std::uint16_t& key, TShiftState shift) {
+    return keyPreview_ ? key != 0 : TLumWinControl::DoKeyDown(key, shift);
+}
+
 bool TLumCustomForm::PreviewKeyDown(std::uint16_t& key, TShiftState shift) {
     if (keyPreview_ && OnKeyDown) {
         OnKeyDown(this, key, shift);
@@ -840,7 +845,7 @@ void TLumApplication::DispatchOne(MSG& msg) {
     if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
         TLumWinControl* control = TLumWinControl::FindControl(msg.hwnd);
         TLumCustomForm* form = control ? GetParentForm(control) : nullptr;
-        if (form && form != control) {
+        if (form) {
             auto key = static_cast<std::uint16_t>(msg.wParam);
             if (!form->PreviewKeyDown(key, KeyboardShiftState())) {
                 return;

@@ -199,6 +199,7 @@ protected:
     void BeforeDestruction() override;
     void VisibleChanged() override;
     POINT WindowOrigin() const override { return {left_, top_}; }
+    bool DoKeyDown(std::uint16_t& key, TShiftState shift) override;
     /// Paints the graphic controls, then fires OnPaint.
     virtual void Paint();
     /// OnCloseQuery; true when the form may close.

@@ -1,12 +1,241 @@
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 
+#include "lib/LumLX/LumLXMapiUtils.h"
+#include "lib/LumLX/LumLXUtils.h"
+#include "toolkit/LumClipboard.h"
+#include "toolkit/LumFormat.h"
+#include "toolkit/LumStringList.h"
+#include "toolkit/LumStrings.h"
+
+#include <algorithm>
+
 std::u16string SupportEmailAddress;
 TSystemInfoHook SystemInfoHook = nullptr;
+TLumDbgExceptionDialog* CurrentDialog = nullptr;
 
 namespace {
 
-void Stop() { SupportEmailAddress.clear(); }
+// Under the development environment of this name the details are built only on request.
+constexpr char16_t kDevelopmentHost[] = u"LumIde32.exe";
+
+TExceptionDialog* CreateProgramDialog(TLumComponent* owner) {
+    return TLumCustomForm::Create<TLumDbgExceptionDialog>(owner);
+}
+
+std::u16string JoinLines(const TReportLines& lines) {
+    std::u16string text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            text += u"\r\n";
+        }
+        text += AnsiToWide(lines[i]);
+    }
+    return text;
+}
+
+void Start() {
+    ActiveDialogClass = &CreateProgramDialog;
+    Application()->OnException = &HandleSecondaryException;
+    RegisterComponentClass(TLumDbgExceptionDialog::StaticClass());
+}
+
+void Stop() {
+    if (Application()) {
+        Application()->OnException = &HandleApplicationException;
+    }
+    ActiveDialogClass = &CreateBaseExceptionDialog;
+    SupportEmailAddress.clear();
+}
 
 } // namespace
 
-TUnit LumDbgExceptDlgUnit("LumDbgExceptDlg", nullptr, &Stop);
+TUnit LumDbgExceptDlgUnit("LumDbgExceptDlg", &Start, &Stop);
+
+TLumDbgExceptionDialog::TLumDbgExceptionDialog(TLumComponent* owner) : TExceptionDialog(owner) {
+    CurrentDialog = this;
+    std::u16string exe = OwnFileName();
+    DetailsAllowed = !SameAsciiText(exe.substr(exe.find_last_of(u"\\/:") + 1), kDevelopmentHost);
+}
+
+TLumDbgExceptionDialog::~TLumDbgExceptionDialog() { CurrentDialog = nullptr; }
+
+const TLumClass& TLumDbgExceptionDialog::StaticClass() {
+    using D = TLumDbgExceptionDialog;
+    static const TLumClass cls =
+        TLumClassBuilder<D>("TLumDbgExceptionDialog", &TExceptionDialog::StaticClass())
+            .Field("ClipboardBtn", &D::ClipboardBtn)
+            .Field("EmailBtn", &D::EmailBtn)
+            .Method("ClipboardBtnClick", &D::ClipboardBtnClick)
+            .Method("EmailBtnClick", &D::EmailBtnClick)
+            .Method("DetailsMemoDblClick", &D::DetailsMemoDblClick)
+            .Build();
+    return cls;
+}
+
+Exception* TLumDbgExceptionDialog::HandledException() {
+    std::exception_ptr current = std::current_exception();
+    if (!current || DetailsMemo->Lines()->Count() == 0) {
+        return nullptr;
+    }
+    std::u16string first = DetailsMemo->Lines()->Get(0);
+    try {
+        std::rethrow_exception(current);
+    } catch (Exception& error) {
+        if (first.find(AsciiToWide(error.ClassName())) != std::u16string::npos) {
+            return &error;
+        }
+    } catch (...) {
+    }
+    return nullptr;
+}
+
+TModalResult TLumDbgExceptionDialog::ShowModal() {
+    MessageBeep(MB_ICONHAND);
+    Exception* handled = HandledException();
+    if (handled) {
+        ExceptionMessage = handled->Message();
+    }
+    const std::u16string& title = Application()->Title();
+    if (dynamic_cast<ELumGeneralError*>(handled)) {
+        SetCaption(title);
+    } else {
+        SetCaption(Format(u"%s  (Application Error)", title));
+    }
+    FitMessageLabel();
+    ChooseDetailsFont();
+    return TLumForm::ShowModal();
+}
+
+void TLumDbgExceptionDialog::FitMessageLabel() {
+    RECT bounds{0, 0, TextLabel->ClientWidth() - 14, Screen()->Height()};
+    std::u16string text = TextLabel->Text();
+    std::replace(text.begin(), text.end(), u':', u' ');
+    int measured = Canvas().DrawText(text, bounds, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL);
+    int limit = Screen()->Height() - 2 * (ExpandedClientHeight - Bevel1->Top()) -
+                (Height() - TextLabel->ClientHeight()) - DetailsMemo->Left();
+    int growth = std::min(measured, limit) - TextLabel->ClientHeight();
+    if (growth <= 0) {
+        return;
+    }
+    for (TLumControl* below : std::initializer_list<TLumControl*>{
+             DetailsBtn, ClipboardBtn, EmailBtn, OkBtn, Bevel1, DetailsMemo}) {
+        below->SetTop(below->Top() + growth);
+    }
+    TextLabel->SetHeight(TextLabel->Height() + growth);
+    Constraints()->SetMaxHeight(Height() + growth);
+    SetHeight(Height() + growth);
+    ExpandedClientHeight += growth;
+    CollapsedHeight += growth;
+}
+
+void TLumDbgExceptionDialog::ChooseDetailsFont() {
+    if (Screen()->HasFont(DetailsMemo->Font()->Name())) {
+        return;
+    }
+    if (Screen()->HasFont(u"Courier New")) {
+        DetailsMemo->Font()->SetName(u"Courier New");
+    } else {
+        DetailsMemo->SetParentFont(true);
+    }
+}
+
+void TLumDbgExceptionDialog::BeforeBuildDetails() {
+    if (!DetailsAllowed || DetailsBuilt) {
+        Abort();
+    }
+}
+
+void TLumDbgExceptionDialog::FillDetails() {
+    if (Exception* handled = HandledException()) {
+        std::string message = ExceptionMessageLine(WideToAnsi(handled->Message()));
+        InsertDetailsLine(2, message);
+        // After all lines of the message: one with line breaks of its own must stay whole.
+        if (auto ole = dynamic_cast<EOleSysError*>(handled)) {
+            int messageLines = std::max<int>(1, static_cast<int>(SplitLines(message).size()));
+            InsertDetailsLine(2 + messageLines, OleCodeLine(ole->ErrorCode()));
+        }
+    }
+    TExceptionDialog::FillDetails();
+    TReportLines info;
+    AppendSystemInfoBlock(info);
+    AppendDetails(info);
+}
+
+void TLumDbgExceptionDialog::AfterBuildDetails() { DetailsBuilt = true; }
+
+void TLumDbgExceptionDialog::DetailsBtnClick(TLumPersistent* sender) {
+    DetailsAllowed = true;
+    try {
+        if (!DetailsBuilt) {
+            SendMessageToSelf(UM_BUILD_DETAILS);
+        }
+        TExceptionDialog::DetailsBtnClick(sender);
+        ClipboardBtn->SetVisible(DetailsShown);
+        EmailBtn->SetVisible(DetailsShown);
+    } catch (const EAbort&) {
+        throw;
+    } catch (const Exception& error) {
+        DetailsBuilt = true;
+        AppendDetails({"===============================", "==   LUM DEBUG PARSE ERROR   ==",
+                       "===============================", error.ClassName(),
+                       WideToAnsi(error.Message())});
+    }
+}
+
+void TLumDbgExceptionDialog::FormKeyDown(TLumPersistent* sender, std::uint16_t& key,
+                                         TShiftState shift) {
+    if (key == VK_ESCAPE) {
+        SetModalResult(mrCancel);
+        return;
+    }
+    TExceptionDialog::FormKeyDown(sender, key, shift);
+}
+
+void TLumDbgExceptionDialog::FormPaint(TLumPersistent*) {
+    Canvas().DrawIcon(10, 11, LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_HAND)));
+}
+
+void TLumDbgExceptionDialog::ClipboardBtnClick(TLumPersistent*) {
+    ClipboardSetWideText(DetailsMemo->Text());
+}
+
+void TLumDbgExceptionDialog::EmailBtnClick(TLumPersistent*) {
+    std::u16string attachment = NewGarbageCollectedFolder() + std::u16string(ErrorReportFileName);
+    SaveAnsiTextFile(attachment, DetailsMemo->Text());
+    SendMailViaMapi(ErrorReportMail(Application()->Title(), ExceptionMessage, attachment,
+                                    SupportEmailAddress));
+}
+
+void TLumDbgExceptionDialog::DetailsMemoDblClick(TLumPersistent*) {
+    if (!KeyIsDown(VK_SHIFT)) {
+        return;
+    }
+    std::u16string file = NewGarbageCollectedFileName(u".txt");
+    SaveAnsiTextFile(file, DetailsMemo->Text());
+    ShellOpen(file, u"", u"", SW_SHOW);
+}
+
+void HandleSecondaryException(TLumPersistent* sender, Exception& error) {
+    if (TLumDbgExceptionDialog* dialog = CurrentDialog) {
+        // Saving must not add failures of its own to the one being reported.
+        try {
+            if (!dialog->ReportSaved) {
+                if (!dialog->DetailsBuilt) {
+                    // Counted as built before the attempt: a build that fails again comes
+                    // back here and must not try once more.
+                    dialog->DetailsAllowed = true;
+                    dialog->DetailsBuilt = true;
+                    dialog->SendMessageToSelf(UM_BUILD_DETAILS);
+                }
+                SaveErrorText(dialog->DetailsMemo->Text());
+                dialog->ReportSaved = true;
+            }
+            TReportLines lines = {"<----Secondary Exception Stack Trace---->", error.ClassName(),
+                                  WideToAnsi(error.Message()), ""};
+            AppendLastStackFrames(lines);
+            SaveErrorText(JoinLines(lines));
+        } catch (...) {
+        }
+    }
+    HandleApplicationException(sender, error);
+}

@@ -1,7 +1,10 @@
 #pragma once
-// The program's exception dialog module: the support address that reports are mailed to and
-// the hook that supplies the system information block of reports.
+// The program's exception dialog: the base dialog with a clipboard and an e-mail button, the
+// system information block, and the saving of errors that happen while it is open. Also the
+// support address that reports are mailed to and the hook that supplies the system
+// information block.
 
+#include "errors/ExceptDlg.h"
 #include "toolkit/LumUnits.h"
 
 #include <string>
@@ -16,5 +19,55 @@ extern std::u16string SupportEmailAddress;
 using TSystemInfoHook = void (*)(TLumStringList& lines);
 extern TSystemInfoHook SystemInfoHook;
 
-/// Stops: empties SupportEmailAddress.
+class TLumDbgExceptionDialog : public TExceptionDialog {
+public:
+    explicit TLumDbgExceptionDialog(TLumComponent* owner);
+    ~TLumDbgExceptionDialog() override;
+
+    static const TLumClass& StaticClass();
+    const TLumClass& ClassType() const override { return StaticClass(); }
+
+    TLumButton* ClipboardBtn = nullptr;
+    TLumButton* EmailBtn = nullptr;
+
+    /// Details may be built as soon as the dialog shows.
+    bool DetailsAllowed = true;
+    /// Built, or given up after a failed attempt; never false again.
+    bool DetailsBuilt = false;
+    /// The report was saved because of a secondary exception.
+    bool ReportSaved = false;
+    /// The presented exception's message, for the e-mail.
+    std::u16string ExceptionMessage;
+
+    TModalResult ShowModal() override;
+    void BeforeBuildDetails() override;
+    void FillDetails() override;
+    void AfterBuildDetails() override;
+
+    void DetailsBtnClick(TLumPersistent* sender) override;
+    void FormKeyDown(TLumPersistent* sender, std::uint16_t& key, TShiftState shift) override;
+    void FormPaint(TLumPersistent* sender) override;
+    void ClipboardBtnClick(TLumPersistent* sender);
+    void EmailBtnClick(TLumPersistent* sender);
+    void DetailsMemoDblClick(TLumPersistent* sender);
+
+    /// The exception being handled now when the details' first line names its class; null
+    /// otherwise.
+    Exception* HandledException();
+    /// Grows the message label until the message fits (within the screen), moving the
+    /// controls below it down by as much.
+    void FitMessageLabel();
+    /// A fixed-pitch font for the details that the system has.
+    void ChooseDetailsFont();
+};
+
+/// The live program dialog, or null.
+extern TLumDbgExceptionDialog* CurrentDialog;
+
+/// The hook while the program dialog module runs: an exception raised while a dialog is open
+/// is saved (the report once, then its own stack) and shown in the standard message box.
+void HandleSecondaryException(TLumPersistent* sender, Exception& error);
+
+/// Starts: the program dialog replaces the base dialog and its hook. Stops: both restored,
+/// SupportEmailAddress emptied.
 extern TUnit LumDbgExceptDlgUnit;

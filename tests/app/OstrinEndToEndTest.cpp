@@ -95,6 +95,9 @@ public:
 
     HWND WaitForWindow(const wchar_t* className) { return WaitForProcessWindow(id_, className); }
     HWND FindWindowOf(const wchar_t* className) { return FindProcessWindow(id_, className); }
+    HWND WaitForDialog(std::u16string_view caption, DWORD milliseconds = 15000) {
+        return WaitForProcessWindowWithCaption(id_, L"TLumForm", caption, milliseconds);
+    }
 
 private:
     TScopedKernelHandle process_;
@@ -156,25 +159,48 @@ TEST_F(EndToEnd, ReplacesAReadOnlyFile) {
     EXPECT_EQ(GetCapicomVersion(), MakeVersion(2, 0, 0, 3));
 }
 
-TEST_F(EndToEnd, FailingRegistrationIsShownAndTheFormStays) {
+TEST_F(EndToEnd, FailingRegistrationIsReportedInTheDialogAndTheFormStays) {
     Program program(BuildFolder() + u"\\app\\OstrinRegFail.exe");
-    HWND box = program.WaitForWindow(L"#32770");
-    ASSERT_NE(box, nullptr) << "no message box";
-    std::u16string text = MessageBoxText(box);
+    // The application title is the executable's name.
+    HWND dialog = program.WaitForDialog(u"OstrinRegFail  (Application Error)");
+    ASSERT_NE(dialog, nullptr) << "no exception dialog";
+    std::u16string message = DialogMessageText(dialog);
     std::u16string tail = u"\r\n\r\nError occurred while registering " + Target() + u".";
-    ASSERT_GE(text.size(), tail.size());
-    EXPECT_TRUE(SameAsciiText(text.substr(text.size() - tail.size()), tail)) << WideToUtf8(text);
-    EXPECT_GT(text.size(), tail.size()) << "the system's text comes first";
+    ASSERT_GT(message.size(), tail.size());
+    EXPECT_TRUE(SameAsciiText(message.substr(message.size() - tail.size()), tail))
+        << WideToUtf8(message);
 
-    HWND form = program.FindWindowOf(L"TLumForm");
+    ASSERT_TRUE(WaitForDialogDetails(dialog));
+    std::vector<std::u16string> lines = SplitLines(DialogDetailsText(dialog));
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[0], u"Exception class: EOleSysError");
+    // The message keeps its line breaks (the system's text may have some of its own): the
+    // registration line ends it, the OLE line follows.
+    EXPECT_EQ(lines[2].substr(0, 19), u"Exception message: ");
+    size_t ole = 3;
+    while (ole < lines.size() && lines[ole].substr(0, 19) != u"OLE Exception Code:") {
+        ++ole;
+    }
+    ASSERT_LT(ole + 2, lines.size());
+    EXPECT_TRUE(SameAsciiText(lines[ole - 1], u"Error occurred while registering " + Target() + u"."));
+    EXPECT_EQ(lines[ole - 2], u"");
+    EXPECT_EQ(lines[ole], u"OLE Exception Code: 0x80004005 (-2147467259)");
+    EXPECT_EQ(lines[ole + 1], std::u16string(100, u'-'));
+    EXPECT_EQ(lines[ole + 2].substr(0, 22), u"Stack list, generated ");
+    bool timerFrame = false;
+    for (const std::u16string& line : lines) {
+        timerFrame = timerFrame || line.find(u"OstrinFrm.TOstrinForm::Timer1Timer") != std::u16string::npos;
+    }
+    EXPECT_TRUE(timerFrame) << "no frame of the timer's handler";
+
+    HWND form = program.WaitForDialog(u"CAPICOM 2.0 setup - registering...");
     ASSERT_NE(form, nullptr);
-    EXPECT_EQ(WindowText(form), u"CAPICOM 2.0 setup - registering...");
     // The library was written; only its registration failed.
     EXPECT_TRUE(FileExists(Target()));
 
-    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    PostMessageW(FindChildWithText(dialog, L"TLumButton", u"OK"), BM_CLICK, 0, 0);
     EXPECT_FALSE(program.WaitForExit(1000)) << "the program ended after the failure";
-    EXPECT_EQ(WindowText(program.FindWindowOf(L"TLumForm")), u"CAPICOM 2.0 setup - registering...");
+    EXPECT_NE(program.WaitForDialog(u"CAPICOM 2.0 setup - registering...", 1000), nullptr);
 }
 
 TEST_F(EndToEnd, OldBrowserLibraryStopsTheProgramBeforeAnyWindow) {

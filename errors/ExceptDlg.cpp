@@ -1,0 +1,299 @@
+#include "errors/ExceptDlg.h"
+
+#include "errors/LumStackTrace.h"
+#include "toolkit/LumClipboard.h"
+#include "toolkit/LumFormat.h"
+#include "toolkit/LumStrings.h"
+
+namespace {
+
+TExceptionDialog* dialog = nullptr;
+DWORD mainThreadId = 0;
+
+// Texts of the message label: a full stop at the end, CR LF line breaks.
+std::u16string LabelText(const std::u16string& message) {
+    std::u16string text;
+    for (size_t i = 0; i < message.size(); ++i) {
+        char16_t c = message[i];
+        if (c == u'\r' || c == u'\n') {
+            text += u"\r\n";
+            if (c == u'\r' && i + 1 < message.size() && message[i + 1] == u'\n') {
+                ++i;
+            }
+        } else {
+            text += c;
+        }
+    }
+    if (text.empty() || text.back() != u'.') {
+        text += u'.';
+    }
+    return text;
+}
+
+void Start() {
+    mainThreadId = GetCurrentThreadId();
+    TraceOptions().Include(TTraceOption::toRawStackScan).Include(TTraceOption::toKeepModuleList);
+    StartExceptionTracking();
+    Application()->OnException = &HandleApplicationException;
+    RegisterComponentClass(TExceptionDialog::StaticClass());
+}
+
+void Stop() {
+    if (Application()) {
+        Application()->OnException = nullptr;
+    }
+    StopExceptionTracking();
+}
+
+} // namespace
+
+TUnit ExceptDlgUnit("ExceptDlg", &Start, &Stop);
+
+TExceptionDialogClass ActiveDialogClass = &CreateBaseExceptionDialog;
+bool DialogShowing = false;
+
+TExceptionDialog* CreateBaseExceptionDialog(TLumComponent* owner) {
+    return TLumCustomForm::Create<TExceptionDialog>(owner);
+}
+
+TExceptionDialog::TExceptionDialog(TLumComponent* owner) : TLumForm(owner) {
+    SetMessageHandler(UM_BUILD_DETAILS, [this](TMessage& m) { BuildDetailsMessage(m); });
+}
+
+TExceptionDialog::~TExceptionDialog() = default;
+
+const TLumClass& TExceptionDialog::StaticClass() {
+    using D = TExceptionDialog;
+    static const TLumClass cls = TLumClassBuilder<D>("TExceptionDialog", &TLumForm::StaticClass())
+                                     .Field("OkBtn", &D::OkBtn)
+                                     .Field("DetailsMemo", &D::DetailsMemo)
+                                     .Field("DetailsBtn", &D::DetailsBtn)
+                                     .Field("Bevel1", &D::Bevel1)
+                                     .Field("TextLabel", &D::TextLabel)
+                                     .Method("FormCreate", &D::FormCreate)
+                                     .Method("FormDestroy", &D::FormDestroy)
+                                     .Method("FormShow", &D::FormShow)
+                                     .Method("FormPaint", &D::FormPaint)
+                                     .Method("FormResize", &D::FormResize)
+                                     .Method("FormKeyDown", &D::FormKeyDown)
+                                     .Method("DetailsBtnClick", &D::DetailsBtnClick)
+                                     .Build();
+    return cls;
+}
+
+void TExceptionDialog::FormCreate(TLumPersistent*) {
+    Log = std::make_unique<TSimpleExceptionLog>();
+    ExpandedClientHeight = ClientHeight();
+    SetDetailsShown(false);
+    SetCaption(Format(u"%s - application error", Application()->Title()));
+}
+
+void TExceptionDialog::FormDestroy(TLumPersistent*) { Log.reset(); }
+
+void TExceptionDialog::FormShow(TLumPersistent*) {
+    BeforeBuildDetails();
+    MessageBeep(MB_ICONHAND);
+    // On the main thread the details are built once the dialog is on screen.
+    if (ShownOnMainThread && GetWindowThreadProcessId(Handle(), nullptr) == mainThreadId) {
+        PostMessageToSelf(UM_BUILD_DETAILS);
+    } else {
+        BuildDetails();
+    }
+}
+
+void TExceptionDialog::BuildDetailsMessage(TMessage&) {
+    Repaint();
+    BuildDetails();
+}
+
+void TExceptionDialog::FormPaint(TLumPersistent*) {
+    HICON icon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_HAND));
+    Canvas().DrawIcon(TextLabel->Left() - GetSystemMetrics(SM_CXICON) - 15, TextLabel->Top(), icon);
+}
+
+void TExceptionDialog::FormResize(TLumPersistent*) { UpdateMessageScrollBar(); }
+
+void TExceptionDialog::FormKeyDown(TLumPersistent*, std::uint16_t& key, TShiftState shift) {
+    if (key == 'C' && shift.Contains(TShiftStateFlag::ssCtrl)) {
+        CopyReportToClipboard();
+        MessageBeep(MB_OK);
+    }
+}
+
+void TExceptionDialog::DetailsBtnClick(TLumPersistent*) { SetDetailsShown(!DetailsShown); }
+
+TModalResult TExceptionDialog::ShowModal() { return TLumForm::ShowModal(); }
+
+void TExceptionDialog::BuildDetails() {
+    Screen()->SetCursor(crHourGlass);
+    DetailsMemo->Lines()->BeginUpdate();
+    auto finish = [this] {
+        DetailsMemo->Lines()->EndUpdate();
+        OkBtn->SetEnabled(true);
+        DetailsBtn->SetEnabled(true);
+        if (OkBtn->CanFocus()) {
+            OkBtn->SetFocus();
+        }
+        Screen()->SetCursor(crDefault);
+    };
+    try {
+        FillDetails();
+        WriteReportToLog();
+        DetailsMemo->SetSelStart(0);
+        DetailsMemo->ScrollCaret();
+        AfterBuildDetails();
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void TExceptionDialog::FillDetails() { AppendReportSections(rsAll); }
+
+void TExceptionDialog::SetDetailsShown(bool show) {
+    DetailsShown = show;
+    std::u16string base;
+    for (char16_t c : DetailsBtn->Caption()) {
+        if (c != u'<' && c != u'>') {
+            base += c;
+        }
+    }
+    size_t first = base.find_first_not_of(u' ');
+    base = first == std::u16string::npos ? std::u16string()
+                                         : base.substr(first, base.find_last_not_of(u' ') - first + 1);
+    std::u16string caption;
+    if (show) {
+        Constraints()->SetMinHeight(CollapsedHeight + 100);
+        Constraints()->SetMaxHeight(Screen()->Height());
+        caption = u"<< " + base;
+        SetClientHeight(ExpandedClientHeight);
+        DetailsMemo->SetHeight(ExpandedClientHeight - DetailsMemo->Top() - 3);
+    } else {
+        ExpandedClientHeight = ClientHeight();
+        caption = base + u" >>";
+        if (CollapsedHeight != 0) {
+            SetHeight(CollapsedHeight);
+        } else {
+            SetClientHeight(Bevel1->Top());
+            CollapsedHeight = Height();
+        }
+        Constraints()->SetMinHeight(CollapsedHeight);
+        Constraints()->SetMaxHeight(CollapsedHeight);
+    }
+    DetailsBtn->SetCaption(caption);
+    DetailsMemo->SetEnabled(show);
+}
+
+std::u16string TExceptionDialog::ReportText() {
+    std::u16string text = TextLabel->Text();
+    if (text.size() < 2 || text.substr(text.size() - 2) != u"\r\n") {
+        text += u"\r\n";
+    }
+    return text + u"\r\n" + DetailsMemo->Text();
+}
+
+void TExceptionDialog::CopyReportToClipboard() { ClipboardSetText(WideToAnsi(ReportText())); }
+
+void TExceptionDialog::WriteReportToLog() {
+    if (!(Tag() & 1)) {
+        return;
+    }
+    Log->WriteHeader(SeparatorWidth());
+    try {
+        Log->WriteLines(WideToAnsi(ReportText()), 0);
+    } catch (...) {
+        Log->CloseFile();
+        throw;
+    }
+    Log->CloseFile();
+}
+
+void TExceptionDialog::UpdateMessageScrollBar() {
+    if (Tag() & 2) {
+        return;
+    }
+    Canvas().Font().Assign(*TextLabel->Font());
+    int lineHeight = Canvas().TextHeight(u"Wg");
+    TextLabel->ShowVerticalScrollBar(TextLabel->LineCount() * lineHeight > TextLabel->ClientHeight());
+}
+
+void TExceptionDialog::AppendSectionSeparator() {
+    AppendDetails({std::string(static_cast<size_t>(SeparatorWidth()), SeparatorChar())});
+}
+
+void TExceptionDialog::AppendDetails(const TReportLines& lines) {
+    std::u16string text = DetailsMemo->Text();
+    for (const std::string& line : lines) {
+        text += AnsiToWide(line) + u"\r\n";
+    }
+    DetailsMemo->SetText(text);
+}
+
+void TExceptionDialog::InsertDetailsLine(int index, const std::string& line) {
+    DetailsMemo->Lines()->Insert(index, AnsiToWide(line));
+}
+
+void TExceptionDialog::AppendReportSections(unsigned sections) {
+    TReportLines lines;
+    if (sections & rsStackList) {
+        AppendStackSection(lines);
+    }
+    if (sections & rsSystem) {
+        AppendSystemSection(lines);
+    }
+    if (sections & rsModules) {
+        AppendModulesSection(lines);
+    }
+    if (sections & rsActiveControls) {
+        AppendActiveControlsSection(LastActiveControl, lines);
+    }
+    AppendDetails(lines);
+}
+
+void PrepareExceptionDialog(TExceptionDialog& dialog, const Exception& error) {
+    dialog.ShownOnMainThread = GetCurrentThreadId() == mainThreadId;
+    dialog.LastActiveControl = Screen()->ActiveControl();
+    dialog.TextLabel->SetText(LabelText(error.Message()));
+    dialog.UpdateMessageScrollBar();
+    dialog.AppendDetails({Format("Exception class: %s", error.ClassName()),
+                          Format("Exception address: %p", RaiseAddressOf(error)),
+                          std::string(static_cast<size_t>(dialog.SeparatorWidth()),
+                                      dialog.SeparatorChar())});
+}
+
+void PresentException(Exception& error) {
+    if (!dialog) {
+        dialog = ActiveDialogClass(Application());
+    }
+    auto release = [] {
+        TExceptionDialog* d = dialog;
+        dialog = nullptr;
+        if (d) {
+            d->Free();
+        }
+    };
+    try {
+        PrepareExceptionDialog(*dialog, error);
+        dialog->ShowModal();
+    } catch (...) {
+        release();
+        throw;
+    }
+    release();
+}
+
+void HandleApplicationException(TLumPersistent*, Exception& error) {
+    if (DialogShowing) {
+        Application()->ShowException(error);
+        return;
+    }
+    DialogShowing = true;
+    try {
+        PresentException(error);
+    } catch (...) {
+        DialogShowing = false;
+        throw;
+    }
+    DialogShowing = false;
+}

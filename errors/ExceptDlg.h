@@ -1,0 +1,108 @@
+#pragma once
+// The exception dialog: every exception that escapes an event handler ends here instead of in
+// the plain message box. It shows the message, and behind a details toggle the report (class,
+// address, stack, system, modules, focused controls, system information).
+
+#include "errors/LumExceptLog.h"
+#include "errors/LumExceptReport.h"
+#include "toolkit/LumForms.h"
+#include "toolkit/LumUnits.h"
+#include "toolkit/LumWidgets.h"
+
+#include <memory>
+
+/// The dialog's private message: build the details now that the dialog is on screen.
+constexpr UINT UM_BUILD_DETAILS = WM_USER + 256;
+
+/// The report's sections.
+enum TReportSection : unsigned {
+    rsStackList = 1,
+    rsSystem = 2,
+    rsModules = 4,
+    rsActiveControls = 8,
+    rsAll = 15,
+};
+
+class TExceptionDialog : public TLumForm {
+public:
+    explicit TExceptionDialog(TLumComponent* owner);
+    ~TExceptionDialog() override;
+
+    static const TLumClass& StaticClass();
+    const TLumClass& ClassType() const override { return StaticClass(); }
+
+    TLumButton* OkBtn = nullptr;
+    TLumMemo* DetailsMemo = nullptr;
+    TLumButton* DetailsBtn = nullptr;
+    TLumBevel* Bevel1 = nullptr;
+    TLumMemo* TextLabel = nullptr;
+
+    bool DetailsShown = false;
+    bool ShownOnMainThread = false;
+    TLumControl* LastActiveControl = nullptr;
+    int CollapsedHeight = 0;
+    int ExpandedClientHeight = 0;
+    std::unique_ptr<TSimpleExceptionLog> Log;
+
+    virtual int SeparatorWidth() const { return kSeparatorWidth; }
+    virtual char SeparatorChar() const { return kSeparatorChar; }
+    virtual void AfterBuildDetails() {}
+    virtual void BeforeBuildDetails() {}
+    /// Appends all report sections.
+    virtual void FillDetails();
+
+    TModalResult ShowModal() override;
+
+    void FormCreate(TLumPersistent* sender);
+    void FormDestroy(TLumPersistent* sender);
+    void FormShow(TLumPersistent* sender);
+    virtual void FormPaint(TLumPersistent* sender);
+    void FormResize(TLumPersistent* sender);
+    virtual void FormKeyDown(TLumPersistent* sender, std::uint16_t& key, TShiftState shift);
+    virtual void DetailsBtnClick(TLumPersistent* sender);
+
+    /// Fills the details (hourglass, memo updates suspended); whatever happens, the buttons
+    /// end enabled, OK focused and the cursor restored.
+    void BuildDetails();
+    void SetDetailsShown(bool show);
+    /// The message, a line break, and the details.
+    std::u16string ReportText();
+    void CopyReportToClipboard();
+    /// Writes the report into the simple log (only when bit 0 of the tag is set).
+    void WriteReportToLog();
+    /// Shows a vertical scroll bar on the message when it does not fit (unless tag bit 1).
+    void UpdateMessageScrollBar();
+
+    void AppendSectionSeparator();
+    void AppendReportSections(unsigned sections);
+    /// Appends lines to the details.
+    void AppendDetails(const TReportLines& lines);
+    /// Inserts a line into the details before the given line.
+    void InsertDetailsLine(int index, const std::string& line);
+
+protected:
+    void BuildDetailsMessage(TMessage& message);
+};
+
+/// Creates the dialog an exception is presented in.
+using TExceptionDialogClass = TExceptionDialog* (*)(TLumComponent* owner);
+extern TExceptionDialogClass ActiveDialogClass;
+TExceptionDialog* CreateBaseExceptionDialog(TLumComponent* owner);
+
+/// True while an exception is being presented.
+extern bool DialogShowing;
+
+/// Fills a dialog for the exception: where it is shown and which control had the focus, the
+/// message (a full stop at its end, CR LF line breaks) and the report's opening lines.
+void PrepareExceptionDialog(TExceptionDialog& dialog, const Exception& error);
+
+/// Presents the exception in a new dialog, modally; the dialog is freed afterwards.
+void PresentException(Exception& error);
+
+/// The application's exception hook: presents the exception, or, while a dialog is already
+/// showing, shows it in the standard message box.
+void HandleApplicationException(TLumPersistent* sender, Exception& error);
+
+/// Starts: stack capture at every raise, and the application's exception hook. Stops: both
+/// removed.
+extern TUnit ExceptDlgUnit;

@@ -1,0 +1,304 @@
+// Gathering the report's sections from the running system.
+#include "errors/LumExceptReport.h"
+
+#include "debuginfo/LumPeImage.h"
+#include "errors/LumExceptLog.h"
+#include "errors/LumStackTrace.h"
+#include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumLX/LumLXVerUtils.h"
+#include "lib/LumTrx/LumDbgExceptDlg.h"
+#include "toolkit/LumControls.h"
+#include "toolkit/LumExceptions.h"
+#include "toolkit/LumHandle.h"
+#include "toolkit/LumRegistry.h"
+#include "toolkit/LumStringList.h"
+#include "toolkit/LumStrings.h"
+
+#include <cpuid.h>
+#include <x86intrin.h>
+
+#include <cstring>
+#include <set>
+
+namespace {
+
+std::string Ansi(const std::u16string& text) { return WideToAnsi(text); }
+
+std::u16string ReadMachineString(const char16_t* key, const char16_t* value) {
+    TLumRegistry registry(KEY_READ);
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    return registry.OpenKeyReadOnly(key) && registry.ValueExists(value) ? registry.ReadString(value)
+                                                                        : std::u16string();
+}
+
+std::uint32_t ReadMachineInteger(const char16_t* key, const char16_t* value) {
+    TLumRegistry registry(KEY_READ);
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!registry.OpenKeyReadOnly(key) || !registry.ValueExists(value) ||
+        registry.GetDataType(value) != rdInteger) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(registry.ReadInteger(value));
+}
+
+int MeasuredMegahertz() {
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER start;
+    LARGE_INTEGER end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    std::uint64_t cyclesBefore = __rdtsc();
+    Sleep(50);
+    std::uint64_t cyclesAfter = __rdtsc();
+    QueryPerformanceCounter(&end);
+    double seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+    return seconds > 0 ? static_cast<int>((cyclesAfter - cyclesBefore) / seconds / 1e6 + 0.5) : 0;
+}
+
+// The division whose wrong result gave the early Pentium's division bug away.
+bool HasFdivBug() {
+    volatile double x = 4195835.0;
+    volatile double y = 3145727.0;
+    return x - (x / y) * y >= 1.0;
+}
+
+struct LoadedModule {
+    std::uint32_t Base;
+    std::u16string Path;
+};
+
+std::u16string ModuleFileName(HMODULE module) {
+    wchar_t path[MAX_PATH * 2];
+    DWORD length = GetModuleFileNameW(module, path, MAX_PATH * 2);
+    return FromWinStr(path, length);
+}
+
+// The process's modules through the process-status library, taken from the system folder.
+bool ModulesFromProcessStatus(std::vector<LoadedModule>& modules) {
+    TScopedLibrary psapi(LoadLibraryW(WinStr(GetSystemDir() + u"\\psapi.dll")));
+    if (!psapi) {
+        return false;
+    }
+    using Enumerate = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+    auto enumerate = reinterpret_cast<Enumerate>(
+        reinterpret_cast<void*>(GetProcAddress(psapi.Get(), "EnumProcessModules")));
+    if (!enumerate) {
+        return false;
+    }
+    std::vector<HMODULE> handles(256);
+    DWORD needed = 0;
+    HANDLE process = GetCurrentProcess();
+    while (true) {
+        DWORD bytes = static_cast<DWORD>(handles.size() * sizeof(HMODULE));
+        if (!enumerate(process, handles.data(), bytes, &needed)) {
+            return false;
+        }
+        if (needed <= bytes) {
+            break;
+        }
+        handles.resize(needed / sizeof(HMODULE));
+    }
+    handles.resize(needed / sizeof(HMODULE));
+    for (HMODULE handle : handles) {
+        modules.push_back({static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)),
+                           ModuleFileName(handle)});
+    }
+    return true;
+}
+
+// Without the process-status library: every new allocation base of a mapped image.
+void ModulesFromAddressSpace(std::vector<LoadedModule>& modules) {
+    std::set<void*> seen;
+    MEMORY_BASIC_INFORMATION info;
+    auto address = static_cast<char*>(nullptr);
+    while (VirtualQuery(address, &info, sizeof info) == sizeof info) {
+        if (info.Type == MEM_IMAGE && info.AllocationBase && seen.insert(info.AllocationBase).second) {
+            modules.push_back({static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(info.AllocationBase)),
+                               ModuleFileName(static_cast<HMODULE>(info.AllocationBase))});
+        }
+        char* next = static_cast<char*>(info.BaseAddress) + info.RegionSize;
+        if (next <= address) {
+            break;
+        }
+        address = next;
+    }
+}
+
+// The preferred image base from the module's headers as mapped; 0 when unreadable.
+std::uint32_t PreferredBase(std::uint32_t base) {
+    MEMORY_BASIC_INFORMATION info;
+    auto start = reinterpret_cast<const std::uint8_t*>(static_cast<std::uintptr_t>(base));
+    if (VirtualQuery(start, &info, sizeof info) != sizeof info || info.State != MEM_COMMIT ||
+        (info.Protect & (PAGE_NOACCESS | PAGE_GUARD))) {
+        return 0;
+    }
+    size_t readable = static_cast<const std::uint8_t*>(info.BaseAddress) + info.RegionSize - start;
+    auto image = TPeImage::Parse({start, readable});
+    return image ? image->ImageBase() : 0;
+}
+
+} // namespace
+
+TProcessorFacts GatherProcessorFacts() {
+    TProcessorFacts facts;
+    unsigned eax = 0;
+    unsigned ebx = 0;
+    unsigned ecx = 0;
+    unsigned edx = 0;
+    if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx)) {
+        throw ELumGeneralError(u"The processor cannot be identified.");
+    }
+    char vendor[13] = {};
+    std::memcpy(vendor, &ebx, 4);
+    std::memcpy(vendor + 4, &edx, 4);
+    std::memcpy(vendor + 8, &ecx, 4);
+    facts.VendorId = vendor;
+    __get_cpuid(1, &eax, &ebx, &ecx, &edx);
+    int family = (eax >> 8) & 0xF;
+    int model = (eax >> 4) & 0xF;
+    if (family == 0xF) {
+        family += (eax >> 20) & 0xFF;
+    }
+    if (family == 6 || family >= 0xF) {
+        model += ((eax >> 16) & 0xF) << 4;
+    }
+    facts.Family = family;
+    facts.Model = model;
+    facts.Mmx = (edx >> 23) & 1;
+    unsigned maxExtended = __get_cpuid_max(0x80000000, nullptr);
+    if (maxExtended >= 0x80000004) {
+        char brand[49] = {};
+        for (unsigned leaf = 0; leaf < 3; ++leaf) {
+            unsigned regs[4];
+            __get_cpuid(0x80000002 + leaf, &regs[0], &regs[1], &regs[2], &regs[3]);
+            std::memcpy(brand + 16 * leaf, regs, 16);
+        }
+        facts.BrandString = brand;
+    }
+    std::uint32_t registered =
+        ReadMachineInteger(u"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", u"~MHz");
+    facts.Megahertz = registered ? static_cast<int>(registered) : MeasuredMegahertz();
+    facts.FdivBug = HasFdivBug();
+    return facts;
+}
+
+void AppendSystemSection(TReportLines& lines) {
+    OSVERSIONINFOEXW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    TProductFacts product;
+    if (GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version))) {
+        product.HasExtendedInfo = true;
+    } else {
+        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
+        GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version));
+    }
+    std::uint32_t build = version.dwBuildNumber;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        build &= 0xFFFF;
+    }
+    std::string servicePack = Ansi(FromWinStr(version.szCSDVersion));
+    std::string osName;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        TFixedFileInfo kernel = GetFixedFileInfo(GetSystemDir() + u"\\kernel32.dll");
+        osName = OSName(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion,
+                        servicePack, kernel.ProductVersionMS);
+    } else {
+        osName = OSName(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion,
+                        servicePack, 0);
+    }
+    std::string productType;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        product.Major = version.dwMajorVersion;
+        product.Minor = version.dwMinorVersion;
+        product.Workstation = version.wProductType == VER_NT_WORKSTATION;
+        product.Datacenter = version.wSuiteMask & VER_SUITE_DATACENTER;
+        product.Enterprise = version.wSuiteMask & VER_SUITE_ENTERPRISE;
+        product.Personal = version.wSuiteMask & VER_SUITE_PERSONAL;
+        product.ServicePackLevel = ServicePackLevel(
+            ReadMachineInteger(u"SYSTEM\\CurrentControlSet\\Control\\Windows", u"CSDVersion"));
+        product.RegistryProductType = Ansi(ReadMachineString(
+            u"System\\CurrentControlSet\\Control\\ProductOptions", u"ProductType"));
+        productType = ProductType(product);
+    }
+    lines.push_back(SystemLine(osName, productType, version.dwMajorVersion,
+                               version.dwMinorVersion, build, servicePack));
+    try {
+        lines.push_back(ProcessorLine(GatherProcessorFacts()));
+    } catch (const Exception& error) {
+        lines.push_back("---------------- Exception during CPU Info --------------");
+        lines.push_back(std::string(error.ClassName()) + ": " + Ansi(error.Message()));
+        lines.push_back("---------------- Exception during CPU Info --------------");
+    }
+    HDC screen = GetDC(nullptr);
+    int bpp = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    lines.push_back(DisplayLine(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), bpp));
+    lines.push_back(SeparatorLine());
+}
+
+void AppendModulesSection(TReportLines& lines) {
+    std::vector<LoadedModule> loaded;
+    if (!ModulesFromProcessStatus(loaded)) {
+        loaded.clear();
+        ModulesFromAddressSpace(loaded);
+    }
+    if (loaded.empty()) {
+        return;
+    }
+    std::vector<TReportModule> modules;
+    for (const LoadedModule& m : loaded) {
+        TReportModule report;
+        report.Base = m.Base;
+        report.Path = Ansi(m.Path);
+        report.PreferredBase = PreferredBase(m.Base);
+        TFixedFileInfo info = GetFixedFileInfo(m.Path);
+        report.HasVersion = info.Signature != 0;
+        if (report.HasVersion) {
+            report.FileVersion = (std::uint64_t{info.FileVersionMS} << 32) | info.FileVersionLS;
+            report.FileVersionText = Ansi(GetVersionInfoString(u"FileVersion", m.Path));
+            report.Description = Ansi(GetVersionInfoString(u"FileDescription", m.Path));
+        }
+        modules.push_back(std::move(report));
+    }
+    AppendModuleLines(std::move(modules), lines);
+}
+
+void AppendActiveControlsSection(TLumControl* control, TReportLines& lines) {
+    if (!control) {
+        return;
+    }
+    std::vector<TControlName> chain;
+    for (TLumControl* c = control; c; c = c->Parent()) {
+        chain.push_back({c->ClassName(), Ansi(c->Name())});
+    }
+    AppendActiveControlLines(chain, lines);
+}
+
+void AppendStackSection(TReportLines& lines) {
+    std::shared_ptr<const TLumStackInfoList> stack = LastCapturedStack();
+    if (!stack) {
+        return;
+    }
+    const TLumLocalTime& t = stack->TimeStamp();
+    SYSTEMTIME captured{t.Year, t.Month, 0, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds};
+    lines.push_back("Stack list, generated " + Ansi(LocalDateTimeText(captured)));
+    AppendFramesTo(*stack, lines, false, true, true);
+    lines.push_back(SeparatorLine());
+}
+
+void AppendLastStackFrames(TReportLines& lines) {
+    if (std::shared_ptr<const TLumStackInfoList> stack = LastCapturedStack()) {
+        AppendFramesTo(*stack, lines, false, false, false);
+    }
+}
+
+void AppendSystemInfoBlock(TReportLines& lines) {
+    if (!SystemInfoHook) {
+        return;
+    }
+    TLumStringList info;
+    SystemInfoHook(info);
+    for (int i = 0; i < info.Count(); ++i) {
+        lines.push_back(Ansi(info.Strings(i)));
+    }
+}
