@@ -8,6 +8,9 @@
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "tests/support/LumTestWindows.h"
 #include "toolkit/LumClipboard.h"
+#include "toolkit/LumFormStream.h"
+#include "toolkit/LumPersist.h"
+#include "toolkit/LumStreams.h"
 #include "toolkit/LumResModule.h"
 #include "toolkit/LumStringList.h"
 #include "toolkit/LumStrings.h"
@@ -329,4 +332,40 @@ TEST_F(ExceptionDialogs, CopyingTheReport) {
     dialog->FormKeyDown(dialog, key, TShiftState{});
     EXPECT_EQ(dialog->ModalResult(), mrCancel);
     dialog->Free();
+}
+
+namespace {
+
+std::string FormText(const std::string& binary) {
+    TLumMemoryStream in(binary);
+    TLumMemoryStream out;
+    ObjectBinaryToText(in, out);
+    return out.Bytes();
+}
+
+std::string StoredFormText(const char16_t* resource) {
+    TLumResourceStream stream(MainInstance(), TResId(resource), RcDataType());
+    return FormText(std::string(reinterpret_cast<const char*>(stream.Memory()),
+                                static_cast<size_t>(stream.Size())));
+}
+
+std::string WrittenFormText(TLumComponent& form, TLumComponent* ancestor) {
+    TLumMemoryStream written;
+    WriteComponent(written, form, ancestor);
+    return FormText(written.Bytes());
+}
+
+} // namespace
+
+// The dialogs' forms as streamed in (without OnCreate, which changes them at run time) write
+// back to their stored texts; the program's as differences from the base dialog.
+TEST_F(ExceptionDialogs, DialogFormsWriteBackTheirStreams) {
+    auto* base = TLumCustomForm::CreateNew<TExceptionDialog>(Application());
+    ReadFormResources(*base, TExceptionDialog::StaticClass(), TLumForm::StaticClass());
+    auto* program = TLumCustomForm::CreateNew<TLumDbgExceptionDialog>(Application());
+    ReadFormResources(*program, TLumDbgExceptionDialog::StaticClass(), TLumForm::StaticClass());
+    EXPECT_EQ(WrittenFormText(*base, nullptr), StoredFormText(u"TEXCEPTIONDIALOG"));
+    EXPECT_EQ(WrittenFormText(*program, base), StoredFormText(u"TLUMDBGEXCEPTIONDIALOG"));
+    program->Free();
+    base->Free();
 }
