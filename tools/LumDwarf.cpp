@@ -372,7 +372,7 @@ struct Entry {
     std::int64_t Parent = -1;
     std::uint32_t Unit = 0;
     std::string_view Name;
-    std::uint64_t Specification = 0; // section offsets of other entries; 0 for none
+    std::uint64_t DeclarationOf = 0; // section offsets of other entries; 0 for none
     std::uint64_t AbstractOrigin = 0;
     std::optional<std::uint64_t> LowPc;
     std::optional<Value> HighPc;
@@ -555,7 +555,7 @@ class Reader {
             if (value.Number == 0) {
                 Fail("reference to offset 0", offset);
             }
-            (attribute == DW_AT_specification ? entry.Specification : entry.AbstractOrigin) =
+            (attribute == DW_AT_specification ? entry.DeclarationOf : entry.AbstractOrigin) =
                 value.Number;
             break;
         }
@@ -589,7 +589,7 @@ class Reader {
         name = entry.Name;
         for (int depth = 0; depth < 16; ++depth) {
             std::uint64_t next =
-                current->AbstractOrigin ? current->AbstractOrigin : current->Specification;
+                current->AbstractOrigin ? current->AbstractOrigin : current->DeclarationOf;
             if (!next) {
                 return *current;
             }
@@ -667,7 +667,7 @@ class Reader {
             if (function.DeclLine == 0) {
                 function.DeclLine = at->DeclLine;
             }
-            std::uint64_t next = at->AbstractOrigin ? at->AbstractOrigin : at->Specification;
+            std::uint64_t next = at->AbstractOrigin ? at->AbstractOrigin : at->DeclarationOf;
             at = next && at != &declaring ? Lookup(next) : nullptr;
         }
         data.Functions.push_back(std::move(function));
