@@ -122,8 +122,6 @@ void TExceptionDialog::FormKeyDown(TLumPersistent*, std::uint16_t& key, TShiftSt
 
 void TExceptionDialog::DetailsBtnClick(TLumPersistent*) { SetDetailsShown(!DetailsShown); }
 
-TModalResult TExceptionDialog::ShowModal() { return TLumForm::ShowModal(); }
-
 void TExceptionDialog::BuildDetails() {
     Screen()->SetCursor(crHourGlass);
     DetailsMemo->Lines()->BeginUpdate();

@@ -51,8 +51,6 @@ public:
     /// Appends all report sections.
     virtual void FillDetails();
 
-    TModalResult ShowModal() override;
-
     void FormCreate(TLumPersistent* sender);
     void FormDestroy(TLumPersistent* sender);
     void FormShow(TLumPersistent* sender);
