@@ -323,7 +323,7 @@ class FormReader {
     Encoding encoding_;
 };
 
-struct AttributeSpec {
+struct AttributeForm {
     std::uint64_t Name;
     std::uint64_t Form;
     std::int64_t ImplicitConst;
@@ -332,7 +332,7 @@ struct AttributeSpec {
 struct Abbreviation {
     std::uint64_t Tag = 0;
     bool HasChildren = false;
-    std::vector<AttributeSpec> Attributes;
+    std::vector<AttributeForm> Attributes;
 };
 
 using AbbreviationTable = std::unordered_map<std::uint64_t, Abbreviation>;
@@ -486,15 +486,15 @@ class Reader {
                 }
             }
             entry.Parent = scope;
-            for (const AttributeSpec& spec : abbreviation.Attributes) {
-                Value value = forms.Read(in, spec.Form, spec.ImplicitConst);
+            for (const AttributeForm& attribute : abbreviation.Attributes) {
+                Value value = forms.Read(in, attribute.Form, attribute.ImplicitConst);
                 if (value.Type == Value::UnitRef) {
                     value = {Value::SectionRef, unitStart + value.Number, {}};
                 }
                 if (first) {
-                    TakeUnitAttribute(unit, unitIndex, spec.Name, value);
+                    TakeUnitAttribute(unit, unitIndex, attribute.Name, value);
                 }
-                Take(entry, spec.Name, value, offset);
+                Take(entry, attribute.Name, value, offset);
             }
             if (first) {
                 unit.Name = std::string(entry.Name);
@@ -583,7 +583,7 @@ class Reader {
     }
 
     // The entry that declares this one: through abstract origins (inlined and out-of-line
-    // copies) and specifications (definitions outside their class), as far as they go.
+    // copies) and declaration links (definitions outside their class), as far as they go.
     const Entry& Declaring(const Entry& entry, std::string_view& name) const {
         const Entry* current = &entry;
         name = entry.Name;

@@ -1,6 +1,6 @@
-// The DWARF reader on sections written byte by byte here: a version 5 unit (specifications,
-// an anonymous namespace, range lists, an abstract origin, forms to skip) with its line table,
-// and a version 4 unit with .debug_ranges and an old-style line table.
+// The DWARF reader on sections written byte by byte here: a version 5 unit (a definition outside
+// its class, an anonymous namespace, range lists, an abstract origin, forms to skip) with its
+// line table, and a version 4 unit with .debug_ranges and an old-style line table.
 
 #include "tools/LumDwarf.h"
 
