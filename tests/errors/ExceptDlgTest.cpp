@@ -369,3 +369,34 @@ TEST_F(ExceptionDialogs, DialogFormsWriteBackTheirStreams) {
     program->Free();
     base->Free();
 }
+
+TEST_F(ExceptionDialogs, TwoReportsInOneLogFile) {
+    std::u16string path = TempPath() + u"LumExceptDlgTest_Err.log";
+    DeleteFileW(WinStr(path));
+    for (const char* report : {"first report  \r\nline", "second report"}) {
+        TSimpleExceptionLog log(path);
+        log.WriteHeader(30);
+        log.WriteLines(report, 2);
+        log.CloseFile();
+        EXPECT_FALSE(log.IsOpen());
+    }
+    TLumMemoryStream file;
+    file.LoadFromFile(path);
+    std::vector<std::string> lines = SplitLines(file.Bytes());
+    DeleteFileW(WinStr(path));
+    ASSERT_EQ(lines.size(), 10u);
+    const std::string equals(30, '=');
+    EXPECT_EQ(lines[0], equals);
+    EXPECT_EQ(lines[1].size(), 30u);
+    EXPECT_EQ(lines[1].substr(0, 2), "= ");
+    EXPECT_EQ(lines[2], equals);
+    EXPECT_EQ(lines[3], "  first report");
+    EXPECT_EQ(lines[4], "  line");
+    EXPECT_EQ(lines[5], "");
+    EXPECT_EQ(lines[6], equals);
+    EXPECT_EQ(lines[8], equals);
+    EXPECT_EQ(lines[9], "  second report");
+    // Without a name the log sits beside the executable.
+    EXPECT_EQ(TSimpleExceptionLog().FileName(),
+              IncludeTrailingBackslash(PathFolder(OwnFileName())) + u"ExceptDlgTest_Err.log");
+}
