@@ -371,6 +371,10 @@ void TLumControl::SetParentShowHint(bool value) {
     }
 }
 
+bool TLumControl::HintShows() const {
+    return parentShowHint_ && parent_ ? parent_->HintShows() : showHint_;
+}
+
 bool TLumControl::ShowHintStored() const { return !parentShowHint_; }
 
 void TLumControl::Click() {

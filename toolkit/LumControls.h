@@ -149,6 +149,8 @@ public:
     void SetShowHint(bool value);
     bool ParentShowHint() const { return parentShowHint_; }
     void SetParentShowHint(bool value);
+    /// Whether the hint shows: the control's own switch, or its parent's when it follows it.
+    bool HintShows() const;
 
     /// What a stream stores: colour, font and hint switch when not taken from the parent;
     /// the Parent... switches and Visible only for controls that sit in a parent (forms

@@ -179,6 +179,12 @@ public:
     /// Sends a message to the form's own window and waits for its handling.
     LRESULT SendMessageToSelf(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
+    /// Gives every windowed control with a hint, whose hints show, a tooltip with the hint's
+    /// short part (the text before "|"). Runs when the form is shown.
+    void UpdateHints();
+    /// The tooltip window of the hints, or null before the form was shown.
+    HWND HintWindow() const { return OwnsTooltip() ? tooltip_ : nullptr; }
+
     /// The form's keyboard preview: returns false when a handler consumed the key.
     bool PreviewKeyDown(std::uint16_t& key, TShiftState shift);
 
@@ -211,6 +217,7 @@ protected:
 private:
     void InitFromResources(const TLumClass& cls, const TLumClass* root, TLumCustomForm& self);
     void FinishCreate(TLumCustomForm& self);
+    bool OwnsTooltip() const;
     void ApplyPosition();
     SIZE FrameSize() const;
     void CloseModal();
@@ -235,6 +242,7 @@ private:
     bool destroyFired_ = false;
     TLumControlCanvas canvas_;
     std::map<UINT, std::function<void(TMessage&)>> messageHandlers_;
+    HWND tooltip_ = nullptr;
 };
 
 /// The toolkit's form with every property published.

@@ -18,6 +18,7 @@
 #endif
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <string_view>

@@ -328,3 +328,22 @@ TEST_F(Toolkit, ScreenFontsAndCursor) {
     EXPECT_EQ(Screen()->Cursor(), crDefault);
     EXPECT_GT(Screen()->Width(), 0);
 }
+
+TEST_F(Toolkit, HintsShowTheirShortPart) {
+    DialogForm dialog;
+    dialog.Form->SetShowHint(true);
+    dialog.Ok->SetHint(u"Accept|Closes the dialog and keeps the changes");
+    dialog.Cancel->SetHint(u"Hidden hint");
+    dialog.Cancel->SetShowHint(false);
+    dialog.Form->Show();
+    HWND tooltip = dialog.Form->HintWindow();
+    ASSERT_NE(tooltip, nullptr);
+    ASSERT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    wchar_t text[80] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.lpszText = text;
+    ASSERT_TRUE(SendMessageW(tooltip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)));
+    EXPECT_EQ(FromWinStr(text), u"Accept");
+    EXPECT_EQ(tool.uId, reinterpret_cast<UINT_PTR>(dialog.Ok->Handle()));
+}
