@@ -4,6 +4,7 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumLX/LumLXVerUtils.h"
+#include "tests/support/LumTestFiles.h"
 #include "tests/support/LumTestWindows.h"
 #include "toolkit/LumHandle.h"
 #include "toolkit/LumStrings.h"
@@ -206,10 +207,9 @@ TEST_F(EndToEnd, FailingRegistrationIsReportedInTheDialogAndTheFormStays) {
 TEST_F(EndToEnd, OldBrowserLibraryStopsTheProgramBeforeAnyWindow) {
     // The program and a browser library of version 4 beside it, which the library search
     // finds before the system's.
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::u16string folder = FromWinStr(temp) + u"OstrinOldBrowser";
-    CreateDirectoryW(WinStr(folder), nullptr);
+    std::u16string folder = SystemTempPath() + u"OstrinOldBrowser";
+    RemoveTree(folder);
+    ASSERT_TRUE(CreateDirectoryW(WinStr(folder), nullptr));
     ASSERT_TRUE(CopyFileW(WinStr(ostrin_), WinStr(folder + u"\\Ostrin.exe"), FALSE));
     ASSERT_TRUE(CopyFileW(WinStr(BuildFolder() + u"\\standin\\wininet4\\wininet.dll"),
                           WinStr(folder + u"\\wininet.dll"), FALSE));
@@ -237,7 +237,5 @@ TEST_F(EndToEnd, OldBrowserLibraryStopsTheProgramBeforeAnyWindow) {
     }
     SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Ostrin.exe");
     EXPECT_FALSE(FileExists(Target()));
-    DeleteFileW(WinStr(folder + u"\\Ostrin.exe"));
-    DeleteFileW(WinStr(folder + u"\\wininet.dll"));
-    RemoveDirectoryW(WinStr(folder));
+    RemoveTree(folder);
 }

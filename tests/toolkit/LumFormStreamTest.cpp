@@ -1,5 +1,6 @@
 #include "toolkit/LumFormStream.h"
 
+#include "tests/support/LumTestChecks.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumStreams.h"
 
@@ -38,16 +39,6 @@ std::string BinaryToText(const std::string& binary) {
     TLumMemoryStream output;
     ObjectBinaryToText(input, output);
     return output.Bytes();
-}
-
-template <class E, class Action> std::u16string MessageOf(Action&& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no exception raised";
-    return {};
 }
 
 std::string Repeat(char c, size_t count) {

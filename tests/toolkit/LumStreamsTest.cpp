@@ -1,5 +1,6 @@
 #include "toolkit/LumStreams.h"
 
+#include "tests/support/LumTestChecks.h"
 #include "toolkit/LumExceptions.h"
 
 #include <gtest/gtest.h>
@@ -9,17 +10,6 @@
 #include <string>
 
 namespace {
-
-// Runs the action and returns the message of the exception of type E it raises.
-template <class E, class Action> std::u16string MessageOf(Action&& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no exception raised";
-    return {};
-}
 
 // A stream that takes at most a few bytes per write, as a full disk would.
 class ShortWrites : public TLumMemoryStream {

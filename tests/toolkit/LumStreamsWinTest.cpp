@@ -1,5 +1,6 @@
 #include "toolkit/LumStreams.h"
 
+#include "tests/support/LumTestChecks.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumWin.h"
 
@@ -9,16 +10,6 @@
 #include <string>
 
 namespace {
-
-template <class E, class Action> std::u16string MessageOf(Action&& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no exception raised";
-    return {};
-}
 
 // The bytes of LUMTESTFILE in LumStreamsWinTest.rc.
 const std::string kFileBytes("Resource bytes\r\n\x00\x01\xFE\xFF", 20);

@@ -1,5 +1,6 @@
 #include "toolkit/LumStringList.h"
 
+#include "tests/support/LumTestChecks.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumStreams.h"
 
@@ -11,16 +12,6 @@
 #include <vector>
 
 namespace {
-
-template <class E, class Action> std::u16string MessageOf(Action&& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no exception raised";
-    return {};
-}
 
 std::vector<std::u16string> Items(const TLumStringList& list) {
     std::vector<std::u16string> items;

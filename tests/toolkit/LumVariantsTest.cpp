@@ -1,5 +1,6 @@
 #include "toolkit/LumVariants.h"
 
+#include "tests/support/LumTestChecks.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumStrings.h"
 
@@ -30,15 +31,6 @@ TLumVariant Dec(std::u16string_view text) {
 }
 TLumVariant Cur(std::int64_t tenThousandths) {
     return TLumVariant(TCurrency{tenThousandths});
-}
-
-template <class E, class F> std::u16string MessageOf(F call) {
-    try {
-        call();
-    } catch (const E& error) {
-        return error.Message();
-    }
-    return u"(no exception)";
 }
 
 // An interface object that counts its references; it may offer a dispatch interface, which

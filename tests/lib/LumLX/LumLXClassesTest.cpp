@@ -1,5 +1,6 @@
 #include "lib/LumLX/LumLXClasses.h"
 
+#include "tests/support/LumTestChecks.h"
 #include "toolkit/LumExceptions.h"
 
 #include <gtest/gtest.h>
@@ -43,17 +44,6 @@ std::uintptr_t NumberOf(void* item) {
 
 int CompareNumbers(void* a, void* b) {
     return NumberOf(a) < NumberOf(b) ? -1 : NumberOf(a) > NumberOf(b) ? 1 : 0;
-}
-
-// Expects the call to raise exactly the class with exactly the text.
-template <class E, class F> void ExpectRaises(F call, const char* className, const char16_t* text) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected " << className;
-    } catch (const E& error) {
-        EXPECT_STREQ(error.ClassName(), className);
-        EXPECT_EQ(error.Message(), text);
-    }
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // random numbers and the texts of shell execution results.
 #include "lib/LumLX/LumLXUtils.h"
 
+#include "tests/support/LumTestChecks.h"
+#include "tests/support/LumTestRandom.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumStrings.h"
 
@@ -19,17 +21,6 @@ const TLocateOptions kNone{};
 const TLocateOptions kCase{loCaseInsensitive};
 const TLocateOptions kPartial{loPartialKey};
 const TLocateOptions kBoth{loCaseInsensitive, loPartialKey};
-
-// Expects the call to raise exactly the class with exactly the text.
-template <class E, class F> void ExpectRaises(F call, const char* className, std::u16string text) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected " << className;
-    } catch (const E& error) {
-        EXPECT_STREQ(error.ClassName(), className);
-        EXPECT_EQ(WideToUtf8(error.Message()), WideToUtf8(text));
-    }
-}
 
 TLumVariant Dec(std::u16string_view text) { return TLumVariant(TDecimal::FromText(text)); }
 
@@ -54,22 +45,6 @@ std::string Describe(const TLumVariant& value) {
         return WideToUtf8(VarTypeAsText(value.VarType()));
     }
 }
-
-// Makes RandomNumber answer the given values while it lives.
-class TRandomValues {
-public:
-    explicit TRandomValues(std::vector<std::int32_t> values) : values_(std::move(values)) {
-        previous_ = SetRandomSource([this] { return values_.at(next_++); });
-    }
-    TRandomValues(const TRandomValues&) = delete;
-    TRandomValues& operator=(const TRandomValues&) = delete;
-    ~TRandomValues() { SetRandomSource(std::move(previous_)); }
-
-private:
-    std::vector<std::int32_t> values_;
-    std::size_t next_ = 0;
-    TRandomSource previous_;
-};
 
 } // namespace
 

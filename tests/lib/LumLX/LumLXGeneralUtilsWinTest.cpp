@@ -3,6 +3,8 @@
 // under the temporary folder, removed at the end.
 #include "lib/LumLX/LumLXUtils.h"
 
+#include "tests/support/LumTestChecks.h"
+#include "tests/support/LumTestFiles.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumHandle.h"
 #include "toolkit/LumStrings.h"
@@ -15,63 +17,10 @@
 
 namespace {
 
-std::string Utf8(std::u16string_view text) { return WideToUtf8(text); }
-
-// Expects the call to raise exactly the class with exactly the text.
-template <class E, class F> void ExpectRaises(F call, const char* className, std::u16string text) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected " << className;
-    } catch (const E& error) {
-        EXPECT_STREQ(error.ClassName(), className);
-        EXPECT_EQ(Utf8(error.Message()), Utf8(text));
-    }
-}
-
 std::u16string Environment(const wchar_t* name) {
     wchar_t value[1024];
     DWORD length = GetEnvironmentVariableW(name, value, 1024);
     return length < 1024 ? FromWinStr(value, length) : std::u16string();
-}
-
-std::u16string Lower(std::u16string text) {
-    for (char16_t& c : text) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-    }
-    return text;
-}
-
-bool IsFolder(const std::u16string& path) {
-    DWORD attributes = GetFileAttributesW(WinStr(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool Exists(const std::u16string& path) {
-    return GetFileAttributesW(WinStr(path)) != INVALID_FILE_ATTRIBUTES;
-}
-
-void RemoveTree(const std::u16string& folder) {
-    WIN32_FIND_DATAW found;
-    TScopedFind find(FindFirstFileW(WinStr(folder + u"\\*"), &found));
-    if (find) {
-        do {
-            std::u16string name = FromWinStr(found.cFileName);
-            if (name == u"." || name == u"..") {
-                continue;
-            }
-            std::u16string child = folder + u"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesW(WinStr(child), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(WinStr(child));
-            }
-        } while (FindNextFileW(find.Get(), &found));
-    }
-    find.Reset();
-    RemoveDirectoryW(WinStr(folder));
 }
 
 // A folder of the test's own under the temporary folder (no trailing backslash), made empty
@@ -79,26 +28,22 @@ void RemoveTree(const std::u16string& folder) {
 class TTestFolder : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = FromWinStr(temp) + u"Lum General Utils Test";
+        folder_ = SystemTempPath() + u"Lum General Utils Test";
         RemoveTree(folder_);
-        ASSERT_TRUE(CreateDirectoryW(WinStr(folder_), nullptr)) << Utf8(folder_);
+        ASSERT_TRUE(CreateDirectoryW(WinStr(folder_), nullptr)) << WideToUtf8(folder_);
     }
     void TearDown() override { RemoveTree(folder_); }
 
     /// Creates a file (its folder must exist) and returns its full path.
     std::u16string AddFile(std::u16string_view relative) {
         std::u16string file = folder_ + u"\\" + std::u16string(relative);
-        TScopedFile handle(CreateFileW(WinStr(file), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        EXPECT_TRUE(handle) << Utf8(file);
+        WriteTestFile(file);
         return file;
     }
 
     std::u16string AddFolder(std::u16string_view relative) {
         std::u16string path = folder_ + u"\\" + std::u16string(relative);
-        EXPECT_TRUE(CreateDirectoryW(WinStr(path), nullptr)) << Utf8(path);
+        EXPECT_TRUE(CreateDirectoryW(WinStr(path), nullptr)) << WideToUtf8(path);
         return path;
     }
 
@@ -152,7 +97,7 @@ TEST_F(LXLongNames, LongNameIsTheStoredName) {
          folder_ + u"\\mixed case folder\\Some Long File Name.tx?"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(Utf8(c.Path));
+        SCOPED_TRACE(WideToUtf8(c.Path));
         EXPECT_EQ(LongName(c.Path), c.Expected);
     }
 }
@@ -163,7 +108,7 @@ TEST_F(LXLongNames, LongPathExpandsEveryElement) {
     AddFile(u"Mixed Case Folder\\Inner Folder\\Some Long File Name.txt");
     // The test folder's own stored form, from which the cases go on.
     std::u16string base = LongPath(folder_);
-    ASSERT_EQ(Lower(base), Lower(folder_));
+    ASSERT_EQ(AsciiUpperCase(base), AsciiUpperCase(folder_));
     EXPECT_EQ(base.substr(base.rfind(u'\\')), u"\\Lum General Utils Test");
     struct Case {
         std::u16string Path;
@@ -171,8 +116,8 @@ TEST_F(LXLongNames, LongPathExpandsEveryElement) {
     };
     const Case cases[] = {
         // Every element but the root (as given) comes as stored.
-        {Lower(folder_) + u"\\mixed case folder\\inner folder\\some long file name.txt",
-         Lower(base.substr(0, 3)) + base.substr(3) +
+        {AsciiUpperCase(folder_) + u"\\MIXED CASE FOLDER\\INNER FOLDER\\SOME LONG FILE NAME.TXT",
+         AsciiUpperCase(base.substr(0, 3)) + base.substr(3) +
              u"\\Mixed Case Folder\\Inner Folder\\Some Long File Name.txt"},
         // A trailing backslash stays.
         {folder_ + u"\\MIXED CASE FOLDER\\", base + u"\\Mixed Case Folder\\"},
@@ -187,7 +132,7 @@ TEST_F(LXLongNames, LongPathExpandsEveryElement) {
         {u"", u""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(Utf8(c.Path));
+        SCOPED_TRACE(WideToUtf8(c.Path));
         EXPECT_EQ(LongPath(c.Path), c.Expected);
     }
 }
@@ -199,14 +144,16 @@ TEST_F(LXLongNames, LongPathOfAShortName) {
     DWORD length = GetShortPathNameW(WinStr(file), shortPath, MAX_PATH);
     ASSERT_GT(length, 0u);
     std::u16string shortName = FromWinStr(shortPath, length);
-    ASSERT_NE(Lower(shortName), Lower(file)) << "the file system gave no short name";
-    EXPECT_EQ(LongPath(shortName), LongPath(folder_) + u"\\Mixed Case Folder\\Some Long File Name.txt");
+    ASSERT_NE(AsciiUpperCase(shortName), AsciiUpperCase(file))
+        << "the file system gave no short name";
+    EXPECT_EQ(LongPath(shortName),
+              LongPath(folder_) + u"\\Mixed Case Folder\\Some Long File Name.txt");
 }
 
 TEST(LXGeneralUtilsWin, OwnFileName) {
     std::u16string name = OwnFileName();
-    EXPECT_EQ(Lower(name.substr(name.rfind(u'\\') + 1)), u"lumlxgeneralutilswintest.exe");
-    EXPECT_TRUE(Exists(name)) << Utf8(name);
+    EXPECT_EQ(AsciiUpperCase(name.substr(name.rfind(u'\\') + 1)), u"LUMLXGENERALUTILSWINTEST.EXE");
+    EXPECT_TRUE(PathExists(name)) << WideToUtf8(name);
 }
 
 // ---- Folders made and deleted ----
@@ -228,7 +175,7 @@ TEST_F(LXFolders, ForceDirectoriesFailures) {
     std::u16string file = AddFile(u"plain.txt");
     std::u16string below = file + u"\\Sub\\Folder";
     EXPECT_FALSE(ForceDirectories(below));
-    EXPECT_FALSE(Exists(file + u"\\Sub"));
+    EXPECT_FALSE(PathExists(file + u"\\Sub"));
     ExpectRaises<ELumGeneralError>([&] { ForceDirectoriesWithMessage(below); },
                                    "ELumGeneralError", u"Could not create " + below);
     ExpectRaises<ELumGeneralError>([&] { ForceDirectoriesWithMessage(file + u"\\"); },
@@ -247,10 +194,10 @@ TEST_F(LXFolders, DeleteThroughShell) {
     SetFileAttributesW(WinStr(readOnly), FILE_ATTRIBUTE_READONLY);
     // A folder named with its trailing backslash goes with everything in it.
     DeleteThroughShell(tree + u"\\", FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT, u"");
-    EXPECT_FALSE(Exists(tree));
+    EXPECT_FALSE(PathExists(tree));
     std::u16string file = AddFile(u"single.txt");
     DeleteThroughShell(file, FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT, u"Deleting");
-    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(PathExists(file));
     EXPECT_TRUE(IsFolder(folder_));
 }
 

@@ -6,6 +6,8 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "tests/standin/LumStandins.h"
+#include "tests/support/LumTestChecks.h"
+#include "tests/support/LumTestFiles.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumForms.h"
 #include "toolkit/LumHandle.h"
@@ -26,12 +28,6 @@ TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit};
 using TRecord = std::map<std::string, std::string>;
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-std::u16string TempFolder() {
-    wchar_t temp[MAX_PATH];
-    DWORD length = GetTempPathW(MAX_PATH, temp);
-    return FromWinStr(temp, length);
-}
 
 TRecord ReadRecord(const std::u16string& path) {
     TScopedFile file(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -143,10 +139,15 @@ protected:
     bool Recorded() const { return FileExists(recordPath_); }
 
     static std::optional<TUnitSequence> units_;
-    const std::u16string recordPath_ = TempFolder() + u"LumMapiRecord.txt";
+    const std::u16string recordPath_ = SystemTempPath() + u"LumMapiRecord.txt";
 };
 
 std::optional<TUnitSequence> MapiSend::units_;
+
+// Sends a short error report through MAPISendMail.
+void SendSmallReport() {
+    SendMailViaMapi(ErrorReportMail(u"Ostrin", u"x", u"", u"support@example.com"));
+}
 
 } // namespace
 
@@ -252,7 +253,7 @@ TEST_F(MapiSend, CancelIsSilent) {
     bool shown = false;
     Application()->OnException = [&](TLumPersistent*, Exception&) { shown = true; };
     try {
-        SendMailViaMapi(ErrorReportMail(u"Ostrin", u"x", u"", u"support@example.com"));
+        SendSmallReport();
         ADD_FAILURE() << "no exception";
     } catch (const EAbort& error) {
         EXPECT_EQ(error.Message(), u"Operation aborted");
@@ -278,12 +279,7 @@ TEST_F(MapiSend, ErrorCodesRaiseTheirTexts) {
         SCOPED_TRACE(WideToUtf8(FromWinStr(c.Code)));
         SetResult(c.Code);
         DeleteFileW(WinStr(recordPath_));
-        try {
-            SendMailViaMapi(ErrorReportMail(u"Ostrin", u"x", u"", u"support@example.com"));
-            ADD_FAILURE() << "no exception";
-        } catch (const ELumGeneralError& error) {
-            EXPECT_EQ(error.Message(), c.Message);
-        }
+        EXPECT_EQ(MessageOf<ELumGeneralError>(SendSmallReport), c.Message);
         EXPECT_TRUE(Recorded());
         EXPECT_EQ(GetModuleHandleW(WinStr(MapiPath())), nullptr);
     }
@@ -291,12 +287,8 @@ TEST_F(MapiSend, ErrorCodesRaiseTheirTexts) {
 
 TEST_F(MapiSend, MissingLibrary) {
     Uninstall();
-    try {
-        SendMailViaMapi(ErrorReportMail(u"Ostrin", u"x", u"", u"support@example.com"));
-        ADD_FAILURE() << "no exception";
-    } catch (const ELumGeneralError& error) {
-        EXPECT_EQ(error.Message(), u"Mapi32.dll is not available at this time.");
-    }
+    EXPECT_EQ(MessageOf<ELumGeneralError>(SendSmallReport),
+              u"Mapi32.dll is not available at this time.");
     EXPECT_FALSE(Recorded());
 }
 
@@ -304,19 +296,15 @@ TEST_F(MapiSend, LibraryOnlyInCurrentFolderIsNotLoaded) {
     // A planted library where the library search would look (the current folder) is not
     // taken in place of the system folder's missing one.
     Uninstall();
-    std::u16string planted = TempFolder() + u"LumMapiPlanted";
+    std::u16string planted = SystemTempPath() + u"LumMapiPlanted";
     CreateDirectoryW(WinStr(planted), nullptr);
     ASSERT_TRUE(CopyFileW(WinStr(StandinPath(u"mapi\\mapi32.dll")),
                           WinStr(planted + u"\\MAPI32.DLL"), FALSE));
     wchar_t previous[MAX_PATH];
     ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
     ASSERT_TRUE(SetCurrentDirectoryW(WinStr(planted)));
-    try {
-        SendMailViaMapi(ErrorReportMail(u"Ostrin", u"x", u"", u"support@example.com"));
-        ADD_FAILURE() << "no exception";
-    } catch (const ELumGeneralError& error) {
-        EXPECT_EQ(error.Message(), u"Mapi32.dll is not available at this time.");
-    }
+    EXPECT_EQ(MessageOf<ELumGeneralError>(SendSmallReport),
+              u"Mapi32.dll is not available at this time.");
     EXPECT_TRUE(SetCurrentDirectoryW(previous));
     EXPECT_FALSE(Recorded());
     EXPECT_TRUE(DeleteFileW(WinStr(planted + u"\\MAPI32.DLL")));
@@ -325,11 +313,7 @@ TEST_F(MapiSend, LibraryOnlyInCurrentFolderIsNotLoaded) {
 
 TEST_F(MapiSend, LibraryWithoutEntryPoint) {
     Install(StandinPath(u"noregister.dll"));
-    try {
-        SendMailViaMapi(ErrorReportMail(u"Ostrin", u"x", u"", u"support@example.com"));
-        ADD_FAILURE() << "no exception";
-    } catch (const ELumGeneralError& error) {
-        EXPECT_EQ(error.Message(), u"MAPISendMail is not available at this time (in Mapi32.dll).");
-    }
+    EXPECT_EQ(MessageOf<ELumGeneralError>(SendSmallReport),
+              u"MAPISendMail is not available at this time (in Mapi32.dll).");
     EXPECT_FALSE(Recorded());
 }

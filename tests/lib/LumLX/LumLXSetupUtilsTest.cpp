@@ -4,6 +4,7 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "tests/standin/LumStandins.h"
+#include "tests/support/LumTestFiles.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumHandle.h"
 #include "toolkit/LumOSErrors.h"
@@ -11,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace {
 
@@ -20,25 +20,13 @@ std::u16string Decimal(std::uint32_t value) { return AsciiToWide(std::to_string(
 class SetupSteps : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = FromWinStr(temp) + u"LumSetupSteps";
-        CreateDirectoryW(WinStr(folder_), nullptr);
+        folder_ = SystemTempPath() + u"LumSetupSteps";
+        RemoveTree(folder_);
+        ASSERT_TRUE(CreateDirectoryW(WinStr(folder_), nullptr));
         target_ = folder_ + u"\\capicom.dll";
     }
-    void TearDown() override {
-        SetFileAttributesW(WinStr(target_), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(WinStr(target_));
-        RemoveDirectoryW(WinStr(target_));
-        RemoveDirectoryW(WinStr(folder_));
-    }
-    void WriteTarget(const char* text) {
-        TScopedFile file(CreateFileW(WinStr(target_), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(file);
-        DWORD written = 0;
-        WriteFile(file.Get(), text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-    }
+    void TearDown() override { RemoveTree(folder_); }
+    void WriteTarget(const char* text) { WriteTestFile(target_, text); }
 
     std::u16string folder_;
     std::u16string target_;

@@ -3,8 +3,10 @@
 // on purpose; every name a test uses is removed before and after it.
 #include "lib/LumLX/LumLXUtils.h"
 
+#include "tests/support/LumTestChecks.h"
+#include "tests/support/LumTestFiles.h"
+#include "tests/support/LumTestRandom.h"
 #include "toolkit/LumExceptions.h"
-#include "toolkit/LumHandle.h"
 #include "toolkit/LumStrings.h"
 
 #include <gtest/gtest.h>
@@ -15,92 +17,12 @@
 
 namespace {
 
-std::string Utf8(std::u16string_view text) { return WideToUtf8(text); }
-
-// Expects the call to raise exactly the class with exactly the text.
-template <class E, class F> void ExpectRaises(F call, const char* className, std::u16string text) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected " << className;
-    } catch (const E& error) {
-        EXPECT_STREQ(error.ClassName(), className);
-        EXPECT_EQ(Utf8(error.Message()), Utf8(text));
-    }
-}
-
-std::u16string SystemTempPath() {
-    wchar_t temp[MAX_PATH];
-    DWORD length = GetTempPathW(MAX_PATH, temp);
-    return FromWinStr(temp, length);
-}
-
-bool IsFolder(const std::u16string& path) {
-    DWORD attributes = GetFileAttributesW(WinStr(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsFile(const std::u16string& path) {
-    DWORD attributes = GetFileAttributesW(WinStr(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool Exists(const std::u16string& path) {
-    return GetFileAttributesW(WinStr(path)) != INVALID_FILE_ATTRIBUTES;
-}
-
-void RemoveTree(const std::u16string& path) {
-    std::u16string folder = ExcludeTrailingBackslash(path);
-    WIN32_FIND_DATAW found;
-    TScopedFind find(FindFirstFileW(WinStr(folder + u"\\*"), &found));
-    if (find) {
-        do {
-            std::u16string name = FromWinStr(found.cFileName);
-            if (name == u"." || name == u"..") {
-                continue;
-            }
-            std::u16string child = folder + u"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                DeleteFileW(WinStr(child));
-            }
-        } while (FindNextFileW(find.Get(), &found));
-    }
-    find.Reset();
-    RemoveDirectoryW(WinStr(folder));
-    DeleteFileW(WinStr(folder));
-}
-
-void CreateFileAt(const std::u16string& path) {
-    TScopedFile handle(CreateFileW(WinStr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_TRUE(handle) << Utf8(path);
-}
-
 // Values for RandomNumber: far from what the generator is likely to give other tests.
 constexpr std::int32_t kBase = 1734567000;
 
 std::u16string FolderName(std::int32_t value) {
     return SystemTempPath() + u"Temp" + AsciiToWide(std::to_string(value)) + u"\\";
 }
-
-// Makes RandomNumber answer the given values, in turn, while it lives.
-class TRandomValues {
-public:
-    explicit TRandomValues(std::vector<std::int32_t> values) : values_(std::move(values)) {
-        previous_ = SetRandomSource([this] { return values_.at(next_++); });
-    }
-    TRandomValues(const TRandomValues&) = delete;
-    TRandomValues& operator=(const TRandomValues&) = delete;
-    ~TRandomValues() { SetRandomSource(std::move(previous_)); }
-
-    std::size_t Used() const { return next_; }
-
-private:
-    std::vector<std::int32_t> values_;
-    std::size_t next_ = 0;
-    TRandomSource previous_;
-};
 
 // Each test finds the unit stopped, runs with it started (Stop() ends that early, to see the
 // clean-up) and leaves it stopped. The names in `Names` are removed before and after.
@@ -151,15 +73,15 @@ TEST_F(LXTempFiles, NewFolderIsCreatedAndDeletedAtTheLastStop) {
     std::u16string folder = NewGarbageCollectedFolder();
     EXPECT_EQ(folder, FolderName(kBase + 1));
     ASSERT_TRUE(IsFolder(folder));
-    CreateFileAt(folder + u"Error Details.txt");
+    WriteTestFile(folder + u"Error Details.txt");
     ASSERT_TRUE(CreateDirectoryW(WinStr(folder + u"Inner"), nullptr));
-    CreateFileAt(folder + u"Inner\\more.txt");
+    WriteTestFile(folder + u"Inner\\more.txt");
     // A start that is not the first and its stop change nothing.
     LumLXUtilsUnit.Start();
     LumLXUtilsUnit.Stop();
     EXPECT_TRUE(IsFile(folder + u"Error Details.txt"));
     Stop();
-    EXPECT_FALSE(Exists(folder));
+    EXPECT_FALSE(PathExists(folder));
 }
 
 TEST_F(LXTempFiles, NegativeRandomValuesNameFoldersToo) {
@@ -173,7 +95,7 @@ TEST_F(LXTempFiles, CollidingRandomValuesGiveNewFolders) {
     Names = {FolderName(kBase + 2), FolderName(kBase + 3), FolderName(kBase + 4),
              FolderName(kBase + 5), FolderName(kBase + 6)};
     // A file and a folder that are not ours hold two of the names.
-    CreateFileAt(ExcludeTrailingBackslash(FolderName(kBase + 4)));
+    WriteTestFile(ExcludeTrailingBackslash(FolderName(kBase + 4)));
     ASSERT_TRUE(CreateDirectoryW(WinStr(FolderName(kBase + 5)), nullptr));
     TRandomValues random({kBase + 2, kBase + 2, kBase + 3, kBase + 4, kBase + 5, kBase + 6});
     std::u16string first = NewGarbageCollectedFolder();
@@ -184,9 +106,9 @@ TEST_F(LXTempFiles, CollidingRandomValuesGiveNewFolders) {
     EXPECT_EQ(third, FolderName(kBase + 6));
     EXPECT_EQ(random.Used(), 6u);
     Stop();
-    EXPECT_FALSE(Exists(first));
-    EXPECT_FALSE(Exists(second));
-    EXPECT_FALSE(Exists(third));
+    EXPECT_FALSE(PathExists(first));
+    EXPECT_FALSE(PathExists(second));
+    EXPECT_FALSE(PathExists(third));
     // What was not ours stays.
     EXPECT_TRUE(IsFile(ExcludeTrailingBackslash(FolderName(kBase + 4))));
     EXPECT_TRUE(IsFolder(FolderName(kBase + 5)));
@@ -200,8 +122,8 @@ TEST_F(LXTempFiles, FolderTheUserDeletedIsSkipped) {
     std::u16string third = NewGarbageCollectedFolder();
     ASSERT_TRUE(RemoveDirectoryW(WinStr(second)));
     EXPECT_NO_THROW(Stop());
-    EXPECT_FALSE(Exists(first));
-    EXPECT_FALSE(Exists(third));
+    EXPECT_FALSE(PathExists(first));
+    EXPECT_FALSE(PathExists(third));
 }
 
 TEST_F(LXTempFiles, DeleteGarbageCollectedFolder) {
@@ -210,23 +132,23 @@ TEST_F(LXTempFiles, DeleteGarbageCollectedFolder) {
     TRandomValues random({kBase + 10, kBase + 11});
     std::u16string recorded = NewGarbageCollectedFolder();
     std::u16string kept = NewGarbageCollectedFolder();
-    CreateFileAt(recorded + u"a.txt");
+    WriteTestFile(recorded + u"a.txt");
     DeleteGarbageCollectedFolder(recorded);
-    EXPECT_FALSE(Exists(recorded));
+    EXPECT_FALSE(PathExists(recorded));
     // Forgotten: made again by someone else, it is not deleted at the last stop.
     ASSERT_TRUE(CreateDirectoryW(WinStr(recorded), nullptr));
     // A folder that was never recorded is deleted all the same, without an error.
     std::u16string unrecorded = SystemTempPath() + u"Lum Unrecorded Folder\\";
     ASSERT_TRUE(CreateDirectoryW(WinStr(unrecorded), nullptr));
-    CreateFileAt(unrecorded + u"b.txt");
+    WriteTestFile(unrecorded + u"b.txt");
     EXPECT_NO_THROW(DeleteGarbageCollectedFolder(unrecorded));
-    EXPECT_FALSE(Exists(unrecorded));
+    EXPECT_FALSE(PathExists(unrecorded));
     // Nothing there: nothing happens.
     EXPECT_NO_THROW(DeleteGarbageCollectedFolder(unrecorded));
     EXPECT_NO_THROW(DeleteGarbageCollectedFolder(u""));
     Stop();
     EXPECT_TRUE(IsFolder(recorded));
-    EXPECT_FALSE(Exists(kept));
+    EXPECT_FALSE(PathExists(kept));
 }
 
 TEST_F(LXTempFiles, CleanUpsEmptyTheLists) {
@@ -235,19 +157,19 @@ TEST_F(LXTempFiles, CleanUpsEmptyTheLists) {
     std::u16string folder = NewGarbageCollectedFolder();
     std::u16string file = NewGarbageCollectedFileName(u".txt");
     Names.push_back(file);
-    CreateFileAt(file);
+    WriteTestFile(file);
     CleanUpGarbageCollectedFolders();
     CleanUpGarbageCollectedFiles();
-    EXPECT_FALSE(Exists(folder));
-    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(PathExists(folder));
+    EXPECT_FALSE(PathExists(file));
     // Made again after the clean-up, they are no longer recorded.
     ASSERT_TRUE(CreateDirectoryW(WinStr(folder), nullptr));
-    CreateFileAt(file);
+    WriteTestFile(file);
     std::u16string later = NewGarbageCollectedFolder();
     Stop();
     EXPECT_TRUE(IsFolder(folder));
     EXPECT_TRUE(IsFile(file));
-    EXPECT_FALSE(Exists(later));
+    EXPECT_FALSE(PathExists(later));
 }
 
 TEST_F(LXTempFiles, TempFileNames) {
@@ -265,14 +187,14 @@ TEST_F(LXTempFiles, TempFileNames) {
         {static_cast<std::int32_t>(0x80000000u), u"pre-0.sfx"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(Utf8(c.Name));
+        SCOPED_TRACE(WideToUtf8(c.Name));
         TRandomValues random({c.Random});
         // The folder is given without its backslash; it is made on first use.
         EXPECT_EQ(NewTempFileName(u".sfx", ExcludeTrailingBackslash(folder), u"pre"),
                   folder + c.Name);
         EXPECT_TRUE(IsFolder(folder));
         // Neither created nor recorded.
-        EXPECT_FALSE(Exists(folder + c.Name));
+        EXPECT_FALSE(PathExists(folder + c.Name));
     }
 }
 
@@ -280,7 +202,7 @@ TEST_F(LXTempFiles, TempFileNamesSkipWhatExists) {
     std::u16string folder = SystemTempPath() + u"Lum Temp Names\\";
     Names = {folder};
     ASSERT_TRUE(CreateDirectoryW(WinStr(folder), nullptr));
-    CreateFileAt(folder + u"x-1.txt");
+    WriteTestFile(folder + u"x-1.txt");
     // A folder of the name counts too: the caller could not create the file there.
     ASSERT_TRUE(CreateDirectoryW(WinStr(folder + u"x-2.txt"), nullptr));
     TRandomValues random({1, 0x10001, 2, 3});
@@ -312,7 +234,7 @@ TEST_F(LXTempFiles, TheMarkerMustMatchExactly) {
 TEST_F(LXTempFiles, FolderThatCannotBeCreated) {
     std::u16string file = SystemTempPath() + u"Lum Plain File";
     Names = {file};
-    CreateFileAt(file);
+    WriteTestFile(file);
     TRandomValues random({5});
     ExpectRaises<ELumGeneralError>(
         [&] { NewTempFileName(u".txt", file + u"\\Sub", u"tmp"); }, "ELumGeneralError",
@@ -328,15 +250,15 @@ TEST_F(LXTempFiles, GarbageCollectedFileNames) {
     EXPECT_EQ(NewGarbageCollectedFileName(u".txt"), made);
     EXPECT_EQ(NewGarbageCollectedFileName(u".txt"), open);
     EXPECT_EQ(NewGarbageCollectedFileName(u".txt"), never);
-    CreateFileAt(made);
+    WriteTestFile(made);
     // A file still open cannot go; it is left without an error, as is the one never made.
     TScopedFile held(CreateFileW(WinStr(open), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
     EXPECT_NO_THROW(Stop());
-    EXPECT_FALSE(Exists(made));
+    EXPECT_FALSE(PathExists(made));
     EXPECT_TRUE(IsFile(open));
-    EXPECT_FALSE(Exists(never));
+    EXPECT_FALSE(PathExists(never));
 }
 
 TEST_F(LXTempFiles, ListsAreGoneAfterTheLastStop) {
@@ -365,5 +287,5 @@ TEST_F(LXTempFiles, DeletingAFolderNeverRaisesAfterTheLastStop) {
     Stop();
     ASSERT_TRUE(CreateDirectoryW(WinStr(folder), nullptr));
     EXPECT_NO_THROW(DeleteGarbageCollectedFolder(folder));
-    EXPECT_FALSE(Exists(folder));
+    EXPECT_FALSE(PathExists(folder));
 }

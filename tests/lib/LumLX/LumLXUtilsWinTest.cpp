@@ -5,6 +5,8 @@
 #include "lib/LumLX/LumLXUtils.h"
 
 #include "tests/standin/LumStandins.h"
+#include "tests/support/LumTestChecks.h"
+#include "tests/support/LumTestFiles.h"
 #include "toolkit/LumExceptions.h"
 #include "toolkit/LumHandle.h"
 #include "toolkit/LumRegistry.h"
@@ -19,30 +21,17 @@
 
 namespace {
 
-std::u16string Lower(std::u16string text) {
-    for (char16_t& c : text) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-    }
-    return text;
-}
-
-std::string Utf8(std::u16string_view text) { return WideToUtf8(text); }
-
 // A folder of the test's own under the temporary folder, removed with its files.
 class TTempFolder {
 public:
     explicit TTempFolder(std::u16string_view name) {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        path_ = FromWinStr(temp) + std::u16string(name);
-        Remove();
-        CreateDirectoryW(WinStr(path_), nullptr);
+        path_ = SystemTempPath() + std::u16string(name);
+        RemoveTree(path_);
+        EXPECT_TRUE(CreateDirectoryW(WinStr(path_), nullptr)) << WideToUtf8(path_);
     }
     TTempFolder(const TTempFolder&) = delete;
     TTempFolder& operator=(const TTempFolder&) = delete;
-    ~TTempFolder() { Remove(); }
+    ~TTempFolder() { RemoveTree(path_); }
 
     const std::u16string& Path() const { return path_; }
 
@@ -50,46 +39,18 @@ public:
     std::u16string AddFile(std::u16string_view relative, std::string_view content = "x") {
         std::u16string file = path_ + u"\\" + std::u16string(relative);
         CreateDirectoryW(WinStr(file.substr(0, file.rfind(u'\\'))), nullptr);
-        TScopedFile handle(CreateFileW(WinStr(file), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        EXPECT_TRUE(handle) << Utf8(file);
-        DWORD written = 0;
-        WriteFile(handle.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                  nullptr);
+        WriteTestFile(file, content);
         return file;
     }
 
     /// Copies a file into the folder under a new name; returns its full path.
     std::u16string AddCopy(const std::u16string& source, std::u16string_view name) {
         std::u16string file = path_ + u"\\" + std::u16string(name);
-        EXPECT_TRUE(CopyFileW(WinStr(source), WinStr(file), FALSE)) << Utf8(file);
+        EXPECT_TRUE(CopyFileW(WinStr(source), WinStr(file), FALSE)) << WideToUtf8(file);
         return file;
     }
 
 private:
-    void Remove() { RemoveTree(path_); }
-
-    static void RemoveTree(const std::u16string& folder) {
-        WIN32_FIND_DATAW found;
-        TScopedFind find(FindFirstFileW(WinStr(folder + u"\\*"), &found));
-        if (find) {
-            do {
-                std::u16string name = FromWinStr(found.cFileName);
-                if (name == u"." || name == u"..") {
-                    continue;
-                }
-                std::u16string child = folder + u"\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveTree(child);
-                } else {
-                    DeleteFileW(WinStr(child));
-                }
-            } while (FindNextFileW(find.Get(), &found));
-        }
-        find.Reset();
-        RemoveDirectoryW(WinStr(folder));
-    }
-
     std::u16string path_;
 };
 
@@ -159,7 +120,7 @@ constexpr GUID kClassB = {
 // Calls an entry point of a stand-in loaded by full path (our own code, so running it is fine).
 HRESULT CallStandin(const std::u16string& path, const char* entry) {
     TScopedLibrary library(LoadLibraryW(WinStr(path)));
-    EXPECT_TRUE(library) << Utf8(path);
+    EXPECT_TRUE(library) << WideToUtf8(path);
     auto proc = reinterpret_cast<HRESULT(WINAPI*)()>(
         reinterpret_cast<void*>(GetProcAddress(library.Get(), entry)));
     EXPECT_NE(proc, nullptr) << entry;
@@ -182,7 +143,7 @@ TEST(LXUtilsWin, SystemAndWindowsFolders) {
     ASSERT_GT(windows.size(), 3u);
     EXPECT_NE(windows.back(), u'\\');
     EXPECT_NE(system.back(), u'\\');
-    EXPECT_EQ(Lower(system), Lower(windows) + u"\\system32");
+    EXPECT_EQ(AsciiUpperCase(system), AsciiUpperCase(windows + u"\\system32"));
     EXPECT_TRUE(FileExists(system + u"\\kernel32.dll"));
 }
 
@@ -197,22 +158,20 @@ TEST(LXUtilsWin, FileExistsOnlyForFiles) {
     EXPECT_FALSE(FileExists(u""));
 
     EXPECT_NO_THROW(CheckFileExists(file));
-    try {
-        CheckFileExists(folder.Path() + u"\\sub.dll");
-        ADD_FAILURE() << "no exception";
-    } catch (const Exception& error) {
-        EXPECT_STREQ(error.ClassName(), "Exception");
-        EXPECT_EQ(error.Message(),
-                  u"Internal Error: File does not exist: " + folder.Path() + u"\\sub.dll");
-    }
+    ExpectRaises<Exception>([&] { CheckFileExists(folder.Path() + u"\\sub.dll"); }, "Exception",
+                            u"Internal Error: File does not exist: " + folder.Path() +
+                                u"\\sub.dll");
 }
 
 // ---- Library locations ----
 
 TEST(LXUtilsWin, ModulePathFollowsTheLibrarySearch) {
-    EXPECT_EQ(Lower(GetModulePath(u"wininet")), Lower(GetSystemDir()) + u"\\wininet.dll");
-    EXPECT_EQ(Lower(GetModulePath(u"kernel32")), Lower(GetSystemDir()) + u"\\kernel32.dll");
-    EXPECT_EQ(Lower(GetModulePath(u"wininet.dll")), Lower(GetSystemDir()) + u"\\wininet.dll");
+    EXPECT_EQ(AsciiUpperCase(GetModulePath(u"wininet")),
+              AsciiUpperCase(GetSystemDir() + u"\\wininet.dll"));
+    EXPECT_EQ(AsciiUpperCase(GetModulePath(u"kernel32")),
+              AsciiUpperCase(GetSystemDir() + u"\\kernel32.dll"));
+    EXPECT_EQ(AsciiUpperCase(GetModulePath(u"wininet.dll")),
+              AsciiUpperCase(GetSystemDir() + u"\\wininet.dll"));
     EXPECT_EQ(GetModulePath(u"LumNoSuchLibrary"), u"");
 
     TTempFolder folder(u"LumProbeModules");
@@ -225,7 +184,7 @@ TEST(LXUtilsWin, ModulePathMapsWithoutRunningAndFrees) {
     ASSERT_EQ(GetModuleHandleW(L"rpawinet.dll"), nullptr);
     {
         TSearchFolder search(standin.substr(0, standin.rfind(u'\\')));
-        EXPECT_EQ(Lower(GetModulePath(u"rpawinet")), Lower(standin));
+        EXPECT_EQ(AsciiUpperCase(GetModulePath(u"rpawinet")), AsciiUpperCase(standin));
     }
     EXPECT_EQ(GetModulePath(u"rpawinet"), u"");
     // Mapped only: its initialisation never ran, and it is unloaded again.
@@ -294,12 +253,12 @@ TEST(LXUtilsWin, CrystalFilesInTheWindowsFolder) {
         {u"U2FXLS.DLL", &GetCrystalXlsVersion},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(Utf8(c.File));
+        SCOPED_TRACE(WideToUtf8(c.File));
         EXPECT_EQ(c.Probe(), 0u);
     }
     ASSERT_TRUE(CreateDirectoryW(WinStr(crystal), nullptr));
     for (const Case& c : cases) {
-        SCOPED_TRACE(Utf8(c.File));
+        SCOPED_TRACE(WideToUtf8(c.File));
         std::u16string file = crystal + u"\\" + c.File;
         ASSERT_TRUE(CopyFileW(WinStr(StandinPath(u"rpawinet.dll")), WinStr(file), FALSE));
         EXPECT_EQ(c.Probe(), MakeVersion(3, 13, 0, 7));
@@ -372,11 +331,13 @@ TEST(LXUtilsWin, CapicomVersionOfTheRegisteredStandin) {
     ASSERT_EQ(GetProgIDServerPath(u"CAPICOM.EncryptedData"), u"");
 
     ASSERT_EQ(CallStandin(capicom1, "DllRegisterServer"), S_OK);
-    EXPECT_EQ(Lower(GetProgIDServerPath(u"CAPICOM.EncryptedData")), Lower(capicom1));
+    EXPECT_EQ(AsciiUpperCase(GetProgIDServerPath(u"CAPICOM.EncryptedData")),
+              AsciiUpperCase(capicom1));
     EXPECT_EQ(GetCapicomVersion(), MakeVersion(1, 0, 0, 0));
 
     ASSERT_EQ(CallStandin(capicom2, "DllRegisterServer"), S_OK);
-    EXPECT_EQ(Lower(GetProgIDServerPath(u"CAPICOM.EncryptedData")), Lower(capicom2));
+    EXPECT_EQ(AsciiUpperCase(GetProgIDServerPath(u"CAPICOM.EncryptedData")),
+              AsciiUpperCase(capicom2));
     EXPECT_EQ(GetCapicomVersion(), MakeVersion(2, 0, 0, 3));
 
     // The old server's removal leaves the ProgIDs that the new one took.
@@ -401,7 +362,7 @@ TEST(LXUtilsWin, ProbesWithAFallbackProgID) {
         {u"SQLDMO.Application.7.0", u"SQLDMO.Application", &GetSqlDmoVersion},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(Utf8(c.First));
+        SCOPED_TRACE(WideToUtf8(c.First));
         ASSERT_EQ(GetProgIDServerPath(c.First), u"");
         ASSERT_EQ(GetProgIDServerPath(c.Second), u"");
         EXPECT_EQ(c.Probe(), 0u);
@@ -430,7 +391,7 @@ TEST(LXUtilsWin, ProbesWithAFallbackProgID) {
 TEST(LXUtilsWin, MdacProbeFallsBackToTheVersionedProgID) {
     // Wine registers both RowPosition ProgIDs for its oledb32.dll.
     const std::u16string server = GetProgIDServerPath(u"RowPosition.RowPosition.1");
-    ASSERT_TRUE(FileExists(server)) << Utf8(server);
+    ASSERT_TRUE(FileExists(server)) << WideToUtf8(server);
     const TVersionNumber version = GetFileVersion(server);
     ASSERT_NE(version, 0u);
     EXPECT_EQ(GetMdacVersion(), version);
@@ -571,7 +532,7 @@ TEST(LXUtilsWin, UnitFindsNoOfficeInTheTestPrefix) {
 // ---- Operating system ----
 
 TEST(LXUtilsWin, OSVersionString) {
-    std::string text = Utf8(GetOSVersionString());
+    std::string text = WideToUtf8(GetOSVersionString());
     EXPECT_TRUE(std::regex_match(text, std::regex(R"(NT \d+\.\d+ \(Build \d+\) .*)"))) << text;
     EXPECT_EQ(GetOSVersionString(), GetOSVersionString());
 }

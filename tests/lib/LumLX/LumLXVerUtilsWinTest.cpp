@@ -2,8 +2,9 @@
 #include "lib/LumLX/LumLXVerUtils.h"
 
 #include "tests/standin/LumStandins.h"
+#include "tests/support/LumTestChecks.h"
+#include "tests/support/LumTestFiles.h"
 #include "toolkit/LumExceptions.h"
-#include "toolkit/LumHandle.h"
 #include "toolkit/LumStrings.h"
 
 #include <gtest/gtest.h>
@@ -14,53 +15,32 @@ namespace {
 class VersionFiles : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = new std::u16string(FromWinStr(temp) + u"LumVerUtilsTest");
-        CreateDirectoryW(WinStr(*folder_), nullptr);
-        CreateDirectoryW(WinStr(Folder()), nullptr);
-        TScopedFile file(CreateFileW(WinStr(TextFile()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(file);
-        DWORD written = 0;
-        WriteFile(file.Get(), "no version here", 15, &written, nullptr);
+        folder_ = SystemTempPath() + u"LumVerUtilsTest";
+        RemoveTree(folder_);
+        ASSERT_TRUE(CreateDirectoryW(WinStr(folder_), nullptr));
+        ASSERT_TRUE(CreateDirectoryW(WinStr(Folder()), nullptr));
+        WriteTestFile(TextFile(), "no version here");
     }
-    static void TearDownTestSuite() {
-        DeleteFileW(WinStr(TextFile()));
-        RemoveDirectoryW(WinStr(Folder()));
-        RemoveDirectoryW(WinStr(*folder_));
-        delete folder_;
-    }
-    static std::u16string TextFile() { return *folder_ + u"\\plain.txt"; }
-    static std::u16string Folder() { return *folder_ + u"\\folder.dll"; }
+    static void TearDownTestSuite() { RemoveTree(folder_); }
+    static std::u16string TextFile() { return folder_ + u"\\plain.txt"; }
+    static std::u16string Folder() { return folder_ + u"\\folder.dll"; }
 
-    template <class Call> static std::u16string ErrorOf(Call call) {
-        try {
-            call();
-        } catch (const Exception& error) {
-            return error.Message();
-        }
-        return u"(no exception)";
-    }
-
-    static std::u16string* folder_;
+    static inline std::u16string folder_;
 };
-
-std::u16string* VersionFiles::folder_ = nullptr;
 
 } // namespace
 
 TEST_F(VersionFiles, ReadVersionInfoOfNothingRaises) {
-    const std::u16string missing = *folder_ + u"\\missing.dll";
-    EXPECT_EQ(ErrorOf([&] { ReadVersionInfo(missing); }),
+    const std::u16string missing = folder_ + u"\\missing.dll";
+    EXPECT_EQ(MessageOf<Exception>([&] { ReadVersionInfo(missing); }),
               u"Internal Error: File does not exist: " + missing);
     // A folder is not a file.
-    EXPECT_EQ(ErrorOf([&] { ReadVersionInfo(Folder()); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { ReadVersionInfo(Folder()); }),
               u"Internal Error: File does not exist: " + Folder());
     // Every reader goes through it.
-    EXPECT_EQ(ErrorOf([&] { GetFileVersion(missing); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { GetFileVersion(missing); }),
               u"Internal Error: File does not exist: " + missing);
-    EXPECT_EQ(ErrorOf([&] { GetVersionInfoString(u"CompanyName", missing); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { GetVersionInfoString(u"CompanyName", missing); }),
               u"Internal Error: File does not exist: " + missing);
 }
 
