@@ -13,12 +13,6 @@ namespace {
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
 std::string Lower(std::string_view text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(), AsciiLower);
@@ -47,7 +41,7 @@ const std::string* TLumIdentTable::NameOf(std::int64_t value) const {
 
 std::optional<std::int64_t> TLumIdentTable::ValueOf(std::string_view ident) const {
     for (const auto& [name, v] : items_) {
-        if (SameName(name, ident)) {
+        if (SameAsciiText(name, ident)) {
             return v;
         }
     }
@@ -79,7 +73,7 @@ bool SamePropValue(TPropKind kind, const TPropValue& a, const TPropValue& b) {
 const TPropInfo* TLumClass::FindProperty(std::string_view name) const {
     for (const TLumClass* c = this; c; c = c->Parent) {
         for (const TPropInfo& p : c->Properties) {
-            if (SameName(p.Name, name)) {
+            if (SameAsciiText(p.Name, name)) {
                 return &p;
             }
         }
@@ -90,7 +84,7 @@ const TPropInfo* TLumClass::FindProperty(std::string_view name) const {
 const TMethodInfo* TLumClass::FindMethod(std::string_view name) const {
     for (const TLumClass* c = this; c; c = c->Parent) {
         for (const TMethodInfo& m : c->Methods) {
-            if (SameName(m.Name, name)) {
+            if (SameAsciiText(m.Name, name)) {
                 return &m;
             }
         }
@@ -101,7 +95,7 @@ const TMethodInfo* TLumClass::FindMethod(std::string_view name) const {
 const TFieldInfo* TLumClass::FindField(std::string_view name) const {
     for (const TLumClass* c = this; c; c = c->Parent) {
         for (const TFieldInfo& f : c->Fields) {
-            if (SameName(f.Name, name)) {
+            if (SameAsciiText(f.Name, name)) {
                 return &f;
             }
         }
@@ -127,7 +121,7 @@ std::vector<const TPropInfo*> TLumClass::AllProperties() const {
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         for (const TPropInfo& p : (*it)->Properties) {
             all.erase(std::remove_if(all.begin(), all.end(),
-                                     [&](const TPropInfo* q) { return SameName(q->Name, p.Name); }),
+                                     [&](const TPropInfo* q) { return SameAsciiText(q->Name, p.Name); }),
                       all.end());
             all.push_back(&p);
         }

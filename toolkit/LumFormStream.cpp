@@ -64,9 +64,6 @@ bool IsIdentifier(std::string_view name) {
     return true;
 }
 
-bool SameAscii(std::string_view a, std::string_view b) {
-    return SameAsciiText(AsciiToWide(a), AsciiToWide(b));
-}
 
 } // namespace
 
@@ -564,7 +561,7 @@ void TLumFormWriter::WriteIdent(std::string_view ident) {
         TValueType type;
     } kSpecial[] = {{"False", vaFalse}, {"True", vaTrue}, {"nil", vaNil}, {"Null", vaNull}};
     for (const auto& special : kSpecial) {
-        if (SameAscii(ident, special.name)) {
+        if (SameAsciiText(ident, special.name)) {
             WriteValue(special.type);
             return;
         }
@@ -680,8 +677,8 @@ std::string CurrencyText(std::int64_t value) {
 }
 
 bool IsKeyword(std::string_view name) {
-    return SameAscii(name, "object") || SameAscii(name, "inherited") || SameAscii(name, "inline") ||
-           SameAscii(name, "end");
+    return SameAsciiText(name, "object") || SameAsciiText(name, "inherited") || SameAsciiText(name, "inline") ||
+           SameAsciiText(name, "end");
 }
 
 class TBinaryToText {

@@ -38,20 +38,6 @@ int HexValue(char c) {
     return -1;
 }
 
-bool SameAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'a' && a[i] <= 'z' ? a[i] - 32 : a[i];
-        char y = b[i] >= 'a' && b[i] <= 'z' ? b[i] - 32 : b[i];
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string ReadRest(TLumStream& stream) {
     std::int64_t size = stream.Size() - stream.Position();
     std::string text(static_cast<size_t>(size > 0 ? size : 0), '\0');
@@ -223,7 +209,7 @@ void TLumParser::CheckToken(char kind) const {
 
 bool TLumParser::TokenSymbolIs(std::string_view symbol) const {
     return token_ == toSymbol &&
-           SameAscii(std::string_view(text_).substr(tokenStart_, tokenEnd_ - tokenStart_), symbol);
+           SameAsciiText(std::string_view(text_).substr(tokenStart_, tokenEnd_ - tokenStart_), symbol);
 }
 
 void TLumParser::CheckTokenSymbol(std::string_view symbol) const {

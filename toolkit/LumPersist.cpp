@@ -11,13 +11,6 @@
 
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 [[noreturn]] void InvalidValue() {
     throw EReadError(LoadResString(LumRtlConsts::SInvalidPropertyValue));
 }
@@ -45,7 +38,7 @@ public:
 
     void DefineProperty(const std::string& name, const std::function<void(TLumFormReader&)>& read,
                         const std::function<void(TLumFormWriter&)>&, bool) override {
-        if (!handled_ && SameName(name, pending_)) {
+        if (!handled_ && SameAsciiText(name, pending_)) {
             read(in_);
             handled_ = true;
         }
@@ -163,7 +156,7 @@ private:
             break;
         case TPropKind::Component: {
             std::string name = in_.ReadIdent();
-            if (!SameName(name, "nil")) {
+            if (!SameAsciiText(name, "nil")) {
                 // Resolved once every component of the stream exists.
                 fixups_.push_back({&target, &property, component.Name(), AnsiToWide(name), path});
                 return;
@@ -172,7 +165,7 @@ private:
         }
         case TPropKind::Event: {
             std::string name = in_.ReadIdent();
-            if (!SameName(name, "nil")) {
+            if (!SameAsciiText(name, "nil")) {
                 const TMethodInfo* method = root_.ClassType().FindMethod(name);
                 if (!method) {
                     throw EReadError(Format(LoadResString(LumPersist::SMethodNotFound), name));

@@ -35,7 +35,22 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
+template <class Char> Char AsciiUpper(Char c) {
+    return (c >= Char('a') && c <= Char('z')) ? Char(c - (Char('a') - Char('A'))) : c;
+}
+
+template <class Char>
+bool SameAscii(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
 
 template <class Char>
 std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> text) {
@@ -130,14 +145,6 @@ std::u16string AsciiUpperCase(std::u16string_view text) {
     return out;
 }
 
-bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
+bool SameAsciiText(std::u16string_view a, std::u16string_view b) { return SameAscii(a, b); }
+
+bool SameAsciiText(std::string_view a, std::string_view b) { return SameAscii(a, b); }

@@ -26,6 +26,7 @@ std::u16string AsciiUpperCase(std::u16string_view text);
 
 /// Case-insensitive equality of ASCII letters; other characters compare exactly.
 bool SameAsciiText(std::u16string_view a, std::u16string_view b);
+bool SameAsciiText(std::string_view a, std::string_view b);
 
 /// The lines of a text, split at CR LF, CR and LF; a break at the very end starts no line.
 std::vector<std::u16string> SplitLines(std::u16string_view text);

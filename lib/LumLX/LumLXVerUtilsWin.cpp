@@ -98,9 +98,8 @@ std::uint32_t GetFirstTranslation(const std::u16string& path) {
     return FirstTranslation(ReadVersionInfo(path));
 }
 
-std::u16string GetVersionInfoString(std::u16string_view name, const std::u16string& path,
-                                    std::uint16_t language, std::uint16_t codePage) {
-    std::vector<std::uint8_t> block = ReadVersionInfo(path);
+std::u16string VersionInfoStringOf(const std::vector<std::uint8_t>& block, std::u16string_view name,
+                                   std::uint16_t language, std::uint16_t codePage) {
     if (block.empty()) {
         return {};
     }
@@ -122,9 +121,8 @@ std::u16string GetVersionInfoString(std::u16string_view name, const std::u16stri
     return text;
 }
 
-TFixedFileInfo GetFixedFileInfo(const std::u16string& path) {
+TFixedFileInfo FixedFileInfoOf(const std::vector<std::uint8_t>& block) {
     TFixedFileInfo info{};
-    std::vector<std::uint8_t> block = ReadVersionInfo(path);
     std::span<const std::uint8_t> value = QueryValue(block, u"\\", false);
     if (!value.empty()) {
         std::memcpy(&info, value.data(), std::min(value.size(), sizeof(info)));
@@ -132,7 +130,20 @@ TFixedFileInfo GetFixedFileInfo(const std::u16string& path) {
     return info;
 }
 
-TVersionNumber GetFileVersion(const std::u16string& path) {
-    TFixedFileInfo info = GetFixedFileInfo(path);
+TVersionNumber FileVersionOf(const std::vector<std::uint8_t>& block) {
+    TFixedFileInfo info = FixedFileInfoOf(block);
     return (TVersionNumber(info.FileVersionMS) << 32) | info.FileVersionLS;
+}
+
+std::u16string GetVersionInfoString(std::u16string_view name, const std::u16string& path,
+                                    std::uint16_t language, std::uint16_t codePage) {
+    return VersionInfoStringOf(ReadVersionInfo(path), name, language, codePage);
+}
+
+TFixedFileInfo GetFixedFileInfo(const std::u16string& path) {
+    return FixedFileInfoOf(ReadVersionInfo(path));
+}
+
+TVersionNumber GetFileVersion(const std::u16string& path) {
+    return FileVersionOf(ReadVersionInfo(path));
 }
