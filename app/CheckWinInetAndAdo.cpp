@@ -5,12 +5,13 @@
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "rstr/CheckWinInetAndAdo.h"
 #include "rstr/LumLXUtils.h"
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumForms.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumOSErrors.h"
-#include "toolkit/LumStringList.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumOSErrors.h"
+#include "toolkit/base/LumStringList.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <algorithm>
 
@@ -79,10 +80,13 @@ void CopyMajorMinor() {
     }
 }
 
-std::u16string OwnExecutable() {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return FromWinStr(path, length);
+// A name the system may fail to give stays empty in the block.
+std::u16string TextOrEmpty(std::u16string (*query)()) {
+    try {
+        return query();
+    } catch (const EOSError&) {
+        return {};
+    }
 }
 
 void Start() {
@@ -103,7 +107,7 @@ void Start() {
     table[1].DownloadLocation = WideToAnsi(LoadResString(CheckWinInetAndAdo::SMapiWebLink));
     SetDownloadPrefix();
     reportModules = std::make_unique<TLumStringList>();
-    RegisterReportModule(OwnExecutable());
+    RegisterReportModule(OwnModuleFileName());
     for (size_t i = 0; i < NeededCompCount; ++i) {
         table[i].InstalledVersion = kEntries[i].Probe();
     }
@@ -162,19 +166,11 @@ void AddSystemInfo(TLumStringList& lines) {
     std::u16string kernelProduct;
     TVersionNumber kernel = GetKernelVersion(kernelProduct);
     lines.Add(u"Kernel = " + VersionToStr(vfFull, kernel) + u" (" + kernelProduct + u")");
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExW(&version);
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    if (OSVersion().IsNT()) {
         lines.Add(std::u16string(u"Administrator = ") + (UserIsAdministrator() ? u"True" : u"False"));
     }
-    wchar_t computer[16] = {};
-    DWORD computerSize = 16;
-    GetComputerNameW(computer, &computerSize);
-    wchar_t user[255] = {};
-    DWORD userSize = 255;
-    GetUserNameW(user, &userSize);
-    lines.Add(u"Computer Name = " + FromWinStr(computer) + u" (" + FromWinStr(user) + u")");
+    lines.Add(u"Computer Name = " + TextOrEmpty(&ComputerName) + u" (" + TextOrEmpty(&UserName) +
+              u")");
     LCID systemLocale = GetSystemDefaultLCID();
     LCID userLocale = GetUserDefaultLCID();
     lines.Add(Format(u"System Locale ID = %u: %s", systemLocale, LocaleDisplayName(systemLocale)));

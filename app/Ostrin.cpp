@@ -6,12 +6,12 @@
 #include "errors/LumStackTrace.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
-#include "toolkit/LumForms.h"
-#include "toolkit/LumProgram.h"
-#include "toolkit/LumResModule.h"
-#include "toolkit/LumTimer.h"
-#include "toolkit/LumWidgets.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/win/LumProgram.h"
+#include "toolkit/win/LumResModule.h"
+#include "toolkit/ui/LumTimer.h"
+#include "toolkit/ui/LumWidgets.h"
+#include "toolkit/base/LumWin.h"
 
 namespace {
 

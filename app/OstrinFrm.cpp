@@ -4,8 +4,8 @@
 #include "lib/LumLX/LumLXSetupUtils.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "rstr/OstrinFrm.h"
-#include "toolkit/LumResModule.h"
-#include "toolkit/LumStreams.h"
+#include "toolkit/win/LumResModule.h"
+#include "toolkit/res/LumResourceStream.h"
 
 TOstrinForm* OstrinForm = nullptr;
 

@@ -2,8 +2,8 @@
 // The program's only window: a caption bar that tells what the setup does, and the timer that
 // does it once the window is on screen.
 
-#include "toolkit/LumForms.h"
-#include "toolkit/LumTimer.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/ui/LumTimer.h"
 
 class TOstrinForm : public TLumForm {
 public:

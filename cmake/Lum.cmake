@@ -7,15 +7,8 @@ if(WIN32)
   add_compile_options(-fno-omit-frame-pointer)
   add_link_options(-static -static-libgcc -static-libstdc++)
   # Processor faults become exceptions at the faulting instruction, which must be able to
-  # unwind; every throw and catch of an executable goes through the raise hooks
-  # (errors/LumStackTrace.h, errors/LumSysFaults.h). The hooks are asked for up front, so that
-  # the linker takes them from lum_core even when only the C++ library, linked after it,
-  # throws or catches (i686 symbols carry a leading underscore).
+  # unwind (errors/LumSysFaults.h; the raise hooks are link options of lum_errors).
   add_compile_options(-fnon-call-exceptions -fasynchronous-unwind-tables)
-  set(lum_raise_hooks "-Wl,--wrap=__cxa_throw,--wrap=__cxa_begin_catch")
-  string(APPEND lum_raise_hooks
-         ",--undefined=___wrap___cxa_throw,--undefined=___wrap___cxa_begin_catch")
-  add_link_options("$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:${lum_raise_hooks}>")
   # Windows executables run under Wine through one wrapper (prefix inside this build folder).
   set(CMAKE_CROSSCOMPILING_EMULATOR
       ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wineprefix)

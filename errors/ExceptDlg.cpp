@@ -1,9 +1,9 @@
 #include "errors/ExceptDlg.h"
 
 #include "errors/LumStackTrace.h"
-#include "toolkit/LumClipboard.h"
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/ui/LumClipboard.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumStrings.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include "errors/LumExceptLog.h"
 #include "errors/LumExceptReport.h"
-#include "toolkit/LumForms.h"
-#include "toolkit/LumUnits.h"
-#include "toolkit/LumWidgets.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/base/LumUnits.h"
+#include "toolkit/ui/LumWidgets.h"
 
 #include <memory>
 

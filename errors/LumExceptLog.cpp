@@ -1,7 +1,7 @@
 #include "errors/LumExceptLog.h"
 
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <algorithm>
 

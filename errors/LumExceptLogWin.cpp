@@ -1,18 +1,19 @@
 // Log file, event log, numbered error files and ANSI text files.
 #include "errors/LumExceptLog.h"
 
-#include "lib/LumLX/LumLXUtils.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumOSErrors.h"
-#include "toolkit/LumStreams.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumOSErrors.h"
+#include "toolkit/base/LumPaths.h"
+#include "toolkit/base/LumStreams.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/base/LumWin.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <algorithm>
 
 namespace {
 
-std::u16string ExeNameWithoutExtension() { return FileNameWithoutExtension(OwnFileName()); }
+std::u16string ExeNameWithoutExtension() { return FileNameWithoutExtension(OwnModuleFileName()); }
 
 void WriteWholeFile(const std::u16string& path, const std::string& bytes) {
     TLumFileStream file(path, fmCreate);
@@ -22,7 +23,7 @@ void WriteWholeFile(const std::u16string& path, const std::string& bytes) {
 } // namespace
 
 TSimpleExceptionLog::TSimpleExceptionLog(std::u16string fileName)
-    : fileName_(fileName.empty() ? IncludeTrailingBackslash(PathFolder(OwnFileName())) +
+    : fileName_(fileName.empty() ? IncludeTrailingBackslash(PathFolder(OwnModuleFileName())) +
                                        ExeNameWithoutExtension() + u"_Err.log"
                                  : std::move(fileName)),
       handle_(INVALID_HANDLE_VALUE) {}
@@ -112,7 +113,7 @@ void WriteToEventLog(const std::u16string& text) {
 
 std::u16string WriteErrorFile(const std::u16string& text) {
     std::u16string name = ExeNameWithoutExtension();
-    std::u16string folder = TempPath() + name + u"\\";
+    std::u16string folder = TempFolder() + name + u"\\";
     ForceDirectoriesWithMessage(folder);
     std::u16string path;
     for (int number = 1;; ++number) {
@@ -133,10 +134,7 @@ std::u16string WriteErrorFile(const std::u16string& text) {
 }
 
 void SaveErrorText(const std::u16string& text) {
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExW(&version);
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    if (OSVersion().IsNT()) {
         WriteToEventLog(text);
     } else {
         WriteErrorFile(text);

@@ -1,6 +1,6 @@
 #include "errors/LumExceptReport.h"
 
-#include "toolkit/LumFormat.h"
+#include "toolkit/base/LumFormat.h"
 
 #include <algorithm>
 #include <map>

@@ -134,9 +134,6 @@ void AppendStackSection(TReportLines& lines);
 /// The frames of the thread's latest captured stack without module names or offsets.
 void AppendLastStackFrames(TReportLines& lines);
 
-/// The lines SystemInfoHook supplies, converted to ANSI; nothing when no hook is set. The
-/// hook's exception passes on and none of its lines are appended.
-void AppendSystemInfoBlock(TReportLines& lines);
 
 /// The processor as the report describes it; raises when the processor cannot be asked.
 TProcessorFacts GatherProcessorFacts();

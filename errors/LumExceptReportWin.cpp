@@ -1,23 +1,22 @@
 // Gathering the report's sections from the running system.
 #include "errors/LumExceptReport.h"
 
-#include "debuginfo/LumPeImage.h"
+#include "toolkit/res/LumPeImage.h"
 #include "errors/LumExceptLog.h"
 #include "errors/LumStackTrace.h"
-#include "lib/LumLX/LumLXUtils.h"
-#include "lib/LumLX/LumLXVerUtils.h"
-#include "lib/LumTrx/LumDbgExceptDlg.h"
-#include "toolkit/LumControls.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumRegistry.h"
-#include "toolkit/LumStringList.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/ui/LumControls.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/win/LumRegistry.h"
+#include "toolkit/base/LumStringList.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <cpuid.h>
 #include <x86intrin.h>
 
 #include <cstring>
+#include <optional>
 #include <set>
 
 namespace {
@@ -67,21 +66,16 @@ struct LoadedModule {
     std::u16string Path;
 };
 
-std::u16string ModuleFileName(HMODULE module) {
-    wchar_t path[MAX_PATH * 2];
-    DWORD length = GetModuleFileNameW(module, path, MAX_PATH * 2);
-    return FromWinStr(path, length);
-}
-
 // The process's modules through the process-status library, taken from the system folder.
 bool ModulesFromProcessStatus(std::vector<LoadedModule>& modules) {
-    TScopedLibrary psapi(LoadLibraryW(WinStr(GetSystemDir() + u"\\psapi.dll")));
-    if (!psapi) {
+    std::optional<TSystemLibrary> psapi;
+    try {
+        psapi.emplace(LoadSystemLibrary(u"psapi.dll"));
+    } catch (const EOSError&) {
         return false;
     }
     using Enumerate = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
-    auto enumerate = reinterpret_cast<Enumerate>(
-        reinterpret_cast<void*>(GetProcAddress(psapi.Get(), "EnumProcessModules")));
+    auto enumerate = psapi->FindProc<Enumerate>("EnumProcessModules");
     if (!enumerate) {
         return false;
     }
@@ -101,7 +95,7 @@ bool ModulesFromProcessStatus(std::vector<LoadedModule>& modules) {
     handles.resize(needed / sizeof(HMODULE));
     for (HMODULE handle : handles) {
         modules.push_back({static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)),
-                           ModuleFileName(handle)});
+                           ModuleFileNameOf(reinterpret_cast<std::uintptr_t>(handle))});
     }
     return true;
 }
@@ -114,7 +108,7 @@ void ModulesFromAddressSpace(std::vector<LoadedModule>& modules) {
     while (VirtualQuery(address, &info, sizeof info) == sizeof info) {
         if (info.Type == MEM_IMAGE && info.AllocationBase && seen.insert(info.AllocationBase).second) {
             modules.push_back({static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(info.AllocationBase)),
-                               ModuleFileName(static_cast<HMODULE>(info.AllocationBase))});
+                               ModuleFileNameOf(reinterpret_cast<std::uintptr_t>(info.AllocationBase))});
         }
         char* next = static_cast<char*>(info.BaseAddress) + info.RegionSize;
         if (next <= address) {
@@ -183,45 +177,34 @@ TProcessorFacts GatherProcessorFacts() {
 }
 
 void AppendSystemSection(TReportLines& lines) {
-    OSVERSIONINFOEXW version{};
-    version.dwOSVersionInfoSize = sizeof version;
+    const TOSVersion& version = OSVersion();
     TProductFacts product;
-    if (GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version))) {
-        product.HasExtendedInfo = true;
-    } else {
-        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
-        GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version));
-    }
-    std::uint32_t build = version.dwBuildNumber;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
-        build &= 0xFFFF;
-    }
-    std::string servicePack = Ansi(FromWinStr(version.szCSDVersion));
+    product.HasExtendedInfo = version.HasProductInfo;
+    std::string servicePack = Ansi(version.ServicePack);
     std::string osName;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
-        TFixedFileInfo kernel = GetFixedFileInfo(GetSystemDir() + u"\\kernel32.dll");
-        osName = OSName(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion,
-                        servicePack, kernel.ProductVersionMS);
+    if (version.IsWin9x()) {
+        VS_FIXEDFILEINFO kernel = VersionInfoFixed(FileVersionInfo(SystemFolder() + u"\\kernel32.dll"));
+        osName = OSName(version.PlatformId, version.Major, version.Minor, servicePack,
+                        kernel.dwProductVersionMS);
     } else {
-        osName = OSName(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion,
-                        servicePack, 0);
+        osName = OSName(version.PlatformId, version.Major, version.Minor, servicePack, 0);
     }
     std::string productType;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
-        product.Major = version.dwMajorVersion;
-        product.Minor = version.dwMinorVersion;
-        product.Workstation = version.wProductType == VER_NT_WORKSTATION;
-        product.Datacenter = version.wSuiteMask & VER_SUITE_DATACENTER;
-        product.Enterprise = version.wSuiteMask & VER_SUITE_ENTERPRISE;
-        product.Personal = version.wSuiteMask & VER_SUITE_PERSONAL;
+    if (version.IsNT()) {
+        product.Major = version.Major;
+        product.Minor = version.Minor;
+        product.Workstation = version.ProductType == VER_NT_WORKSTATION;
+        product.Datacenter = version.SuiteMask & VER_SUITE_DATACENTER;
+        product.Enterprise = version.SuiteMask & VER_SUITE_ENTERPRISE;
+        product.Personal = version.SuiteMask & VER_SUITE_PERSONAL;
         product.ServicePackLevel = ServicePackLevel(
             ReadMachineInteger(u"SYSTEM\\CurrentControlSet\\Control\\Windows", u"CSDVersion"));
         product.RegistryProductType = Ansi(ReadMachineString(
             u"System\\CurrentControlSet\\Control\\ProductOptions", u"ProductType"));
         productType = ProductType(product);
     }
-    lines.push_back(SystemLine(osName, productType, version.dwMajorVersion,
-                               version.dwMinorVersion, build, servicePack));
+    lines.push_back(SystemLine(osName, productType, version.Major, version.Minor, version.Build,
+                               servicePack));
     try {
         lines.push_back(ProcessorLine(GatherProcessorFacts()));
     } catch (const Exception& error) {
@@ -251,12 +234,12 @@ void AppendModulesSection(TReportLines& lines) {
         report.Base = m.Base;
         report.Path = Ansi(m.Path);
         report.PreferredBase = PreferredBase(m.Base);
-        TFixedFileInfo info = GetFixedFileInfo(m.Path);
-        report.HasVersion = info.Signature != 0;
+        std::vector<std::uint8_t> info = FileVersionInfo(m.Path);
+        report.HasVersion = VersionInfoFixed(info).dwSignature != 0;
         if (report.HasVersion) {
-            report.FileVersion = (std::uint64_t{info.FileVersionMS} << 32) | info.FileVersionLS;
-            report.FileVersionText = Ansi(GetVersionInfoString(u"FileVersion", m.Path));
-            report.Description = Ansi(GetVersionInfoString(u"FileDescription", m.Path));
+            report.FileVersion = VersionInfoFileVersion(info);
+            report.FileVersionText = Ansi(VersionInfoString(info, u"FileVersion"));
+            report.Description = Ansi(VersionInfoString(info, u"FileDescription"));
         }
         modules.push_back(std::move(report));
     }
@@ -289,16 +272,5 @@ void AppendStackSection(TReportLines& lines) {
 void AppendLastStackFrames(TReportLines& lines) {
     if (std::shared_ptr<const TLumStackInfoList> stack = LastCapturedStack()) {
         AppendFramesTo(*stack, lines, false, false, false);
-    }
-}
-
-void AppendSystemInfoBlock(TReportLines& lines) {
-    if (!SystemInfoHook) {
-        return;
-    }
-    TLumStringList info;
-    SystemInfoHook(info);
-    for (int i = 0; i < info.Count(); ++i) {
-        lines.push_back(Ansi(info.Strings(i)));
     }
 }

@@ -11,7 +11,7 @@
 //   "[00402345] __cxa_throw + $12"           code known by its symbol only
 //   "[7B012345]"                             another module, or no information
 
-#include "toolkit/LumUnits.h"
+#include "toolkit/base/LumUnits.h"
 
 #include <array>
 #include <atomic>

@@ -5,14 +5,15 @@
 #include "errors/LumStackTrace.h"
 
 #include "debuginfo/LumDebugInfo.h"
-#include "debuginfo/LumPeImage.h"
+#include "toolkit/res/LumPeImage.h"
 #include "errors/LumRaiseHooks.h"
 #include "errors/LumSysFaults.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumOSErrors.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumOSErrors.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/base/LumWin.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <tlhelp32.h>
 
@@ -305,13 +306,7 @@ std::optional<TLumLocationInfo> GetLocationInfo(std::uint32_t address) {
 }
 
 std::string ModuleNameOf(std::uint32_t address) {
-    HMODULE module = ModuleOf(address);
-    if (!module) {
-        return {};
-    }
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-    std::u16string name = FromWinStr(path, length);
+    std::u16string name = ModuleFileNameOf(address);
     return WideToAnsi(name.substr(name.find_last_of(u"\\/") + 1));
 }
 

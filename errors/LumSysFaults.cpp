@@ -1,8 +1,8 @@
 #include "errors/LumSysFaults.h"
 
 #include "rstr/LumSysFaults.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumFormat.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumFormat.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // -fnon-call-exceptions and -fasynchronous-unwind-tables so that a faulting instruction can
 // unwind (cmake/Lum.cmake).
 
-#include "toolkit/LumUnits.h"
+#include "toolkit/base/LumUnits.h"
 
 #include <cstdint>
 #include <string>

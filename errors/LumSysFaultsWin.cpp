@@ -12,10 +12,11 @@
 #include "errors/LumSysFaults.h"
 
 #include "errors/LumRaiseHooks.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumOSErrors.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumOSErrors.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/base/LumWin.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <malloc.h>
 
@@ -65,18 +66,8 @@ bool InImage(std::uint32_t address) {
     return address >= imageStart && address < imageEnd;
 }
 
-std::u16string ModuleFileName(std::uint32_t address) {
-    HMODULE module = nullptr;
-    // Address 0 reads as "no name" and would give the executable.
-    if (address == 0 ||
-        !GetModuleHandleExW(
-            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(address)), &module)) {
-        return {};
-    }
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-    std::u16string name = FromWinStr(path, length);
+std::u16string ModuleNameAt(std::uint32_t address) {
+    std::u16string name = ModuleFileNameOf(address);
     return name.substr(name.find_last_of(u"\\/") + 1);
 }
 
@@ -87,7 +78,7 @@ std::u16string ModuleFileName(std::uint32_t address) {
     TProcessorFault fault;
     fault.Code = code;
     fault.Address = address;
-    fault.ModuleName = ModuleFileName(address);
+    fault.ModuleName = ModuleNameAt(address);
     fault.Access = access;
     fault.Target = target;
     RaiseProcessorFault(fault);

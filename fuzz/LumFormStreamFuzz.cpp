@@ -1,9 +1,9 @@
 // libFuzzer target for the form stream conversions. The first byte chooses the direction:
 // odd, the rest is form text; even, the rest is a binary form stream. Malformed input must
 // raise the conversion's own error; whatever converts must convert back to the same result.
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumFormStream.h"
-#include "toolkit/LumStreams.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/persist/LumFormStream.h"
+#include "toolkit/base/LumStreams.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // Its objects answer IUnknown only. STANDIN_CAPICOM_MAJOR (1 or 2) selects the class
 // identifier, so that the 1.x and 2.0 stand-ins are different classes as the real ones are.
 
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumWin.h"
 
 #include <objbase.h>
 

@@ -3,7 +3,7 @@
 // name and ";" to the environment variable LUM_STANDIN_STARTED, so that a test can tell
 // whether a probe ran it.
 
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumWin.h"
 
 #include <string>
 

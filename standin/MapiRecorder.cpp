@@ -7,8 +7,8 @@
 // null pointers as "name=null", and pointers to data that is not text as "name=set" or
 // "name=null". The result is the decimal number in LUM_MAPI_RESULT, or 0 without it.
 
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumWin.h"
 
 #include <mapi.h>
 

@@ -2,7 +2,7 @@
 // The executable's build identity and the resources that mark it as able to check its
 // translation module.
 
-#include "tools/LumResFile.h"
+#include "toolkit/res/LumResFile.h"
 
 #include <string>
 #include <vector>

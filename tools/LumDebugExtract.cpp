@@ -1,6 +1,6 @@
 #include "tools/LumDebugExtract.h"
 
-#include "debuginfo/LumPeImage.h"
+#include "toolkit/res/LumPeImage.h"
 #include "tools/LumDwarf.h"
 
 #include <cxxabi.h>

@@ -14,11 +14,11 @@
 // Outputs are rewritten only when their content changes, so unchanged headers do not cause
 // recompilation.
 
-#include "debuginfo/LumPeImage.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/res/LumPeImage.h"
+#include "toolkit/base/LumStrings.h"
 #include "tools/LumBuildIdentity.h"
-#include "tools/LumResFile.h"
-#include "tools/LumStringTables.h"
+#include "toolkit/res/LumResFile.h"
+#include "toolkit/res/LumStringTables.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -5,11 +5,11 @@
 // OUT.res holds one RCDATA resource named after the form's root class in upper case
 // ("object OstrinForm: TOstrinForm" gives TOSTRINFORM).
 
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumFormStream.h"
-#include "toolkit/LumStreams.h"
-#include "toolkit/LumStrings.h"
-#include "tools/LumResFile.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/persist/LumFormStream.h"
+#include "toolkit/base/LumStreams.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/res/LumResFile.h"
 
 #include <fstream>
 #include <iostream>

@@ -6,8 +6,8 @@
 
 #include "errors/LumStackTrace.h"
 #include "errors/LumSysFaults.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumWin.h"
 
 #include <cstdio>
 #include <cstdlib>

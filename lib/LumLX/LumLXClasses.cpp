@@ -1,9 +1,9 @@
 #include "lib/LumLX/LumLXClasses.h"
 
 #include "rstr/LumLXClasses.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumResStrings.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumResStrings.h"
 
 #include <algorithm>
 #include <cstring>

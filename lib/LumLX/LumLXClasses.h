@@ -4,7 +4,7 @@
 // is cheap. Whichever side of the insertion or deletion point holds fewer items is the one that
 // moves.
 
-#include "toolkit/LumVariants.h"
+#include "toolkit/base/LumVariants.h"
 
 #include <cstdint>
 #include <cstdlib>

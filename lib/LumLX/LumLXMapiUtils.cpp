@@ -2,8 +2,8 @@
 #include "lib/LumLX/LumLXMapiUtils.h"
 
 #include "rstr/LumLXMapiUtils.h"
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumStrings.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "rstr/LumLXMapiUtils.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumForms.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/base/LumWin.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <mapi.h>
 
@@ -69,27 +69,20 @@ private:
 // The system folder's MAPI32.DLL, for this call only. Loaded by full path rather than by the
 // library search: the program runs elevated, often from a download folder, where a planted
 // MAPI32.DLL would be found first and run. Its own dependencies come from its folder too.
-TScopedLibrary LoadMapiLibrary() {
-    std::u16string systemDir = GetSystemDir();
-    TScopedLibrary library;
-    // Without the system folder, "\MAPI32.DLL" would name the root of the current drive.
-    if (!systemDir.empty()) {
-        library.Reset(LoadLibraryExW(WinStr(systemDir + u"\\MAPI32.DLL"), nullptr,
-                                     LOAD_WITH_ALTERED_SEARCH_PATH));
-    }
-    if (!library) {
+TSystemLibrary LoadMapiLibrary() {
+    try {
+        return LoadSystemLibrary(u"MAPI32.DLL");
+    } catch (const EOSError&) {
         throw ELumGeneralError(LoadResString(LumLXMapiUtils::SMapiNotAvailable));
     }
-    return library;
 }
 
 } // namespace
 
 void SendMailViaMapi(const TMapiMail& mail) {
     TMapiMessage message(mail);
-    TScopedLibrary library = LoadMapiLibrary();
-    auto sendMail = reinterpret_cast<LPMAPISENDMAIL>(
-        reinterpret_cast<void*>(GetProcAddress(library.Get(), "MAPISendMail")));
+    TSystemLibrary library = LoadMapiLibrary();
+    auto sendMail = library.FindProc<LPMAPISENDMAIL>("MAPISendMail");
     if (!sendMail) {
         throw ELumGeneralError(LoadResString(LumLXMapiUtils::SMapiSendMailNotAvailable));
     }

@@ -1,7 +1,7 @@
 #pragma once
 // The library's registry class. Win32 only.
 
-#include "toolkit/LumRegistry.h"
+#include "toolkit/win/LumRegistry.h"
 
 /// The toolkit's registry class under the library's name; the library's registry lookups
 /// (COM servers, Office, the translation module's locale keys) go through it.

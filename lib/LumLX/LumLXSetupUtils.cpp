@@ -1,10 +1,10 @@
 #include "lib/LumLX/LumLXSetupUtils.h"
 
 #include "rstr/LumLXSetupUtils.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumOSErrors.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumOSErrors.h"
 
 void RegisterDll(const std::u16string& path) {
     // By full path, and its own dependencies from its own folder first: the program runs

@@ -2,11 +2,11 @@
 #include "lib/LumLX/LumLXUtils.h"
 
 #include "rstr/LumLXUtils.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumResStrings.h"
-#include "toolkit/LumStringList.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumResStrings.h"
+#include "toolkit/base/LumStringList.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <chrono>
 #include <optional>
@@ -17,11 +17,6 @@ namespace {
 
 // The source name of the module's assertions, with the line numbers their texts carry.
 constexpr std::u16string_view kAssertSource = u"LumLX\\LumLXUtils";
-
-bool IsPathDelimiter(char16_t c) { return c == u'\\' || c == u':'; }
-
-// The index of the last "\" or ":", or npos.
-std::size_t LastDelimiter(std::u16string_view path) { return path.find_last_of(u"\\:"); }
 
 bool IsTextKind(TVarType type) { return type == varString || type == varOleStr; }
 
@@ -169,43 +164,6 @@ int CompareVariants(const TLumVariant& a, const TLumVariant& b, TLocateOptions o
 }
 
 bool IsNullOrEmpty(const TLumVariant& value) { return value.IsNull() || value.IsEmpty(); }
-
-// ---- Paths ----
-
-std::u16string IncludeTrailingBackslash(std::u16string_view path) {
-    std::u16string result(path);
-    if (result.empty() || result.back() != u'\\') {
-        result += u'\\';
-    }
-    return result;
-}
-
-std::u16string ExcludeTrailingBackslash(std::u16string_view path) {
-    if (!path.empty() && path.back() == u'\\') {
-        path.remove_suffix(1);
-    }
-    return std::u16string(path);
-}
-
-std::u16string FileNameWithoutExtension(std::u16string_view path) {
-    std::size_t delimiter = LastDelimiter(path);
-    std::u16string_view name =
-        delimiter == std::u16string_view::npos ? path : path.substr(delimiter + 1);
-    return std::u16string(name.substr(0, name.rfind(u'.')));
-}
-
-std::u16string PathFolder(std::u16string_view path) {
-    std::size_t delimiter = LastDelimiter(path);
-    if (delimiter == std::u16string_view::npos) {
-        return {};
-    }
-    // A backslash stays where it makes the folder a root: "C:\", "\", "\\".
-    std::size_t length = delimiter + 1;
-    if (path[delimiter] == u'\\' && delimiter > 0 && !IsPathDelimiter(path[delimiter - 1])) {
-        length = delimiter;
-    }
-    return std::u16string(path.substr(0, length));
-}
 
 // ---- Numbers and texts ----
 

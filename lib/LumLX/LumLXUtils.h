@@ -7,13 +7,14 @@
 // first; the Win32 ones follow in the _WIN32 block.
 
 #include "lib/LumLX/LumLXVerUtils.h"
-#include "toolkit/LumComponents.h"
-#include "toolkit/LumUnits.h"
-#include "toolkit/LumVariants.h"
+#include "toolkit/base/LumPaths.h"
+#include "toolkit/persist/LumComponents.h"
+#include "toolkit/base/LumUnits.h"
+#include "toolkit/base/LumVariants.h"
 
 #ifdef _WIN32
-#include "toolkit/LumControls.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/ui/LumControls.h"
+#include "toolkit/base/LumWin.h"
 #endif
 
 #include <array>
@@ -57,21 +58,6 @@ int CompareVariants(const TLumVariant& a, const TLumVariant& b, TLocateOptions o
 
 /// Whether the variant is Null or Empty.
 bool IsNullOrEmpty(const TLumVariant& value);
-
-// ---- Paths ----
-
-/// The path with "\" appended unless it ends in one; "" gives "\".
-std::u16string IncludeTrailingBackslash(std::u16string_view path);
-
-/// The path without one final "\".
-std::u16string ExcludeTrailingBackslash(std::u16string_view path);
-
-/// The name after the last "\" or ":", without its extension (from its last ".").
-std::u16string FileNameWithoutExtension(std::u16string_view path);
-
-/// The folder part: up to the last "\" or ":", without the backslash unless the folder is a
-/// root ("C:\a\b" gives "C:\a", "C:\a" gives "C:\", "a" gives "").
-std::u16string PathFolder(std::u16string_view path);
 
 // ---- Numbers and texts ----
 
@@ -141,12 +127,6 @@ void CheckFileExists(const std::u16string& path);
 
 // ---- Files and folders ----
 
-/// Whether a file is at the path: its attributes can be read and it is not a folder.
-bool FileExists(const std::u16string& path);
-
-/// Whether a folder is at the path.
-bool DirectoryExists(const std::u16string& path);
-
 /// The name of the path's last element as the file system stores it (long, in its letter
 /// case); the path unchanged when nothing of that name is found. A name with wildcards is
 /// not looked up.
@@ -159,13 +139,6 @@ std::u16string LongPath(const std::u16string& path);
 
 /// The program's own module file name.
 std::u16string OwnFileName();
-
-/// Creates the folder and its missing parents; false when one cannot be created. An empty
-/// path raises ELumGeneralError "Unable to create directory".
-bool ForceDirectories(const std::u16string& path);
-
-/// ForceDirectories; a failure raises ELumGeneralError "Could not create %s" with the path.
-void ForceDirectoriesWithMessage(const std::u16string& path);
 
 /// Deletes the file or folder (with its contents) through the shell's file operation, owned
 /// by the application window, with the flags (FOF_*) and the progress title. A failure or a
@@ -275,12 +248,6 @@ std::u16string GetOSVersionString();
 TVersionNumber GetKernelVersion(std::u16string& productName);
 
 // ---- System queries ----
-
-/// The computer's name (at most 15 characters). Raises EOSError when the system fails.
-std::u16string ComputerName();
-
-/// The name of the user running the program. Raises EOSError when the system fails.
-std::u16string UserName();
 
 /// True outside the NT family. On NT whether the thread's access token (else the process's)
 /// holds the built-in Administrators group, enabled or not; false when the token cannot be

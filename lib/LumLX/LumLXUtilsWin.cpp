@@ -4,14 +4,15 @@
 #include "lib/LumLX/LumLXUtils.h"
 
 #include "lib/LumLX/LumLXRegistry.h"
+#include "toolkit/win/LumSystemWin.h"
 #include "rstr/LumLXUtils.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumForms.h"
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumOSErrors.h"
-#include "toolkit/LumResStrings.h"
-#include "toolkit/LumStringList.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumOSErrors.h"
+#include "toolkit/base/LumResStrings.h"
+#include "toolkit/base/LumStringList.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -148,38 +149,6 @@ std::u16string FullPathName(const std::u16string& path) {
     }
 }
 
-// A folder the system writes into a caller's buffer: 260 characters first, and the size the
-// system asks for when that is too small, so that a long folder is not cut.
-template <class Query> std::u16string SystemFolder(Query query) {
-    std::u16string buffer(MAX_PATH, u'\0');
-    UINT length = query(reinterpret_cast<wchar_t*>(buffer.data()), MAX_PATH);
-    if (length >= MAX_PATH) {
-        buffer.assign(length, u'\0');
-        length = query(reinterpret_cast<wchar_t*>(buffer.data()), length);
-        if (length >= buffer.size()) {
-            return {};
-        }
-    }
-    buffer.resize(length);
-    return buffer.substr(0, buffer.find(u'\0'));
-}
-
-// The file name of a loaded module. The buffer grows while the name fills it completely,
-// which is how the system reports a cut name.
-std::u16string ModuleFileName(HMODULE module) {
-    std::u16string buffer(MAX_PATH, u'\0');
-    for (;;) {
-        DWORD size = static_cast<DWORD>(buffer.size());
-        DWORD length = GetModuleFileNameW(module, reinterpret_cast<wchar_t*>(buffer.data()), size);
-        Win32Check(length != 0);
-        if (length < size || size >= 32768) {
-            buffer.resize(length);
-            return buffer.substr(0, buffer.find(u'\0'));
-        }
-        buffer.assign(size * 2, u'\0');
-    }
-}
-
 std::u16string ClassIdText(const GUID& id) {
     return Format(u"{%.8x-%.4x-%.4x-%.2x%.2x-%.2x%.2x%.2x%.2x%.2x%.2x}", id.Data1, id.Data2,
                   id.Data3, id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3], id.Data4[4],
@@ -218,16 +187,6 @@ void CheckFileExists(const std::u16string& path) {
 
 // ---- Files and folders ----
 
-bool FileExists(const std::u16string& path) {
-    DWORD attributes = GetFileAttributesW(WinStr(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool DirectoryExists(const std::u16string& path) {
-    DWORD attributes = GetFileAttributesW(WinStr(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 std::u16string LongName(const std::u16string& path) {
     std::u16string name;
     return FindStoredName(path, name) ? name : path;
@@ -262,39 +221,7 @@ std::u16string LongPath(const std::u16string& path) {
     return result;
 }
 
-std::u16string OwnFileName() { return ModuleFileName(nullptr); }
-
-bool ForceDirectories(const std::u16string& path) {
-    if (path.empty()) {
-        throw ELumGeneralError(LoadResString(LumLXUtils::SCannotCreateDir));
-    }
-    // The missing folders from the deepest up, created from the top down. A loop, since a deep
-    // path must not cost a deep stack.
-    std::vector<std::u16string> missing;
-    for (std::u16string folder = ExcludeTrailingBackslash(path);
-         !folder.empty() && !DirectoryExists(folder);) {
-        std::u16string parent = ExcludeTrailingBackslash(PathFolder(folder));
-        if (parent == folder) {
-            // A drive that is not there.
-            return false;
-        }
-        missing.push_back(std::move(folder));
-        folder = std::move(parent);
-    }
-    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
-        // Someone else may have made it meanwhile.
-        if (!CreateDirectoryW(WinStr(*folder), nullptr) && !DirectoryExists(*folder)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void ForceDirectoriesWithMessage(const std::u16string& path) {
-    if (!ForceDirectories(path)) {
-        throw ELumGeneralError(Format(LoadResString(LumLXUtils::SCouldNotCreate), path));
-    }
-}
+std::u16string OwnFileName() { return OwnModuleFileName(); }
 
 void DeleteThroughShell(const std::u16string& path, std::uint16_t flags,
                         const std::u16string& progressTitle) {
@@ -345,9 +272,9 @@ void DeleteExistingFile(const std::u16string& path) {
     }
 }
 
-std::u16string GetSystemDir() { return SystemFolder(GetSystemDirectoryW); }
+std::u16string GetSystemDir() { return SystemFolder(); }
 
-std::u16string GetWindowsDir() { return SystemFolder(GetWindowsDirectoryW); }
+std::u16string GetWindowsDir() { return WindowsFolder(); }
 
 std::u16string GetModulePath(const std::u16string& moduleName) {
     // Mapped only: neither its imports nor its initialisation run, so a library planted in the
@@ -362,13 +289,7 @@ std::u16string GetModulePath(const std::u16string& moduleName) {
 
 // ---- Temporary files and folders ----
 
-std::u16string TempPath() {
-    wchar_t buffer[MAX_PATH];
-    DWORD length = GetTempPathW(MAX_PATH, buffer);
-    // A longer folder does not fit: the system then answers the size it needs.
-    Win32Check(length != 0 && length < MAX_PATH);
-    return FromWinStr(buffer);
-}
+std::u16string TempPath() { return TempFolder(); }
 
 std::u16string NewGarbageCollectedFolder() {
     // Checked first, so that no folder is made that nobody would delete.
@@ -495,18 +416,9 @@ const std::array<bool, OfficeAppCount>& OfficeInstalled() { return OfficeState()
 // ---- Operating system descriptions ----
 
 std::u16string GetOSVersionString() {
-    // The version as the system reported it the first time it was asked.
-    static const OSVERSIONINFOW info = [] {
-        OSVERSIONINFOW version{};
-        version.dwOSVersionInfoSize = sizeof(version);
-        Win32Check(GetVersionExW(&version));
-        return version;
-    }();
-    // The Windows 9x family keeps major and minor in the build number's high word.
-    DWORD build = info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? LOWORD(info.dwBuildNumber)
-                                                                  : info.dwBuildNumber;
-    return OSVersionText(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion, build,
-                         FromWinStr(info.szCSDVersion));
+    const TOSVersion& version = OSVersion();
+    return OSVersionText(version.PlatformId, version.Major, version.Minor, version.Build,
+                         version.ServicePack);
 }
 
 TVersionNumber GetKernelVersion(std::u16string& productName) {
@@ -521,23 +433,9 @@ TVersionNumber GetKernelVersion(std::u16string& productName) {
 
 // ---- System queries ----
 
-std::u16string ComputerName() {
-    wchar_t buffer[16];
-    DWORD size = 16;
-    Win32Check(GetComputerNameW(buffer, &size));
-    return FromWinStr(buffer);
-}
-
-std::u16string UserName() {
-    wchar_t buffer[255];
-    DWORD size = 255;
-    Win32Check(GetUserNameW(buffer, &size));
-    return FromWinStr(buffer);
-}
-
 bool UserIsAdministrator() {
-    // Windows 9x (high bit of the version) has no access tokens: everybody may do everything.
-    if (GetVersion() & 0x80000000u) {
+    // Outside the NT family there are no access tokens: everybody may do everything.
+    if (!OSVersion().IsNT()) {
         return true;
     }
     HANDLE opened = nullptr;

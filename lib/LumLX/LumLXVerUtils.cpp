@@ -1,6 +1,6 @@
 #include "lib/LumLX/LumLXVerUtils.h"
 
-#include "toolkit/LumFormat.h"
+#include "toolkit/base/LumFormat.h"
 
 std::u16string VersionToStr(TVersionFormat format, TVersionNumber version) {
     unsigned major = (version >> 48) & 0xFFFF;

@@ -57,26 +57,13 @@ static_assert(sizeof(TFixedFileInfo) == 52);
 
 #ifdef _WIN32
 // ---- Version information of files (Win32) ----
-// The version functions are taken from the system folder's version.dll at run time, not
-// imported: the program is often started from a download folder, where a planted version.dll
-// would be loaded in its place.
+// Through the system primitives (toolkit/win/LumSystemWin.h), which take version.dll from
+// the system folder at run time.
 
 /// The file's whole version-information block; empty when the file has none or it cannot be
 /// read. Raises Exception "Internal Error: File does not exist: " + path when no file is there
 /// (nothing at the path, or a folder).
 std::vector<std::uint8_t> ReadVersionInfo(const std::u16string& path);
-
-/// The named string of a version-information block as ReadVersionInfo gives it; see
-/// GetVersionInfoString. For reading several values of one file with one read.
-std::u16string VersionInfoStringOf(const std::vector<std::uint8_t>& block, std::u16string_view name,
-                                   std::uint16_t language = 0, std::uint16_t codePage = 0);
-
-/// The fixed version information of a block as ReadVersionInfo gives it; all zero when it has
-/// none.
-TFixedFileInfo FixedFileInfoOf(const std::vector<std::uint8_t>& block);
-
-/// The file version of a block's fixed version information; 0 when there is none.
-TVersionNumber FileVersionOf(const std::vector<std::uint8_t>& block);
 
 /// The first entry of the file's translation table: language in the low 16 bits, code page in
 /// the high 16 bits; 0 when there is none.

@@ -2,10 +2,10 @@
 
 #include "lib/LumLX/LumLXMapiUtils.h"
 #include "lib/LumLX/LumLXUtils.h"
-#include "toolkit/LumClipboard.h"
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumStringList.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/ui/LumClipboard.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumStringList.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <algorithm>
 
@@ -20,6 +20,19 @@ constexpr char16_t kDevelopmentHost[] = u"LumIde32.exe";
 
 TExceptionDialog* CreateProgramDialog(TLumComponent* owner) {
     return TLumCustomForm::Create<TLumDbgExceptionDialog>(owner);
+}
+
+// The lines SystemInfoHook supplies, converted to ANSI; nothing when no hook is set. The hook's
+// exception passes on and none of its lines are appended.
+void AppendSystemInfoBlock(TReportLines& lines) {
+    if (!SystemInfoHook) {
+        return;
+    }
+    TLumStringList info;
+    SystemInfoHook(info);
+    for (int i = 0; i < info.Count(); ++i) {
+        lines.push_back(WideToAnsi(info.Strings(i)));
+    }
 }
 
 std::u16string JoinLines(const TReportLines& lines) {

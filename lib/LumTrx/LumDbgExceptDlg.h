@@ -5,7 +5,7 @@
 // information block.
 
 #include "errors/ExceptDlg.h"
-#include "toolkit/LumUnits.h"
+#include "toolkit/base/LumUnits.h"
 
 #include <string>
 

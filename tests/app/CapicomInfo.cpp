@@ -3,7 +3,7 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumLX/LumLXVerUtils.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <cstdio>
 

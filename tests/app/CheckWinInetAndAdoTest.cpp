@@ -4,10 +4,10 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "tests/support/LumTestWindows.h"
-#include "toolkit/LumForms.h"
-#include "toolkit/LumResModule.h"
-#include "toolkit/LumStringList.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/win/LumResModule.h"
+#include "toolkit/base/LumStringList.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,10 @@
 #include "lib/LumLX/LumLXVerUtils.h"
 #include "tests/support/LumTestFiles.h"
 #include "tests/support/LumTestWindows.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/base/LumWin.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>

@@ -1,10 +1,10 @@
 // The built Ostrin.exe: its name map section, build identity and other resources.
 
-#include "debuginfo/LumPeImage.h"
+#include "toolkit/res/LumPeImage.h"
 #include "rstr/LumSysConst.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/base/LumWin.h"
 
 #include <gtest/gtest.h>
 

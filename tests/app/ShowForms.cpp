@@ -12,12 +12,12 @@
 #include "lib/LumLX/LumLXSetupUtils.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
-#include "toolkit/LumForms.h"
-#include "toolkit/LumResModule.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumTimer.h"
-#include "toolkit/LumUnits.h"
-#include "toolkit/LumWidgets.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/win/LumResModule.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumTimer.h"
+#include "toolkit/base/LumUnits.h"
+#include "toolkit/ui/LumWidgets.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -9,10 +9,10 @@
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "tests/standin/LumStandins.h"
-#include "toolkit/LumResModule.h"
-#include "toolkit/LumStreams.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumTimer.h"
+#include "toolkit/win/LumResModule.h"
+#include "toolkit/base/LumStreams.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumTimer.h"
 
 #include <gtest/gtest.h>
 

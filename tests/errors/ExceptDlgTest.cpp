@@ -7,14 +7,14 @@
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "tests/support/LumTestWindows.h"
-#include "toolkit/LumClipboard.h"
-#include "toolkit/LumFormStream.h"
-#include "toolkit/LumPersist.h"
-#include "toolkit/LumStreams.h"
-#include "toolkit/LumResModule.h"
-#include "toolkit/LumStringList.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumTimer.h"
+#include "toolkit/ui/LumClipboard.h"
+#include "toolkit/persist/LumFormStream.h"
+#include "toolkit/persist/LumPersist.h"
+#include "toolkit/res/LumResourceStream.h"
+#include "toolkit/win/LumResModule.h"
+#include "toolkit/base/LumStringList.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumTimer.h"
 
 #include <gtest/gtest.h>
 

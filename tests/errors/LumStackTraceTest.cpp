@@ -4,8 +4,8 @@
 
 #include "errors/LumStackTrace.h"
 #include "errors/LumSysFaults.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumFormat.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumFormat.h"
 
 #include <gtest/gtest.h>
 

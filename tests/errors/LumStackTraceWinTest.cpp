@@ -4,10 +4,10 @@
 
 #include "errors/LumStackTrace.h"
 #include "errors/LumSysFaults.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumFormat.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/base/LumWin.h"
 
 #include <gtest/gtest.h>
 

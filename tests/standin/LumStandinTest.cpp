@@ -1,9 +1,9 @@
 // The stand-in libraries keep the contracts the program and the tests rely on: the COM
 // server's registration and objects, the failing registrations, the missing entry point.
 #include "tests/standin/LumStandins.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumRegistry.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/win/LumRegistry.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <objbase.h>
 

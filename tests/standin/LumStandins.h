@@ -2,8 +2,8 @@
 // Test helpers around the stand-in libraries: where the tests find them (<build>/standin,
 // beside <build>/tests), and keeping the shared test prefix's COM registrations as they were.
 
-#include "toolkit/LumRegistry.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/win/LumRegistry.h"
+#include "toolkit/base/LumWin.h"
 
 #include <gtest/gtest.h>
 

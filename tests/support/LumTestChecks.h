@@ -1,7 +1,7 @@
 #pragma once
 // Checks shared by the tests: what a call raises.
 
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <gtest/gtest.h>
 

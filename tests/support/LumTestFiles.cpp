@@ -1,8 +1,8 @@
 #include "tests/support/LumTestFiles.h"
 
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/base/LumWin.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Test helpers for windows of the system: finding a process's windows, reading captions and
 // message box texts, and answering message boxes that the code under test shows modally.
 
-#include "toolkit/LumWin.h"
+#include "toolkit/base/LumWin.h"
 
 #include <atomic>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include "tools/LumDebugExtract.h"
 #include "debuginfo/LumDebugInfo.h"
-#include "debuginfo/LumPeImage.h"
+#include "toolkit/res/LumPeImage.h"
 
 #include <gtest/gtest.h>
 

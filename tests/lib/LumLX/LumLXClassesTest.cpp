@@ -1,7 +1,7 @@
 #include "lib/LumLX/LumLXClasses.h"
 
 #include "tests/support/LumTestChecks.h"
-#include "toolkit/LumExceptions.h"
+#include "toolkit/base/LumExceptions.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestRandom.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,10 @@
 
 #include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestFiles.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <shellapi.h>
 
@@ -16,12 +17,6 @@
 #include <string>
 
 namespace {
-
-std::u16string Environment(const wchar_t* name) {
-    wchar_t value[1024];
-    DWORD length = GetEnvironmentVariableW(name, value, 1024);
-    return length < 1024 ? FromWinStr(value, length) : std::u16string();
-}
 
 // A folder of the test's own under the temporary folder (no trailing backslash), made empty
 // at the start and removed at the end.
@@ -213,13 +208,6 @@ TEST_F(LXFolders, DeleteThroughShellFailuresAbort) {
 }
 
 // ---- System queries ----
-
-TEST(LXGeneralUtilsWin, ComputerAndUserNames) {
-    // Wine's environment names both, independently of the calls.
-    EXPECT_EQ(ComputerName(), Environment(L"COMPUTERNAME"));
-    EXPECT_LE(ComputerName().size(), 15u);
-    EXPECT_EQ(UserName(), Environment(L"USERNAME"));
-}
 
 TEST(LXGeneralUtilsWin, TheTestUserIsAnAdministrator) {
     // Wine's user holds the built-in Administrators group.

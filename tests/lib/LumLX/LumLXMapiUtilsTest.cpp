@@ -1,7 +1,7 @@
 // The portable part of the error-report e-mail: result texts, the report body and message.
 #include "lib/LumLX/LumLXMapiUtils.h"
 
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <gtest/gtest.h>
 

@@ -8,12 +8,13 @@
 #include "tests/standin/LumStandins.h"
 #include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestFiles.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumForms.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumResModule.h"
-#include "toolkit/LumStrings.h"
-#include "toolkit/LumUnits.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/win/LumResModule.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/base/LumUnits.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <gtest/gtest.h>
 

@@ -5,10 +5,11 @@
 #include "lib/LumLX/LumLXUtils.h"
 #include "tests/standin/LumStandins.h"
 #include "tests/support/LumTestFiles.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumOSErrors.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumOSErrors.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <gtest/gtest.h>
 

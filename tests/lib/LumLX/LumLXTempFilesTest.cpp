@@ -6,8 +6,8 @@
 #include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestFiles.h"
 #include "tests/support/LumTestRandom.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <gtest/gtest.h>
 

@@ -7,10 +7,11 @@
 #include "tests/standin/LumStandins.h"
 #include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestFiles.h"
-#include "toolkit/LumExceptions.h"
-#include "toolkit/LumHandle.h"
-#include "toolkit/LumRegistry.h"
-#include "toolkit/LumStrings.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/win/LumRegistry.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <objbase.h>
 

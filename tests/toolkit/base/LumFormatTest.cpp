@@ -1,0 +1,111 @@
+#include "toolkit/base/LumFormat.h"
+
+#include "toolkit/base/LumExceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+TEST(Format, IntegersWidthAndPrecision) {
+    EXPECT_EQ(Format(u"%d", 42), u"42");
+    EXPECT_EQ(Format(u"%5d|", 42), u"   42|");
+    EXPECT_EQ(Format(u"%-5d|", 42), u"42   |");
+    EXPECT_EQ(Format(u"%.3d", 5), u"005");
+    EXPECT_EQ(Format(u"%.3d", -5), u"-005");
+    EXPECT_EQ(Format(u"%d", INT32_MIN), u"-2147483648");
+    EXPECT_EQ(Format(u"%d", INT64_MIN), u"-9223372036854775808");
+    EXPECT_EQ(Format(u"%u", -1), u"4294967295");
+    EXPECT_EQ(Format(u"%u", std::uint32_t{4000000000u}), u"4000000000");
+    // Width never cuts.
+    EXPECT_EQ(Format(u"%2d", 12345), u"12345");
+}
+
+TEST(Format, HexAndPointers) {
+    EXPECT_EQ(Format(u"%x", 255), u"FF");
+    EXPECT_EQ(Format(u"%.8x", 255), u"000000FF");
+    EXPECT_EQ(Format(u"%x", -1), u"FFFFFFFF");
+    EXPECT_EQ(Format(u"%x", std::int64_t{-1}), u"FFFFFFFFFFFFFFFF");
+    EXPECT_EQ(Format(u"%.8x", static_cast<std::int32_t>(0x80004005)), u"80004005");
+    EXPECT_EQ(Format(u"%p", reinterpret_cast<const void*>(0x1234)), u"00001234");
+    EXPECT_EQ(Format(u"[%p]", reinterpret_cast<const void*>(0x00401A2B)), u"[00401A2B]");
+    EXPECT_EQ(Format(u" + $%x", 0x1C), u" + $1C");
+}
+
+TEST(Format, TextsPaddingAndCutting) {
+    EXPECT_EQ(Format(u"%s and %s", u"wide", "ansi"), u"wide and ansi");
+    EXPECT_EQ(Format(u"%.2s", u"abcdef"), u"ab");
+    EXPECT_EQ(Format(u"%-*s|", 6, u"ab"), u"ab    |");
+    EXPECT_EQ(Format(u"%*s|", 6, u"ab"), u"    ab|");
+    EXPECT_EQ(Format(u"%-*s|", 2, u"abcdef"), u"abcdef|");
+    EXPECT_EQ(Format(u"%*.*s|", 5, 2, u"abcdef"), u"   ab|");
+    EXPECT_EQ(Format(u"%s", u'x'), u"x");
+    EXPECT_EQ(Format(u"100%%"), u"100%");
+    EXPECT_EQ(Format(u"%s%%%s", u"a", u"b"), u"a%b");
+}
+
+TEST(Format, ExplicitIndexes) {
+    EXPECT_EQ(Format(u"0x%0:.8x (%0:d)", static_cast<std::int32_t>(0x80004005)),
+              u"0x80004005 (-2147467259)");
+    EXPECT_EQ(Format(u"%1:s %0:s", u"world", u"hello"), u"hello world");
+    // After an index, unindexed directives go on from the next argument.
+    EXPECT_EQ(Format(u"%1:s %s %0:s", u"a", u"b", u"c"), u"b c a");
+    EXPECT_EQ(Format(u"%0:-4s|", u"ab"), u"ab  |");
+}
+
+TEST(Format, AnsiFormatConvertsWideArguments) {
+    EXPECT_EQ(Format("%s/%s", u"caf\u00e9", "x"), "caf\xE9/x");
+    EXPECT_EQ(Format(u"%s", "caf\xE9"), u"caf\u00e9");
+    EXPECT_EQ(Format("[%.8x] %s", 0x400000, "C:\\x.exe"), "[00400000] C:\\x.exe");
+}
+
+TEST(Format, FloatingPoint) {
+    EXPECT_EQ(Format(u"%f", 3.14159), u"3.14");
+    EXPECT_EQ(Format(u"%.0f", 2.5), u"3");
+    EXPECT_EQ(Format(u"%.2f", 0.125), u"0.13"); // halves round away from zero
+    EXPECT_EQ(Format(u"%.2f", -0.125), u"-0.13");
+    EXPECT_EQ(Format(u"%.2f", -0.001), u"0.00");
+    EXPECT_EQ(Format(u"%.1f", 9.96), u"10.0");
+    EXPECT_EQ(Format(u"%e", 1234.5), u"1.23450000000000E+003");
+    EXPECT_EQ(Format(u"%.3e", -0.00012345), u"-1.23E-004");
+    EXPECT_EQ(Format(u"%g", 0.5), u"0.5");
+    EXPECT_EQ(Format(u"%g", 123456.0), u"123456");
+    EXPECT_EQ(Format(u"%g", 1e20), u"1E20");
+    EXPECT_EQ(Format(u"%g", 1.5e-6), u"1.5E-6");
+    EXPECT_EQ(Format(u"%g", 0.0), u"0");
+    EXPECT_EQ(Format(u"%n", 1234567.891), u"1,234,567.89");
+    EXPECT_EQ(Format(u"%.0n", 999.5), u"1,000");
+    EXPECT_EQ(Format(u"%m", 1234.5), u"$1,234.50");
+    EXPECT_EQ(Format(u"%m", -5.0), u"($5.00)");
+    EXPECT_EQ(Format(u"%8.1f|", 2.25), u"     2.3|");
+}
+
+TEST(Format, MalformedFormatsRaiseConversionErrors) {
+    struct Case {
+        const char16_t* format;
+        const char16_t* message;
+    };
+    const Case cases[] = {
+        {u"%", u"Format '%' invalid or incompatible with argument"},
+        {u"%5", u"Format '%5' invalid or incompatible with argument"},
+        {u"%z", u"Format '%z' invalid or incompatible with argument"},
+        {u"%s", u"Format '%s' invalid or incompatible with argument"}, // integer for %s
+        {u"%.d", u"Format '%.d' invalid or incompatible with argument"},
+        {u"%f", u"Format '%f' invalid or incompatible with argument"}, // integer for %f
+        {u"%p", u"Format '%p' invalid or incompatible with argument"}, // integer for %p
+        {u"%d %d", u"No argument for format '%d %d'"},
+        {u"%3:d", u"No argument for format '%3:d'"},
+        {u"%99999999999d", u"Format '%99999999999d' invalid or incompatible with argument"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.format, c.format + std::char_traits<char16_t>::length(c.format)));
+        try {
+            Format(c.format, 1);
+            ADD_FAILURE() << "no exception";
+        } catch (const EConvertError& error) {
+            EXPECT_EQ(error.Message(), c.message);
+            EXPECT_STREQ(error.ClassName(), "EConvertError");
+        }
+    }
+    EXPECT_THROW(Format(u"%d", u"text"), EConvertError);
+    EXPECT_THROW(Format(u"%*s", u"6", u"ab"), EConvertError);
+}

@@ -1,0 +1,1008 @@
+#include "toolkit/ui/LumForms.h"
+
+#include "rstr/LumForms.h"
+#include "toolkit/persist/LumFormStream.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumOSErrors.h"
+#include "toolkit/persist/LumPersist.h"
+#include "toolkit/base/LumPaths.h"
+#include "toolkit/base/LumStrings.h"
+#include "toolkit/win/LumSystemWin.h"
+
+#include <algorithm>
+
+namespace {
+
+TLumApplication* application = nullptr;
+TLumScreen* screen = nullptr;
+
+// Freed forms are collected here by Release and freed by the application window.
+constexpr UINT kReleaseMessage = CM_BASE + 0x80;
+
+std::u16string ExecutableTitle() { return FileNameWithoutExtension(OwnModuleFileName()); }
+
+LRESULT CALLBACK ApplicationWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kReleaseMessage) {
+        reinterpret_cast<TLumComponent*>(lParam)->Free();
+        return 0;
+    }
+    if (msg == WM_CLOSE && application && application->MainForm()) {
+        application->MainForm()->Close();
+        return 0;
+    }
+    return DefWindowProcW(window, msg, wParam, lParam);
+}
+
+void HandleControlException(TLumPersistent* sender) {
+    if (application) {
+        application->HandleException(sender);
+    }
+}
+
+// The windows of this thread that a modal form disables and enables again afterwards.
+struct DisabledWindows {
+    HWND Except;
+    std::vector<HWND> Windows;
+};
+
+BOOL CALLBACK DisableWindow(HWND window, LPARAM data) {
+    auto* list = reinterpret_cast<DisabledWindows*>(data);
+    if (window != list->Except && IsWindowVisible(window) && IsWindowEnabled(window)) {
+        list->Windows.push_back(window);
+        EnableWindow(window, FALSE);
+    }
+    return TRUE;
+}
+
+int CALLBACK CollectFont(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
+    auto* fonts = reinterpret_cast<std::vector<std::u16string>*>(data);
+    std::u16string name = FromWinStr(font->lfFaceName);
+    // Vertical variants ("@Name") are no screen fonts of their own.
+    if (!name.empty() && name[0] != u'@') {
+        fonts->push_back(name);
+    }
+    return 1;
+}
+
+void Start() {
+    application = new TLumApplication(nullptr);
+    screen = new TLumScreen();
+    SetControlExceptionHandler(&HandleControlException);
+    RegisterComponentClass(TLumForm::StaticClass());
+}
+
+void Stop() {
+    SetControlExceptionHandler(nullptr);
+    FreeAndNil(application);
+    delete screen;
+    screen = nullptr;
+}
+
+} // namespace
+
+TUnit LumFormsUnit("LumForms", &Start, &Stop);
+
+TLumApplication* Application() { return application; }
+TLumScreen* Screen() { return screen; }
+
+const TLumIdentTable& TLumEnumInfo<TFormBorderStyle>::Idents() {
+    static const TLumIdentTable table = {{"bsNone", 0},   {"bsSingle", 1},     {"bsSizeable", 2},
+                                         {"bsDialog", 3}, {"bsToolWindow", 4}, {"bsSizeToolWin", 5}};
+    return table;
+}
+
+const TLumIdentTable& TLumEnumInfo<TBorderIcon>::Idents() {
+    static const TLumIdentTable table = {
+        {"biSystemMenu", 0}, {"biMinimize", 1}, {"biMaximize", 2}, {"biHelp", 3}};
+    return table;
+}
+
+const TLumIdentTable& TLumEnumInfo<TPosition>::Idents() {
+    static const TLumIdentTable table = {
+        {"poDesigned", 0},     {"poDefault", 1},       {"poDefaultPosOnly", 2},
+        {"poDefaultSizeOnly", 3}, {"poScreenCenter", 4}, {"poDesktopCenter", 5},
+        {"poMainFormCenter", 6}, {"poOwnerFormCenter", 7}};
+    return table;
+}
+
+const TLumIdentTable& TLumEnumInfo<TFormStyle>::Idents() {
+    static const TLumIdentTable table = {
+        {"fsNormal", 0}, {"fsMDIChild", 1}, {"fsMDIForm", 2}, {"fsStayOnTop", 3}};
+    return table;
+}
+
+const TLumIdentTable& TLumEnumInfo<TWindowState>::Idents() {
+    static const TLumIdentTable table = {{"wsNormal", 0}, {"wsMinimized", 1}, {"wsMaximized", 2}};
+    return table;
+}
+
+const TLumIdentTable& ModalResultIdents() {
+    static const TLumIdentTable table = {{"mrNone", mrNone},   {"mrOk", mrOk},
+                                         {"mrCancel", mrCancel}, {"mrAbort", mrAbort},
+                                         {"mrRetry", mrRetry}, {"mrIgnore", mrIgnore},
+                                         {"mrYes", mrYes},     {"mrNo", mrNo}};
+    return table;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TLumSizeConstraints
+
+const TLumClass& TLumSizeConstraints::StaticClass() {
+    static const TLumClass cls =
+        TLumClassBuilder<TLumSizeConstraints>("TLumSizeConstraints", &TLumPersistent::StaticClass())
+            .Prop<&TLumSizeConstraints::MaxHeight, &TLumSizeConstraints::SetMaxHeight>("MaxHeight", 0)
+            .Prop<&TLumSizeConstraints::MaxWidth, &TLumSizeConstraints::SetMaxWidth>("MaxWidth", 0)
+            .Prop<&TLumSizeConstraints::MinHeight, &TLumSizeConstraints::SetMinHeight>("MinHeight", 0)
+            .Prop<&TLumSizeConstraints::MinWidth, &TLumSizeConstraints::SetMinWidth>("MinWidth", 0)
+            .Build();
+    return cls;
+}
+
+void TLumSizeConstraints::Set(int& field, int value) {
+    if (field != value) {
+        field = value;
+        if (OnChange) {
+            OnChange();
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TLumControlCanvas
+
+TLumControlCanvas::~TLumControlCanvas() { FreeContext(); }
+
+void TLumControlCanvas::CreateHandle() {
+    owned_ = GetDC(control_->Handle());
+    Win32Check(owned_ != nullptr);
+    AdoptHandle(owned_);
+}
+
+void TLumControlCanvas::FreeHandle() { FreeContext(); }
+
+void TLumControlCanvas::FreeContext() {
+    if (owned_) {
+        HDC dc = owned_;
+        owned_ = nullptr;
+        SetHandle(nullptr);
+        ReleaseDC(control_->HandleAllocated() ? control_->Handle() : nullptr, dc);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TLumCustomForm
+
+TLumCustomForm::TLumCustomForm(TLumComponent* owner) : TLumWinControl(owner), canvas_(this) {
+    // Forms store their colour, as it is not the controls' default window colour.
+    InitColor(clBtnFace, false, clWindow);
+    SetParentFont(false);
+    // Forms appear when shown, not when created.
+    SetVisible(false);
+    clientWidth_ = 320;
+    clientHeight_ = 240;
+    SIZE frame = FrameSize();
+    left_ = 0;
+    top_ = 0;
+    width_ = clientWidth_ + frame.cx;
+    height_ = clientHeight_ + frame.cy;
+    constraints_.OnChange = [this] {
+        if (HandleAllocated()) {
+            SetWindowPos(Handle(), nullptr, 0, 0, width_, height_,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    };
+}
+
+TLumCustomForm::~TLumCustomForm() {
+    if (OwnsTooltip()) {
+        DestroyWindow(tooltip_);
+    }
+    canvas_.FreeContext();
+    messageHandlers_.clear();
+}
+
+const TLumClass& TLumCustomForm::StaticClass() {
+    static const TLumClass cls =
+        TLumClassBuilder<TLumCustomForm>("TLumCustomForm", &TLumWinControl::StaticClass())
+            .Build();
+    return cls;
+}
+
+// The form's properties in the order its streams list them.
+const TLumClass& TLumForm::StaticClass() {
+    using F = TLumForm;
+    static const TLumClass cls =
+        TLumClassBuilder<F>("TLumForm", &TLumCustomForm::StaticClass())
+            .Republish("Left")
+            .Republish("Top")
+            .Prop<&F::ActiveControl, &F::SetActiveControl>("ActiveControl")
+            .Republish("Anchors")
+            .Prop<&F::BorderIcons, &F::SetBorderIcons>(
+                "BorderIcons", TBorderIcons{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize,
+                                            TBorderIcon::biMaximize})
+            .Prop<&F::BorderStyle, &F::SetBorderStyle>("BorderStyle", TFormBorderStyle::bsSizeable)
+            .Prop<&F::Caption, &F::SetCaption>("Caption")
+            .Prop<&F::ClientHeight, &F::SetClientHeight>("ClientHeight")
+            .Prop<&F::ClientWidth, &F::SetClientWidth>("ClientWidth")
+            .Republish("Color")
+            .Object<&F::Constraints>("Constraints")
+            .Republish("Cursor")
+            .Republish("Enabled")
+            .Republish("Font")
+            .Prop<&F::FormStyle, &F::SetFormStyle>("FormStyle", TFormStyle::fsNormal)
+            .Republish("Hint")
+            .Prop<&F::KeyPreview, &F::SetKeyPreview>("KeyPreview", false)
+            .Prop<&F::OldCreateOrder, &F::SetOldCreateOrder>("OldCreateOrder")
+            .Prop<&F::Position, &F::SetPosition>("Position", TPosition::poDefaultPosOnly)
+            .Republish("ShowHint")
+            .Prop<&F::WindowState, &F::SetWindowState>("WindowState", TWindowState::wsNormal)
+            .Event<&F::OnActivate>("OnActivate")
+            .Republish("OnClick")
+            .Event<&F::OnClose>("OnClose")
+            .Event<&F::OnCloseQuery>("OnCloseQuery")
+            .Event<&F::OnCreate>("OnCreate")
+            .Republish("OnDblClick")
+            .Event<&F::OnDestroy>("OnDestroy")
+            .Event<&F::OnHide>("OnHide")
+            .Republish("OnKeyDown")
+            .Republish("OnKeyUp")
+            .Event<&F::OnPaint>("OnPaint")
+            .Republish("OnResize")
+            .Event<&F::OnShow>("OnShow")
+            .Build();
+    return cls;
+}
+
+// Stored after every published property, as the last lines of a form's stream.
+void TLumCustomForm::DefineProperties(TLumFiler& filer) {
+    TLumWinControl::DefineProperties(filer);
+    auto ancestor = static_cast<const TLumCustomForm*>(filer.Ancestor());
+    filer.DefineProperty(
+        "PixelsPerInch", [this](TLumFormReader& reader) { pixelsPerInch_ = reader.ReadInteger(); },
+        [this](TLumFormWriter& writer) { writer.WriteInteger(pixelsPerInch_); },
+        !ancestor || ancestor->pixelsPerInch_ != pixelsPerInch_);
+    filer.DefineProperty(
+        "TextHeight", [this](TLumFormReader& reader) { textHeight_ = reader.ReadInteger(); },
+        [this](TLumFormWriter& writer) { writer.WriteInteger(textHeight_); },
+        !ancestor || ancestor->textHeight_ != textHeight_);
+}
+
+void TLumCustomForm::InitFromResources(const TLumClass& cls, const TLumClass* root,
+                                       TLumCustomForm& self) {
+    try {
+        ReadFormResources(self, cls, root ? *root : TLumForm::StaticClass());
+        FinishCreate(self);
+    } catch (...) {
+        self.Free();
+        throw;
+    }
+}
+
+void TLumCustomForm::FinishCreate(TLumCustomForm& self) {
+    if (self.OnCreate) {
+        self.OnCreate(&self);
+    }
+}
+
+void TLumCustomForm::BeforeDestruction() {
+    if (!destroyFired_) {
+        destroyFired_ = true;
+        if (OnDestroy) {
+            OnDestroy(this);
+        }
+    }
+    TLumWinControl::BeforeDestruction();
+}
+
+void TLumCustomForm::Loaded() {
+    TLumWinControl::Loaded();
+    for (int i = 0; i < ComponentCount(); ++i) {
+        if (auto control = dynamic_cast<TLumControl*>(Components(i))) {
+            control->UpdateAnchorRules();
+        }
+    }
+}
+
+SIZE TLumCustomForm::FrameSize() const {
+    TCreateParams params;
+    const_cast<TLumCustomForm*>(this)->CreateParams(params);
+    RECT r{0, 0, 0, 0};
+    AdjustWindowRectEx(&r, params.Style, FALSE, params.ExStyle);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+void TLumCustomForm::CreateParams(TCreateParams& params) {
+    TLumWinControl::CreateParams(params);
+    params.Style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    params.ExStyle = 0;
+    params.WndParent = application ? application->Handle() : nullptr;
+    switch (borderStyle_) {
+    case TFormBorderStyle::bsNone:
+        params.Style |= WS_POPUP;
+        break;
+    case TFormBorderStyle::bsSingle:
+        params.Style |= WS_CAPTION | WS_BORDER;
+        break;
+    case TFormBorderStyle::bsSizeable:
+        params.Style |= WS_CAPTION | WS_THICKFRAME;
+        break;
+    case TFormBorderStyle::bsDialog:
+        params.Style |= WS_POPUP | WS_CAPTION;
+        params.ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+        break;
+    case TFormBorderStyle::bsToolWindow:
+        params.Style |= WS_CAPTION;
+        params.ExStyle |= WS_EX_TOOLWINDOW;
+        break;
+    case TFormBorderStyle::bsSizeToolWin:
+        params.Style |= WS_CAPTION | WS_THICKFRAME;
+        params.ExStyle |= WS_EX_TOOLWINDOW;
+        break;
+    }
+    if (borderStyle_ != TFormBorderStyle::bsNone &&
+        borderIcons_.Contains(TBorderIcon::biSystemMenu)) {
+        params.Style |= WS_SYSMENU;
+        bool framed = borderStyle_ == TFormBorderStyle::bsSingle ||
+                      borderStyle_ == TFormBorderStyle::bsSizeable;
+        if (framed && borderIcons_.Contains(TBorderIcon::biMinimize)) {
+            params.Style |= WS_MINIMIZEBOX;
+        }
+        if (framed && borderIcons_.Contains(TBorderIcon::biMaximize)) {
+            params.Style |= WS_MAXIMIZEBOX;
+        }
+        if (borderIcons_.Contains(TBorderIcon::biHelp) &&
+            !(params.Style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX))) {
+            params.ExStyle |= WS_EX_CONTEXTHELP;
+        }
+    }
+    if (formStyle_ == TFormStyle::fsStayOnTop) {
+        params.ExStyle |= WS_EX_TOPMOST;
+    }
+    params.X = left_;
+    params.Y = top_;
+    params.Width = width_;
+    params.Height = height_;
+    params.WinClassName = u"TLumForm";
+}
+
+void TLumCustomForm::CreateWindowDone() {
+    TLumWinControl::CreateWindowDone();
+    // The frame of the real window may differ from the computed one (menus, themes).
+    if (clientWidth_ != 0 || clientHeight_ != 0) {
+        RECT client;
+        GetClientRect(handle_, &client);
+        if (client.right != clientWidth_ || client.bottom != clientHeight_) {
+            SetBounds(left_, top_, width_ + clientWidth_ - client.right,
+                      height_ + clientHeight_ - client.bottom);
+        }
+    }
+}
+
+int TLumCustomForm::ClientWidth() const {
+    if (handle_) {
+        RECT r;
+        GetClientRect(handle_, &r);
+        return r.right;
+    }
+    return clientWidth_;
+}
+
+int TLumCustomForm::ClientHeight() const {
+    if (handle_) {
+        RECT r;
+        GetClientRect(handle_, &r);
+        return r.bottom;
+    }
+    return clientHeight_;
+}
+
+void TLumCustomForm::SetClientWidth(int value) {
+    clientWidth_ = value;
+    SIZE frame = FrameSize();
+    if (handle_) {
+        frame.cx = width_ - ClientWidth();
+    }
+    SetBounds(left_, top_, value + frame.cx, height_);
+}
+
+void TLumCustomForm::SetClientHeight(int value) {
+    clientHeight_ = value;
+    SIZE frame = FrameSize();
+    if (handle_) {
+        frame.cy = height_ - ClientHeight();
+    }
+    SetBounds(left_, top_, width_, value + frame.cy);
+}
+
+void TLumCustomForm::SetBorderStyle(TFormBorderStyle style) {
+    if (style == borderStyle_) {
+        return;
+    }
+    int cw = ClientWidth();
+    int ch = ClientHeight();
+    borderStyle_ = style;
+    RecreateWnd();
+    SetClientWidth(cw);
+    SetClientHeight(ch);
+}
+
+void TLumCustomForm::SetBorderIcons(TBorderIcons icons) {
+    if (icons == borderIcons_) {
+        return;
+    }
+    int cw = ClientWidth();
+    int ch = ClientHeight();
+    borderIcons_ = icons;
+    RecreateWnd();
+    SetClientWidth(cw);
+    SetClientHeight(ch);
+}
+
+void TLumCustomForm::SetFormStyle(TFormStyle style) {
+    if (style != formStyle_) {
+        formStyle_ = style;
+        RecreateWnd();
+    }
+}
+
+TWindowState TLumCustomForm::WindowState() const {
+    if (handle_) {
+        if (IsIconic(handle_)) {
+            return TWindowState::wsMinimized;
+        }
+        if (IsZoomed(handle_)) {
+            return TWindowState::wsMaximized;
+        }
+        return TWindowState::wsNormal;
+    }
+    return windowState_;
+}
+
+void TLumCustomForm::SetWindowState(TWindowState state) {
+    windowState_ = state;
+    if (handle_ && Visible()) {
+        ShowWindow(handle_, state == TWindowState::wsMinimized   ? SW_MINIMIZE
+                            : state == TWindowState::wsMaximized ? SW_MAXIMIZE
+                                                                 : SW_RESTORE);
+    }
+}
+
+void TLumCustomForm::SetActiveControl(TLumWinControl* control) {
+    activeControl_ = control;
+    if (control && !IsLoading() && Visible() && control->CanFocus()) {
+        control->SetFocus();
+    }
+}
+
+void TLumCustomForm::ApplyPosition() {
+    if (position_ == TPosition::poScreenCenter || position_ == TPosition::poDesktopCenter) {
+        int x = (GetSystemMetrics(SM_CXSCREEN) - width_) / 2;
+        int y = (GetSystemMetrics(SM_CYSCREEN) - height_) / 2;
+        SetBounds(std::max(x, 0), std::max(y, 0), width_, height_);
+    }
+}
+
+void TLumCustomForm::VisibleChanged() {
+    if (Visible()) {
+        HandleNeeded();
+        ApplyPosition();
+        UpdateHints();
+        ShowWindow(handle_, windowState_ == TWindowState::wsMaximized   ? SW_SHOWMAXIMIZED
+                            : windowState_ == TWindowState::wsMinimized ? SW_SHOWMINIMIZED
+                                                                        : SW_SHOW);
+        Perform(CM_SHOWINGCHANGED);
+        // As if it came from a message: what escapes the handler goes to the exception hook.
+        if (OnShow) {
+            try {
+                OnShow(this);
+            } catch (...) {
+                HandleCallbackException(this);
+            }
+        }
+        if (activeControl_ && activeControl_->CanFocus()) {
+            activeControl_->SetFocus();
+        }
+    } else if (handle_) {
+        if (OnHide) {
+            OnHide(this);
+        }
+        ShowWindow(handle_, SW_HIDE);
+        Perform(CM_SHOWINGCHANGED);
+    }
+}
+
+namespace {
+
+void AddHintTools(HWND tooltip, TLumWinControl& parent) {
+    for (int i = 0; i < parent.ControlCount(); ++i) {
+        auto control = dynamic_cast<TLumWinControl*>(parent.Controls(i));
+        if (!control || !control->HandleAllocated()) {
+            continue;
+        }
+        std::u16string hint = control->Hint().substr(0, control->Hint().find(u'|'));
+        if (!hint.empty() && control->HintShows()) {
+            TOOLINFOW tool{};
+            // The size the common controls of every version take.
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.hwnd = parent.Handle();
+            tool.uId = reinterpret_cast<UINT_PTR>(control->Handle());
+            tool.lpszText = const_cast<wchar_t*>(WinStr(hint));
+            SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+        AddHintTools(tooltip, *control);
+    }
+}
+
+} // namespace
+
+// The tooltip is owned by the form's window and goes with it when the window is made again.
+bool TLumCustomForm::OwnsTooltip() const {
+    return tooltip_ && handle_ && IsWindow(tooltip_) && GetWindow(tooltip_, GW_OWNER) == handle_;
+}
+
+void TLumCustomForm::UpdateHints() {
+    if (OwnsTooltip()) {
+        DestroyWindow(tooltip_);
+    }
+    tooltip_ = nullptr;
+    INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&init);
+    tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    Win32Check(tooltip_ != nullptr);
+    AddHintTools(tooltip_, *this);
+}
+
+void TLumCustomForm::SetMessageHandler(UINT message, std::function<void(TMessage&)> handler) {
+    messageHandlers_[message] = std::move(handler);
+}
+
+void TLumCustomForm::PostMessageToSelf(UINT message, WPARAM wParam, LPARAM lParam) {
+    Win32Check(PostMessageW(Handle(), message, wParam, lParam));
+}
+
+LRESULT TLumCustomForm::SendMessageToSelf(UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendMessageW(Handle(), message, wParam, lParam);
+}
+
+// With key preview the loop has shown the key to OnKeyDown already.
+bool TLumCustomForm::DoKeyDown(std::uint16_t& key, TShiftState shift) {
+    return keyPreview_ ? key != 0 : TLumWinControl::DoKeyDown(key, shift);
+}
+
+bool TLumCustomForm::PreviewKeyDown(std::uint16_t& key, TShiftState shift) {
+    if (keyPreview_ && OnKeyDown) {
+        OnKeyDown(this, key, shift);
+    }
+    return key != 0;
+}
+
+void TLumCustomForm::Paint() {
+    PaintControls(canvas_);
+    if (OnPaint) {
+        OnPaint(this);
+    }
+}
+
+void TLumCustomForm::PaintWindow() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(handle_, &ps);
+    canvas_.FreeContext();
+    canvas_.SetHandle(dc);
+    try {
+        Paint();
+    } catch (...) {
+        canvas_.SetHandle(nullptr);
+        EndPaint(handle_, &ps);
+        throw;
+    }
+    canvas_.SetHandle(nullptr);
+    EndPaint(handle_, &ps);
+}
+
+void TLumCustomForm::WndProc(TMessage& m) {
+    if (auto it = messageHandlers_.find(m.Msg); it != messageHandlers_.end()) {
+        it->second(m);
+        return;
+    }
+    switch (m.Msg) {
+    case WM_PAINT:
+        PaintWindow();
+        return;
+    case WM_ERASEBKGND: {
+        RECT r;
+        GetClientRect(handle_, &r);
+        ::FillRect(reinterpret_cast<HDC>(m.WParam), &r, ColorBrush());
+        m.Result = 1;
+        return;
+    }
+    case WM_CLOSE:
+        Close();
+        return;
+    case WM_GETMINMAXINFO: {
+        DefaultHandler(m);
+        auto* info = reinterpret_cast<MINMAXINFO*>(m.LParam);
+        if (constraints_.MinWidth() > 0) {
+            info->ptMinTrackSize.x = constraints_.MinWidth();
+        }
+        if (constraints_.MinHeight() > 0) {
+            info->ptMinTrackSize.y = constraints_.MinHeight();
+        }
+        if (constraints_.MaxWidth() > 0) {
+            info->ptMaxTrackSize.x = constraints_.MaxWidth();
+        }
+        if (constraints_.MaxHeight() > 0) {
+            info->ptMaxTrackSize.y = constraints_.MaxHeight();
+        }
+        return;
+    }
+    case WM_COMMAND:
+        // The dialog manager's Escape: the cancel button, if there is one, is clicked.
+        if (LOWORD(m.WParam) == IDCANCEL && m.LParam == 0) {
+            for (int i = 0; i < ComponentCount(); ++i) {
+                auto button = dynamic_cast<TLumWinControl*>(Components(i));
+                if (button && button->Perform(CM_ISCANCELBUTTON) && button->CanFocus()) {
+                    button->Click();
+                    return;
+                }
+            }
+            return;
+        }
+        break;
+    case DM_GETDEFID:
+        // The dialog manager's Enter key goes to the default button.
+        for (int i = 0; i < ComponentCount(); ++i) {
+            auto button = dynamic_cast<TLumWinControl*>(Components(i));
+            if (button && button->HandleAllocated() && IsWindowEnabled(button->Handle()) &&
+                (GetWindowLongW(button->Handle(), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON &&
+                GetParentForm(button) == this) {
+                m.Result = MAKELRESULT(GetDlgCtrlID(button->Handle()), DC_HASDEFID);
+                return;
+            }
+        }
+        m.Result = 0;
+        return;
+    case WM_ACTIVATE:
+        DefaultHandler(m);
+        if (LOWORD(m.WParam) != WA_INACTIVE) {
+            if (activeControl_ && activeControl_->CanFocus()) {
+                activeControl_->SetFocus();
+            }
+            if (OnActivate) {
+                OnActivate(this);
+            }
+        } else if (TLumWinControl* focused = FindControl(GetFocus());
+                   focused && GetParentForm(focused) == this) {
+            activeControl_ = focused;
+        }
+        return;
+    default:
+        break;
+    }
+    TLumWinControl::WndProc(m);
+}
+
+bool TLumCustomForm::CloseQuery() {
+    bool canClose = true;
+    if (OnCloseQuery) {
+        OnCloseQuery(this, canClose);
+    }
+    return canClose;
+}
+
+TCloseAction TLumCustomForm::DoClose(TCloseAction action) {
+    if (OnClose) {
+        OnClose(this, action);
+    }
+    return action;
+}
+
+void TLumCustomForm::Close() {
+    if (modal_) {
+        modalResult_ = mrCancel;
+        return;
+    }
+    if (!CloseQuery()) {
+        return;
+    }
+    bool isMain = application && application->MainForm() == this;
+    TCloseAction action = DoClose(isMain ? TCloseAction::caFree : TCloseAction::caHide);
+    switch (action) {
+    case TCloseAction::caNone:
+        return;
+    case TCloseAction::caMinimize:
+        SetWindowState(TWindowState::wsMinimized);
+        return;
+    case TCloseAction::caHide:
+        if (!isMain) {
+            Hide();
+            return;
+        }
+        [[fallthrough]];
+    case TCloseAction::caFree:
+        if (isMain) {
+            application->Terminate();
+        } else {
+            Release();
+        }
+        return;
+    }
+}
+
+void TLumCustomForm::CloseModal() {
+    if (!CloseQuery()) {
+        modalResult_ = mrNone;
+        return;
+    }
+    if (DoClose(TCloseAction::caHide) == TCloseAction::caNone) {
+        modalResult_ = mrNone;
+    }
+}
+
+void TLumCustomForm::Release() {
+    Win32Check(PostMessageW(application->Handle(), kReleaseMessage, 0,
+                            reinterpret_cast<LPARAM>(static_cast<TLumComponent*>(this))));
+}
+
+TModalResult TLumCustomForm::ShowModal() {
+    if (Visible() || !Enabled() || modal_) {
+        throw EInvalidOperation(LoadResString(LumForms::SCannotShowModal));
+    }
+    HWND previous = GetActiveWindow();
+    ReleaseCapture();
+    DisabledWindows disabled{Handle(), {}};
+    EnumThreadWindows(GetCurrentThreadId(), &DisableWindow, reinterpret_cast<LPARAM>(&disabled));
+    auto restore = [&] {
+        for (HWND window : disabled.Windows) {
+            EnableWindow(window, TRUE);
+        }
+        modal_ = false;
+        if (previous && IsWindow(previous)) {
+            SetActiveWindow(previous);
+        }
+    };
+    modal_ = true;
+    modalResult_ = mrNone;
+    try {
+        Show();
+        while (true) {
+            application->HandleMessage();
+            if (application->Terminated()) {
+                modalResult_ = mrCancel;
+            }
+            if (modalResult_ != mrNone) {
+                CloseModal();
+                if (modalResult_ != mrNone) {
+                    break;
+                }
+            }
+        }
+        Hide();
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+    return modalResult_;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TLumApplication
+
+TLumApplication::TLumApplication(TLumComponent* owner)
+    : TLumComponent(owner), title_(ExecutableTitle()) {}
+
+TLumApplication::~TLumApplication() {
+    // The forms go first, while the window that owns theirs still exists.
+    while (ComponentCount() > 0) {
+        Components(ComponentCount() - 1)->Free();
+    }
+    if (handle_) {
+        DestroyWindow(handle_);
+    }
+}
+
+const TLumClass& TLumApplication::StaticClass() {
+    static const TLumClass cls =
+        TLumClassBuilder<TLumApplication>("TLumApplication", &TLumComponent::StaticClass()).Build();
+    return cls;
+}
+
+HWND TLumApplication::Handle() {
+    if (!handle_) {
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSEXW wc{};
+            wc.cbSize = sizeof wc;
+            wc.lpfnWndProc = ApplicationWndProc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"TLumApplication";
+            wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+            Win32Check(RegisterClassExW(&wc) != 0);
+            registered = true;
+        }
+        // A zero-sized window: it gives the program its taskbar button and owns the forms.
+        handle_ = CreateWindowExW(0, L"TLumApplication", WinStr(title_),
+                                  WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
+                                      WS_MINIMIZEBOX,
+                                  GetSystemMetrics(SM_CXSCREEN) / 2,
+                                  GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+        Win32Check(handle_ != nullptr);
+    }
+    return handle_;
+}
+
+void TLumApplication::Initialize() { Handle(); }
+
+void TLumApplication::SetTitle(const std::u16string& title) {
+    title_ = title;
+    if (handle_) {
+        SetWindowTextW(handle_, WinStr(title_));
+    }
+}
+
+void TLumApplication::Notification(TLumComponent* component, TOperation operation) {
+    if (operation == TOperation::opRemove && component == mainForm_) {
+        mainForm_ = nullptr;
+    }
+    TLumComponent::Notification(component, operation);
+}
+
+void TLumApplication::Run() {
+    if (mainForm_) {
+        ShowWindow(Handle(), SW_SHOWNORMAL);
+        mainForm_->Show();
+    }
+    while (!terminated_) {
+        try {
+            HandleMessage();
+        } catch (...) {
+            HandleException(this);
+        }
+    }
+}
+
+void TLumApplication::Terminate() {
+    terminated_ = true;
+    PostQuitMessage(0);
+}
+
+bool TLumApplication::ProcessMessage(MSG& msg) {
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        return false;
+    }
+    if (msg.message == WM_QUIT) {
+        terminated_ = true;
+        return true;
+    }
+    DispatchOne(msg);
+    return true;
+}
+
+void TLumApplication::DispatchOne(MSG& msg) {
+    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+        TLumWinControl* control = TLumWinControl::FindControl(msg.hwnd);
+        TLumCustomForm* form = control ? GetParentForm(control) : nullptr;
+        if (form) {
+            auto key = static_cast<std::uint16_t>(msg.wParam);
+            if (!form->PreviewKeyDown(key, KeyboardShiftState())) {
+                return;
+            }
+            msg.wParam = key;
+        }
+        if (form && form->HandleAllocated() && IsDialogMessageW(form->Handle(), &msg)) {
+            return;
+        }
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+void TLumApplication::ProcessMessages() {
+    MSG msg;
+    while (ProcessMessage(msg)) {
+    }
+}
+
+void TLumApplication::HandleMessage() {
+    MSG msg;
+    if (!ProcessMessage(msg)) {
+        WaitMessage();
+    }
+}
+
+void TLumApplication::HandleException(TLumPersistent* sender) {
+    std::exception_ptr current = std::current_exception();
+    if (!current) {
+        return;
+    }
+    // A hook that fails itself shows its own failure in the standard box; nothing leaves here.
+    auto present = [&](Exception& error) {
+        if (!OnException) {
+            ShowException(error);
+            return;
+        }
+        try {
+            OnException(sender, error);
+        } catch (const EAbort&) {
+        } catch (const Exception& failure) {
+            ShowException(failure);
+        } catch (...) {
+            ShowException(error);
+        }
+    };
+    try {
+        std::rethrow_exception(current);
+    } catch (const EAbort&) {
+        // The silent abort ends an operation without telling the user.
+    } catch (Exception& error) {
+        present(error);
+    } catch (const std::exception& error) {
+        Exception wrapped(Utf8ToWide(error.what()));
+        present(wrapped);
+    } catch (...) {
+        Exception unknown(LoadResString(LumForms::SUnknownException));
+        present(unknown);
+    }
+}
+
+void TLumApplication::ShowException(const Exception& error) {
+    HWND owner = GetActiveWindow();
+    MessageBoxW(owner ? owner : handle_, WinStr(error.Message()), WinStr(title_),
+                MB_OK | MB_ICONSTOP);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TLumScreen
+
+TLumWinControl* TLumScreen::ActiveControl() const {
+    return TLumWinControl::FindControl(GetFocus());
+}
+
+TLumCustomForm* TLumScreen::ActiveForm() const {
+    return dynamic_cast<TLumCustomForm*>(TLumWinControl::FindControl(GetActiveWindow()));
+}
+
+const std::vector<std::u16string>& TLumScreen::Fonts() {
+    if (fonts_.empty()) {
+        HDC dc = GetDC(nullptr);
+        LOGFONTW query{};
+        query.lfCharSet = DEFAULT_CHARSET;
+        EnumFontFamiliesExW(dc, &query, &CollectFont, reinterpret_cast<LPARAM>(&fonts_), 0);
+        ReleaseDC(nullptr, dc);
+        auto lessNoCase = [](const std::u16string& a, const std::u16string& b) {
+            return AsciiUpperCase(a) < AsciiUpperCase(b);
+        };
+        std::sort(fonts_.begin(), fonts_.end(), lessNoCase);
+        fonts_.erase(std::unique(fonts_.begin(), fonts_.end(),
+                                 [](const std::u16string& a, const std::u16string& b) {
+                                     return SameAsciiText(a, b);
+                                 }),
+                     fonts_.end());
+    }
+    return fonts_;
+}
+
+bool TLumScreen::HasFont(const std::u16string& name) {
+    const auto& fonts = Fonts();
+    return std::any_of(fonts.begin(), fonts.end(),
+                       [&](const std::u16string& f) { return SameAsciiText(f, name); });
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TLumCustomForm* GetParentForm(TLumControl* control) {
+    TLumControl* top = control;
+    while (top && top->Parent()) {
+        top = top->Parent();
+    }
+    return dynamic_cast<TLumCustomForm*>(top);
+}
+
+void ShowMessage(const std::u16string& text) {
+    std::u16string title = application ? application->Title() : ExecutableTitle();
+    MessageBoxW(nullptr, WinStr(text), WinStr(title), MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
+}
