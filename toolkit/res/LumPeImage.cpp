@@ -259,7 +259,7 @@ std::vector<TPeResource> TPeImage::Resources() const {
     return ResourceWalker(*this, bytes_.subspan(*start, static_cast<size_t>(end - *start))).Walk();
 }
 
-std::optional<TPeResource> TPeImage::FindResource(const TResId& type, const TResId& name) const {
+std::optional<TPeResource> TPeImage::FindResourceEntry(const TResId& type, const TResId& name) const {
     for (TPeResource& resource : Resources()) {
         if (resource.Type == type && resource.Name == name) {
             return std::move(resource);

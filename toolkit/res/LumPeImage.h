@@ -76,7 +76,7 @@ public:
     std::vector<TPeResource> Resources() const;
 
     /// The first resource with that type and name (any language), or nothing.
-    std::optional<TPeResource> FindResource(const TResId& type, const TResId& name) const;
+    std::optional<TPeResource> FindResourceEntry(const TResId& type, const TResId& name) const;
 
     /// The resource's bytes in the file.
     std::span<const std::uint8_t> ResourceData(const TPeResource& resource) const;

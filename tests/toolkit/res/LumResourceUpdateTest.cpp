@@ -5,6 +5,7 @@
 #include "tests/standin/LumStandins.h"
 #include "tests/support/LumTestFiles.h"
 #include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
 #include "toolkit/res/LumPeImage.h"
 
@@ -72,20 +73,35 @@ TEST_F(ResourceUpdate, ACommittedUpdateIsInTheFile) {
     std::vector<std::uint8_t> bytes = ReadFile(copy_);
     auto image = TPeImage::Parse(bytes);
     ASSERT_TRUE(image);
-    auto found = image->FindResource(RcDataType(), TResId(u"LUMTEST"));
+    auto found = image->FindResourceEntry(RcDataType(), TResId(u"LUMTEST"));
     ASSERT_TRUE(found);
     auto data = image->ResourceData(*found);
     EXPECT_EQ(std::vector<std::uint8_t>(data.begin(), data.end()), kData);
-    EXPECT_TRUE(image->FindResource(TResId(std::uint16_t(16)), TResId(std::uint16_t(1))));
+    EXPECT_TRUE(image->FindResourceEntry(TResId(std::uint16_t(16)), TResId(std::uint16_t(1))));
 
-    // Deleting takes it out again.
+    // Deleting in the same update takes it out again; starting over removes everything not put
+    // back. (Wine keeps a resource already in the file that an update deletes; Windows removes
+    // it.)
     {
         TLumResourceUpdate update(copy_);
-        update.Delete(RcDataType(), TResId(u"LUMTEST"), 0);
+        update.Update(RcDataType(), TResId(u"LUMOTHER"), 0, kData);
+        update.Delete(RcDataType(), TResId(u"LUMOTHER"), 0);
+        update.Commit();
+    }
+    EXPECT_FALSE(LoadedResource(copy_, RT_RCDATA, L"LUMOTHER"));
+    EXPECT_TRUE(LoadedResource(copy_, RT_RCDATA, L"LUMTEST"));
+    {
+        TLumResourceUpdate update(copy_, true);
+        update.Update(RcDataType(), TResId(std::uint16_t(78)), 0, kData);
         update.Commit();
     }
     EXPECT_FALSE(LoadedResource(copy_, RT_RCDATA, L"LUMTEST"));
-    EXPECT_TRUE(LoadedResource(copy_, RT_RCDATA, MAKEINTRESOURCEW(77)));
+    EXPECT_FALSE(LoadedResource(copy_, RT_RCDATA, MAKEINTRESOURCEW(77)));
+    EXPECT_TRUE(LoadedResource(copy_, RT_RCDATA, MAKEINTRESOURCEW(78)));
+    std::vector<std::uint8_t> after = ReadFile(copy_);
+    auto rest = TPeImage::Parse(after);
+    ASSERT_TRUE(rest);
+    EXPECT_EQ(rest->Resources().size(), 1u);
 }
 
 TEST_F(ResourceUpdate, AnUncommittedUpdateLeavesTheFileAsItWas) {
