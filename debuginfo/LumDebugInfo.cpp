@@ -118,11 +118,10 @@ std::vector<PlainRow<kLineFields>> LineRows(std::vector<TDebugLine>& lines, Stri
 
 // ---- Reading ----
 
-// The little-endian word at an offset; the caller has checked that it lies inside.
+// The little-endian word at an offset; the caller has checked that it lies inside. The reader
+// raises nothing: it runs while an exception is being reported, and every raise is seen there.
 std::uint32_t U32At(std::span<const std::uint8_t> bytes, size_t at) {
-    TByteReader in(bytes);
-    in.Seek(at);
-    return in.U32();
+    return LoadLittleEndian<std::uint32_t>(bytes.data() + at);
 }
 
 } // namespace
@@ -187,13 +186,11 @@ std::optional<TDebugInfoReader> TDebugInfoReader::Open(std::span<const std::uint
 std::optional<TDebugInfoReader::Table>
 TDebugInfoReader::ReadTable(std::span<const std::uint8_t> bytes, size_t at) {
     Table table;
-    TByteReader header(bytes);
-    header.Seek(at);
-    table.RowCount = header.U32();
-    table.BlockCount = header.U32();
-    std::uint32_t indexAt = header.U32();
-    std::uint32_t dataAt = header.U32();
-    std::uint32_t dataSize = header.U32();
+    table.RowCount = U32At(bytes, at);
+    table.BlockCount = U32At(bytes, at + 4);
+    std::uint32_t indexAt = U32At(bytes, at + 8);
+    std::uint32_t dataAt = U32At(bytes, at + 12);
+    std::uint32_t dataSize = U32At(bytes, at + 16);
     std::uint64_t indexSize = std::uint64_t{table.BlockCount} * kIndexEntrySize;
     if (table.BlockCount != (std::uint64_t{table.RowCount} + kRowsPerBlock - 1) / kRowsPerBlock ||
         indexAt > bytes.size() || indexSize > bytes.size() - indexAt || dataAt > bytes.size() ||
@@ -203,12 +200,11 @@ TDebugInfoReader::ReadTable(std::span<const std::uint8_t> bytes, size_t at) {
     table.Index = bytes.subspan(indexAt, static_cast<size_t>(indexSize));
     table.Data = bytes.subspan(dataAt, dataSize);
     // Blocks follow each other in address and in data; the first starts the data.
-    TByteReader index(table.Index);
     std::uint32_t previousFirst = 0;
     std::uint32_t previousOffset = 0;
     for (std::uint32_t i = 0; i < table.BlockCount; ++i) {
-        std::uint32_t first = index.U32();
-        std::uint32_t offset = index.U32();
+        std::uint32_t first = U32At(table.Index, i * kIndexEntrySize);
+        std::uint32_t offset = U32At(table.Index, i * kIndexEntrySize + 4);
         if (offset >= dataSize || (i == 0 && offset != 0)) {
             return std::nullopt;
         }
@@ -246,34 +242,34 @@ std::optional<TDebugInfoReader::Row<Fields>> TDebugInfoReader::FindRow(const Tab
     std::uint64_t limit =
         last ? std::uint64_t{1} << 32 : U32At(table.Index, (block + 1) * kIndexEntrySize);
     std::uint32_t rows = std::min(kRowsPerBlock, table.RowCount - block * kRowsPerBlock);
+    if (at > end) {
+        return std::nullopt;
+    }
     TByteReader data(table.Data.first(end));
+    data.Skip(at);
     Row<Fields> row;
     Row<Fields> found;
-    try {
-        data.Seek(at);
-        std::uint64_t current = 0;
-        for (std::uint32_t i = 0; i < rows; ++i) {
-            std::uint64_t delta = data.Uleb();
-            if (i == 0 ? delta != first : delta == 0) {
-                return std::nullopt;
-            }
-            current += delta;
-            if (current >= limit) {
-                return std::nullopt;
-            }
-            row.Address = static_cast<std::uint32_t>(current);
-            for (size_t f = 0; f < Fields; ++f) {
-                if (__builtin_add_overflow(row.Values[f], data.Sleb(), &row.Values[f])) {
-                    return std::nullopt;
-                }
-            }
-            if (row.Address > address) {
-                break;
-            }
-            found = row;
+    std::uint64_t current = 0;
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        auto delta = data.TryUleb();
+        if (!delta || (i == 0 ? *delta != first : *delta == 0)) {
+            return std::nullopt;
         }
-    } catch (const EByteReadError&) {
-        return std::nullopt; // the block's rows run past its end
+        current += *delta;
+        if (current >= limit) {
+            return std::nullopt;
+        }
+        row.Address = static_cast<std::uint32_t>(current);
+        for (size_t f = 0; f < Fields; ++f) {
+            auto change = data.TrySleb();
+            if (!change || __builtin_add_overflow(row.Values[f], *change, &row.Values[f])) {
+                return std::nullopt;
+            }
+        }
+        if (row.Address > address) {
+            break;
+        }
+        found = row;
     }
     return found;
 }

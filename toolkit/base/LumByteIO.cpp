@@ -89,53 +89,76 @@ std::string_view TByteReader::CString() {
     return std::string_view(begin, length);
 }
 
-std::uint64_t TByteReader::Uleb(TLebLength length) {
-    size_t start = position_;
-    std::uint64_t value = 0;
-    for (int shift = 0;; shift += 7) {
-        if (AtEnd()) {
-            size_t at = position_;
-            position_ = start;
-            throw EByteReadError(at, 1, bytes_.size());
+TByteReader::TLebResult TByteReader::ReadLeb(bool isSigned, TLebLength length,
+                                             std::uint64_t& value, size_t& failedAt) {
+    size_t at = position_;
+    value = 0;
+    int shift = 0;
+    std::uint8_t byte = 0;
+    do {
+        if (at >= bytes_.size()) {
+            failedAt = at;
+            return TLebResult::PastTheEnd;
         }
-        std::uint8_t byte = bytes_[position_++];
+        byte = bytes_[at++];
         std::uint64_t bits = byte & 0x7Fu;
-        if (length == TLebLength::Checked && (shift > 63 || (shift == 63 && bits > 1))) {
-            position_ = start;
-            throw EByteReadError(start, "LEB128 number longer than 64 bits");
+        // Ten bytes hold 64 bits; the tenth may only carry the 64th (unsigned).
+        if (length == TLebLength::Checked &&
+            (shift > 63 || (!isSigned && shift == 63 && bits > 1))) {
+            failedAt = position_;
+            return TLebResult::TooLong;
         }
         if (shift < 64) {
             value |= bits << shift;
         }
-        if (!(byte & 0x80)) {
-            return value;
-        }
+        shift += 7;
+    } while (byte & 0x80);
+    if (isSigned && shift < 64 && (byte & 0x40)) {
+        value |= ~std::uint64_t{0} << shift;
     }
+    position_ = at;
+    return TLebResult::Read;
+}
+
+void TByteReader::RaiseLeb(TLebResult result, size_t failedAt) const {
+    if (result == TLebResult::TooLong) {
+        throw EByteReadError(failedAt, "LEB128 number longer than 64 bits");
+    }
+    throw EByteReadError(failedAt, 1, bytes_.size());
+}
+
+std::uint64_t TByteReader::Uleb(TLebLength length) {
+    std::uint64_t value;
+    size_t failedAt;
+    if (TLebResult result = ReadLeb(false, length, value, failedAt); result != TLebResult::Read) {
+        RaiseLeb(result, failedAt);
+    }
+    return value;
 }
 
 std::int64_t TByteReader::Sleb(TLebLength length) {
-    size_t start = position_;
-    std::uint64_t value = 0;
-    int shift = 0;
-    std::uint8_t byte = 0;
-    do {
-        if (AtEnd()) {
-            size_t at = position_;
-            position_ = start;
-            throw EByteReadError(at, 1, bytes_.size());
-        }
-        if (length == TLebLength::Checked && shift > 63) {
-            position_ = start;
-            throw EByteReadError(start, "LEB128 number longer than 64 bits");
-        }
-        byte = bytes_[position_++];
-        if (shift < 64) {
-            value |= std::uint64_t{byte & 0x7Fu} << shift;
-        }
-        shift += 7;
-    } while (byte & 0x80);
-    if (shift < 64 && (byte & 0x40)) {
-        value |= ~std::uint64_t{0} << shift;
+    std::uint64_t value;
+    size_t failedAt;
+    if (TLebResult result = ReadLeb(true, length, value, failedAt); result != TLebResult::Read) {
+        RaiseLeb(result, failedAt);
+    }
+    return static_cast<std::int64_t>(value);
+}
+
+std::optional<std::uint64_t> TByteReader::TryUleb(TLebLength length) {
+    std::uint64_t value;
+    size_t failedAt;
+    if (ReadLeb(false, length, value, failedAt) != TLebResult::Read) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::int64_t> TByteReader::TrySleb(TLebLength length) {
+    std::uint64_t value;
+    size_t failedAt;
+    if (ReadLeb(true, length, value, failedAt) != TLebResult::Read) {
+        return std::nullopt;
     }
     return static_cast<std::int64_t>(value);
 }

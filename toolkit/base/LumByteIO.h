@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -114,8 +115,26 @@ class TByteReader {
     std::uint64_t Uleb(TLebLength length = TLebLength::Checked);
     std::int64_t Sleb(TLebLength length = TLebLength::Checked);
 
+    // The forms that raise nothing, for readers that must not raise (the stack traces' debug
+    // information is read while an exception is being reported): nothing where the forms
+    // above raise, and the position stays.
+    template <class T> std::optional<T> TryRead() {
+        if (!Has(sizeof(T))) {
+            return std::nullopt;
+        }
+        return Read<T>();
+    }
+    std::optional<std::uint64_t> TryUleb(TLebLength length = TLebLength::Checked);
+    std::optional<std::int64_t> TrySleb(TLebLength length = TLebLength::Checked);
+
   private:
+    enum class TLebResult { Read, PastTheEnd, TooLong };
+
     void Need(std::uint64_t count) const;
+    // Reads a LEB128 number into `value` (its bits, for a signed one); on failure the position
+    // stays and `failedAt` says where.
+    TLebResult ReadLeb(bool isSigned, TLebLength length, std::uint64_t& value, size_t& failedAt);
+    [[noreturn]] void RaiseLeb(TLebResult result, size_t failedAt) const;
 
     std::span<const std::uint8_t> bytes_;
     size_t position_ = 0;

@@ -40,12 +40,12 @@ std::optional<std::string> LongName(std::span<const std::uint8_t> bytes, size_t 
     if (at >= bytes.size()) {
         return std::nullopt;
     }
-    try {
-        std::string_view name = At(bytes, at).CString();
-        return name.empty() ? std::nullopt : std::optional<std::string>(name);
-    } catch (const EByteReadError&) {
-        return std::nullopt; // unterminated
+    auto name = bytes.subspan(at);
+    auto zero = std::find(name.begin(), name.end(), 0);
+    if (zero == name.end() || zero == name.begin()) {
+        return std::nullopt;
     }
+    return std::string(name.begin(), zero);
 }
 
 // Walks the three levels of a resource directory whose bytes start at the directory's root.
@@ -124,78 +124,86 @@ class ResourceWalker {
 } // namespace
 
 std::optional<TPeImage> TPeImage::Parse(std::span<const std::uint8_t> bytes) {
-    TPeImage image;
-    size_t optional = 0;
-    std::uint16_t optionalSize = 0;
-    try {
-        if (At(bytes, 0).U16() != 0x5A4D) { // "MZ"
+    // Raises nothing, as the stack traces and reports read mapped modules with it while an
+    // exception is being reported: every field is read with the reader's non-raising form.
+    auto field = [&]<class T>(std::uint64_t offset, T) -> std::optional<T> {
+        if (offset > bytes.size()) {
             return std::nullopt;
         }
-        std::uint32_t peOffset = At(bytes, 0x3C).U32();
-        if (At(bytes, peOffset).U32() != 0x00004550) { // "PE\0\0"
-            return std::nullopt;
-        }
-        TByteReader fileHeader = At(bytes, std::uint64_t{peOffset} + 4);
-        fileHeader.Skip(2); // machine
-        std::uint16_t sectionCount = fileHeader.U16();
-        fileHeader.Skip(4); // time stamp
-        std::uint32_t symbols = fileHeader.U32();
-        std::uint32_t symbolCount = fileHeader.U32();
-        optionalSize = fileHeader.U16();
-        optional = fileHeader.Position() + 2; // after the characteristics
-        TByteReader header = At(bytes, optional);
-        if (header.U16() != kPe32Magic) {
-            return std::nullopt;
-        }
-        header.Seek(optional + 28);
-        image.imageBase_ = header.U32();
-        image.sectionAlignment_ = header.U32();
-        image.fileAlignment_ = header.U32();
-        header.Seek(optional + 56);
-        image.sizeOfImage_ = header.U32();
-        TByteReader table = At(bytes, optional + optionalSize);
-        if (!table.Has(std::uint64_t{sectionCount} * kSectionHeaderSize)) {
-            return std::nullopt;
-        }
-        // Names longer than eight characters are "/" and an offset into the COFF string table,
-        // which follows the symbol table.
-        std::optional<size_t> strings;
-        if (symbolCount && symbols != 0) {
-            std::uint64_t at = std::uint64_t{symbols} + std::uint64_t{symbolCount} * kSymbolSize;
-            if (at < bytes.size()) {
-                strings = static_cast<size_t>(at);
-            }
-        }
-        image.bytes_ = bytes;
-        for (size_t i = 0; i < sectionCount; ++i) {
-            TPeSection section;
-            auto field = table.Bytes(8);
-            section.Name.assign(field.begin(), std::find(field.begin(), field.end(), 0));
-            if (section.Name.size() > 1 && section.Name[0] == '/' && strings) {
-                section.Name =
-                    LongName(bytes, *strings, section.Name.substr(1)).value_or(section.Name);
-            }
-            section.VirtualSize = table.U32();
-            section.VirtualAddress = table.U32();
-            section.SizeOfRawData = table.U32();
-            section.PointerToRawData = table.U32();
-            table.Skip(12); // relocations, line numbers and their counts
-            section.Characteristics = table.U32();
-            image.sections_.push_back(std::move(section));
-        }
-    } catch (const EByteReadError&) {
+        TByteReader in(bytes);
+        in.Skip(offset);
+        return in.TryRead<T>();
+    };
+    auto u16 = [&](std::uint64_t offset) { return field(offset, std::uint16_t{}); };
+    auto u32 = [&](std::uint64_t offset) { return field(offset, std::uint32_t{}); };
+
+    if (u16(0) != 0x5A4D) { // "MZ"
         return std::nullopt;
     }
-    // The resource directory, where the optional header has room for it.
-    try {
-        if (optionalSize >= kDirectoriesAt + 8 * (kResourceDirectory + 1) &&
-            At(bytes, optional + kDirectoryCountAt).U32() > kResourceDirectory) {
-            TByteReader entry = At(bytes, optional + kDirectoriesAt + 8 * kResourceDirectory);
-            image.resourceAddress_ = entry.U32();
-            image.resourceSize_ = entry.U32();
+    auto peOffset = u32(0x3C);
+    if (!peOffset || u32(*peOffset) != 0x00004550) { // "PE\0\0"
+        return std::nullopt;
+    }
+    std::uint64_t fileHeader = std::uint64_t{*peOffset} + 4;
+    auto sectionCount = u16(fileHeader + 2);
+    auto optionalSize = u16(fileHeader + 16);
+    std::uint64_t optional = fileHeader + 20;
+    if (!sectionCount || !optionalSize || u16(optional) != kPe32Magic) {
+        return std::nullopt;
+    }
+    auto imageBase = u32(optional + 28);
+    auto sectionAlignment = u32(optional + 32);
+    auto fileAlignment = u32(optional + 36);
+    auto sizeOfImage = u32(optional + 56);
+    std::uint64_t table = optional + *optionalSize;
+    if (!imageBase || !sectionAlignment || !fileAlignment || !sizeOfImage ||
+        table > bytes.size() ||
+        std::uint64_t{*sectionCount} * kSectionHeaderSize > bytes.size() - table) {
+        return std::nullopt;
+    }
+    // Names longer than eight characters are "/" and an offset into the COFF string table,
+    // which follows the symbol table.
+    auto symbols = u32(fileHeader + 8);
+    auto symbolCount = u32(fileHeader + 12);
+    std::optional<size_t> strings;
+    if (symbols && symbolCount && *symbols != 0) {
+        std::uint64_t at = std::uint64_t{*symbols} + std::uint64_t{*symbolCount} * kSymbolSize;
+        if (at < bytes.size()) {
+            strings = static_cast<size_t>(at);
         }
-    } catch (const EByteReadError&) {
-        // A headers-only image: no resources.
+    }
+    TPeImage image;
+    image.bytes_ = bytes;
+    image.imageBase_ = *imageBase;
+    image.sectionAlignment_ = *sectionAlignment;
+    image.fileAlignment_ = *fileAlignment;
+    image.sizeOfImage_ = *sizeOfImage;
+    // Inside the bytes, checked above.
+    TByteReader in(bytes.subspan(static_cast<size_t>(table),
+                                 size_t{*sectionCount} * kSectionHeaderSize));
+    for (size_t i = 0; i < *sectionCount; ++i) {
+        TPeSection section;
+        auto name = in.Bytes(8);
+        section.Name.assign(name.begin(), std::find(name.begin(), name.end(), 0));
+        if (section.Name.size() > 1 && section.Name[0] == '/' && strings) {
+            section.Name = LongName(bytes, *strings, section.Name.substr(1)).value_or(section.Name);
+        }
+        section.VirtualSize = in.U32();
+        section.VirtualAddress = in.U32();
+        section.SizeOfRawData = in.U32();
+        section.PointerToRawData = in.U32();
+        in.Skip(12); // relocations, line numbers and their counts
+        section.Characteristics = in.U32();
+        image.sections_.push_back(std::move(section));
+    }
+    // The resource directory, where the optional header has room for it.
+    auto directories = u32(optional + kDirectoryCountAt);
+    auto resource = u32(optional + kDirectoriesAt + 8 * kResourceDirectory);
+    auto resourceSize = u32(optional + kDirectoriesAt + 8 * kResourceDirectory + 4);
+    if (*optionalSize >= kDirectoriesAt + 8 * (kResourceDirectory + 1) && directories &&
+        *directories > kResourceDirectory && resource && resourceSize) {
+        image.resourceAddress_ = *resource;
+        image.resourceSize_ = *resourceSize;
     }
     return image;
 }

@@ -39,8 +39,8 @@ struct TPeResource {
 class TPeImage {
 public:
     /// The image's headers, or nothing when the bytes are not a 32-bit PE image (too short,
-    /// no "MZ" or "PE" signature, not PE32, or a section table outside the bytes). The image
-    /// refers to the bytes, which must outlive it.
+    /// no "MZ" or "PE" signature, not PE32, or a section table outside the bytes); raises
+    /// nothing. The image refers to the bytes, which must outlive it.
     static std::optional<TPeImage> Parse(std::span<const std::uint8_t> bytes);
 
     std::uint32_t ImageBase() const { return imageBase_; }

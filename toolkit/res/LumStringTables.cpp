@@ -238,15 +238,16 @@ std::vector<std::uint8_t> EncodeStringBlock(const TStringBlock& strings) {
 }
 
 std::vector<std::u16string> DecodeStringBlock(std::span<const std::uint8_t> block) {
+    // Raises nothing: the runtime loads its resource strings through it, also while an
+    // exception is being reported. A block cut short keeps the strings before the cut.
     TByteReader in(block);
     std::vector<std::u16string> strings;
-    try {
-        while (strings.size() < kStringsPerBlock) {
-            std::uint16_t length = in.U16();
-            strings.push_back(in.Utf16(length));
+    while (strings.size() < kStringsPerBlock) {
+        auto length = in.TryRead<std::uint16_t>();
+        if (!length || !in.Has(std::uint64_t{*length} * 2)) {
+            break;
         }
-    } catch (const EByteReadError&) {
-        // Cut short: the strings before stay readable.
+        strings.push_back(in.Utf16(*length));
     }
     return strings;
 }

@@ -54,6 +54,7 @@ std::vector<std::uint8_t> EncodeStringBlock(const TStringBlock& strings);
 
 /// The strings of a block in order: all 16, or the whole ones before the point where the block
 /// is cut short (a length or text past its end). Bytes after the 16th string are ignored.
+/// Raises nothing.
 std::vector<std::u16string> DecodeStringBlock(std::span<const std::uint8_t> block);
 
 /// The RT_STRING blocks holding the strings (16 per block, block = id / 16 + 1), language

@@ -207,3 +207,24 @@ TEST(ByteIO, Leb128LongerThan64BitsIsCheckedOrWrapped) {
     EXPECT_THROW(TByteReader(open).Uleb(), EByteReadError);
     EXPECT_THROW(TByteReader(open).Sleb(TLebLength::Wrapping), EByteReadError);
 }
+
+TEST(ByteIO, TheNonRaisingFormsAnswerNothingWhereTheOthersRaise) {
+    Bytes bytes{0x34, 0x12, 0xE5, 0x8E, 0x26, 0x80};
+    TByteReader in(bytes);
+    EXPECT_EQ(in.TryRead<std::uint16_t>(), 0x1234);
+    EXPECT_FALSE(in.TryRead<std::uint64_t>());
+    EXPECT_EQ(in.Position(), 2u);
+    EXPECT_EQ(in.TryUleb(), 624485u);
+    EXPECT_FALSE(in.TryUleb()); // 0x80 continues past the end
+    EXPECT_FALSE(in.TrySleb());
+    EXPECT_EQ(in.Position(), 5u);
+
+    Bytes tooLong(10, 0xFF);
+    tooLong.push_back(0x7F);
+    TByteReader longer(tooLong);
+    EXPECT_FALSE(longer.TryUleb());
+    EXPECT_FALSE(longer.TrySleb());
+    EXPECT_EQ(longer.Position(), 0u);
+    EXPECT_EQ(longer.TrySleb(TLebLength::Wrapping), -1);
+    EXPECT_TRUE(longer.AtEnd());
+}
