@@ -1,5 +1,7 @@
 #include "debuginfo/LumDebugInfo.h"
 
+#include "toolkit/base/LumByteIO.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -22,38 +24,6 @@ enum { kProcSize, kProcName, kProcUnit, kProcFirstLine, kProcFields };
 enum { kLineLine, kLineFile, kLineFields };
 
 // ---- Writing ----
-
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
-}
-
-void SetU32(std::vector<std::uint8_t>& out, size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-void PutUleb(std::vector<std::uint8_t>& out, std::uint64_t value) {
-    do {
-        std::uint8_t byte = value & 0x7F;
-        value >>= 7;
-        out.push_back(value ? byte | 0x80 : byte);
-    } while (value);
-}
-
-void PutSleb(std::vector<std::uint8_t>& out, std::int64_t value) {
-    while (true) {
-        std::uint8_t byte = value & 0x7F;
-        value >>= 7; // arithmetic: the sign stays
-        bool done = (value == 0 && !(byte & 0x40)) || (value == -1 && (byte & 0x40));
-        out.push_back(done ? byte : byte | 0x80);
-        if (done) {
-            return;
-        }
-    }
-}
 
 // Names are stored once each, in the order they are first used, so that the name offsets of
 // neighbouring rows differ little.
@@ -81,8 +51,8 @@ template <size_t Fields> struct PlainRow {
 
 struct EncodedTable {
     std::uint32_t RowCount = 0;
-    std::vector<std::uint8_t> Index; // block offsets relative to the table's data
-    std::vector<std::uint8_t> Data;
+    TByteWriter Index; // block offsets relative to the table's data
+    TByteWriter Data;
 };
 
 template <size_t Fields> EncodedTable Encode(const std::vector<PlainRow<Fields>>& rows) {
@@ -91,13 +61,13 @@ template <size_t Fields> EncodedTable Encode(const std::vector<PlainRow<Fields>>
     PlainRow<Fields> previous{};
     for (size_t i = 0; i < rows.size(); ++i) {
         if (i % kRowsPerBlock == 0) {
-            PutU32(table.Index, rows[i].Address);
-            PutU32(table.Index, static_cast<std::uint32_t>(table.Data.size()));
+            table.Index.U32(rows[i].Address);
+            table.Index.U32(static_cast<std::uint32_t>(table.Data.Size()));
             previous = PlainRow<Fields>{};
         }
-        PutUleb(table.Data, rows[i].Address - previous.Address);
+        table.Data.Uleb(rows[i].Address - previous.Address);
         for (size_t f = 0; f < Fields; ++f) {
-            PutSleb(table.Data, rows[i].Values[f] - previous.Values[f]);
+            table.Data.Sleb(rows[i].Values[f] - previous.Values[f]);
         }
         previous = rows[i];
     }
@@ -146,61 +116,12 @@ std::vector<PlainRow<kLineFields>> LineRows(std::vector<TDebugLine>& lines, Stri
     return rows;
 }
 
-void PutTableHeader(std::vector<std::uint8_t>& out, size_t at, const EncodedTable& table,
-                    size_t indexOffset, size_t dataOffset) {
-    SetU32(out, at, table.RowCount);
-    SetU32(out, at + 4, static_cast<std::uint32_t>(table.Index.size() / kIndexEntrySize));
-    SetU32(out, at + 8, static_cast<std::uint32_t>(indexOffset));
-    SetU32(out, at + 12, static_cast<std::uint32_t>(dataOffset));
-    SetU32(out, at + 16, static_cast<std::uint32_t>(table.Data.size()));
-}
-
 // ---- Reading ----
 
-std::optional<std::uint32_t> U32(std::span<const std::uint8_t> bytes, size_t at) {
-    if (at > bytes.size() || bytes.size() - at < 4) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(bytes[at]) | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
-           (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
-// Bounded LEB128 reads: at most ten bytes, and the value must fit 64 bits.
-std::optional<std::uint64_t> Uleb(std::span<const std::uint8_t> bytes, size_t& at) {
-    std::uint64_t value = 0;
-    for (int shift = 0; shift < 64; shift += 7) {
-        if (at >= bytes.size()) {
-            return std::nullopt;
-        }
-        std::uint8_t byte = bytes[at++];
-        std::uint64_t bits = byte & 0x7F;
-        if (shift == 63 && bits > 1) {
-            return std::nullopt;
-        }
-        value |= bits << shift;
-        if (!(byte & 0x80)) {
-            return value;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<std::int64_t> Sleb(std::span<const std::uint8_t> bytes, size_t& at) {
-    std::uint64_t value = 0;
-    for (int shift = 0; shift < 64; shift += 7) {
-        if (at >= bytes.size()) {
-            return std::nullopt;
-        }
-        std::uint8_t byte = bytes[at++];
-        value |= std::uint64_t{byte & 0x7Fu} << shift;
-        if (!(byte & 0x80)) {
-            if (shift + 7 < 64 && (byte & 0x40)) {
-                value |= ~std::uint64_t{0} << (shift + 7);
-            }
-            return static_cast<std::int64_t>(value);
-        }
-    }
-    return std::nullopt;
+// The little-endian word at an offset; the caller has checked that it lies inside. The reader
+// raises nothing: it runs while an exception is being reported, and every raise is seen there.
+std::uint32_t U32At(std::span<const std::uint8_t> bytes, size_t at) {
+    return LoadLittleEndian<std::uint32_t>(bytes.data() + at);
 }
 
 } // namespace
@@ -210,37 +131,39 @@ std::vector<std::uint8_t> PackDebugInfo(TDebugInfo info) {
     EncodedTable procedures = Encode(ProcedureRows(info.Procedures, strings));
     EncodedTable lines = Encode(LineRows(info.Lines, strings));
 
-    size_t size = kHeaderSize + strings.Bytes().size() + procedures.Index.size() +
-                  procedures.Data.size() + lines.Index.size() + lines.Data.size();
-    std::vector<std::uint8_t> out(size, 0);
+    // Header, string pool, then each table's index and data.
     size_t at = kHeaderSize;
-    auto put = [&](const std::vector<std::uint8_t>& part) {
-        if (!part.empty()) {
-            std::memcpy(out.data() + at, part.data(), part.size());
-        }
-        at += part.size();
-        return at - part.size();
+    auto place = [&](size_t size) {
+        at += size;
+        return static_cast<std::uint32_t>(at - size);
     };
-    std::memcpy(out.data(), kMagic, sizeof kMagic);
-    SetU32(out, 4, kVersion);
-    SetU32(out, 8, static_cast<std::uint32_t>(put(strings.Bytes())));
-    SetU32(out, 12, static_cast<std::uint32_t>(strings.Bytes().size()));
-    for (auto [table, header] :
-         {std::pair{&procedures, kProceduresAt}, std::pair{&lines, kLinesAt}}) {
-        size_t index = put(table->Index);
-        size_t data = put(table->Data);
-        PutTableHeader(out, header, *table, index, data);
+    TByteWriter out;
+    out.Bytes(kMagic, sizeof kMagic);
+    out.U32(kVersion);
+    out.U32(place(strings.Bytes().size()));
+    out.U32(static_cast<std::uint32_t>(strings.Bytes().size()));
+    for (const EncodedTable* table : {&procedures, &lines}) {
+        out.U32(table->RowCount);
+        out.U32(static_cast<std::uint32_t>(table->Index.Size() / kIndexEntrySize));
+        out.U32(place(table->Index.Size()));
+        out.U32(place(table->Data.Size()));
+        out.U32(static_cast<std::uint32_t>(table->Data.Size()));
     }
-    return out;
+    out.Bytes(strings.Bytes());
+    for (const EncodedTable* table : {&procedures, &lines}) {
+        out.Bytes(table->Index.Data());
+        out.Bytes(table->Data.Data());
+    }
+    return out.Take();
 }
 
 std::optional<TDebugInfoReader> TDebugInfoReader::Open(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 ||
-        U32(bytes, 4) != kVersion) {
+        U32At(bytes, 4) != kVersion) {
         return std::nullopt;
     }
-    std::uint32_t stringsAt = *U32(bytes, 8);
-    std::uint32_t stringsSize = *U32(bytes, 12);
+    std::uint32_t stringsAt = U32At(bytes, 8);
+    std::uint32_t stringsSize = U32At(bytes, 12);
     if (stringsAt > bytes.size() || stringsSize > bytes.size() - stringsAt) {
         return std::nullopt;
     }
@@ -263,11 +186,11 @@ std::optional<TDebugInfoReader> TDebugInfoReader::Open(std::span<const std::uint
 std::optional<TDebugInfoReader::Table>
 TDebugInfoReader::ReadTable(std::span<const std::uint8_t> bytes, size_t at) {
     Table table;
-    table.RowCount = *U32(bytes, at);
-    table.BlockCount = *U32(bytes, at + 4);
-    std::uint32_t indexAt = *U32(bytes, at + 8);
-    std::uint32_t dataAt = *U32(bytes, at + 12);
-    std::uint32_t dataSize = *U32(bytes, at + 16);
+    table.RowCount = U32At(bytes, at);
+    table.BlockCount = U32At(bytes, at + 4);
+    std::uint32_t indexAt = U32At(bytes, at + 8);
+    std::uint32_t dataAt = U32At(bytes, at + 12);
+    std::uint32_t dataSize = U32At(bytes, at + 16);
     std::uint64_t indexSize = std::uint64_t{table.BlockCount} * kIndexEntrySize;
     if (table.BlockCount != (std::uint64_t{table.RowCount} + kRowsPerBlock - 1) / kRowsPerBlock ||
         indexAt > bytes.size() || indexSize > bytes.size() - indexAt || dataAt > bytes.size() ||
@@ -277,16 +200,19 @@ TDebugInfoReader::ReadTable(std::span<const std::uint8_t> bytes, size_t at) {
     table.Index = bytes.subspan(indexAt, static_cast<size_t>(indexSize));
     table.Data = bytes.subspan(dataAt, dataSize);
     // Blocks follow each other in address and in data; the first starts the data.
+    std::uint32_t previousFirst = 0;
+    std::uint32_t previousOffset = 0;
     for (std::uint32_t i = 0; i < table.BlockCount; ++i) {
-        std::uint32_t first = *U32(table.Index, i * kIndexEntrySize);
-        std::uint32_t offset = *U32(table.Index, i * kIndexEntrySize + 4);
+        std::uint32_t first = U32At(table.Index, i * kIndexEntrySize);
+        std::uint32_t offset = U32At(table.Index, i * kIndexEntrySize + 4);
         if (offset >= dataSize || (i == 0 && offset != 0)) {
             return std::nullopt;
         }
-        if (i > 0 && (first <= *U32(table.Index, (i - 1) * kIndexEntrySize) ||
-                      offset <= *U32(table.Index, (i - 1) * kIndexEntrySize + 4))) {
+        if (i > 0 && (first <= previousFirst || offset <= previousOffset)) {
             return std::nullopt;
         }
+        previousFirst = first;
+        previousOffset = offset;
     }
     return table;
 }
@@ -299,7 +225,7 @@ std::optional<TDebugInfoReader::Row<Fields>> TDebugInfoReader::FindRow(const Tab
     std::uint32_t high = table.BlockCount;
     while (low < high) {
         std::uint32_t middle = low + (high - low) / 2;
-        if (*U32(table.Index, middle * kIndexEntrySize) <= address) {
+        if (U32At(table.Index, middle * kIndexEntrySize) <= address) {
             low = middle + 1;
         } else {
             high = middle;
@@ -309,20 +235,23 @@ std::optional<TDebugInfoReader::Row<Fields>> TDebugInfoReader::FindRow(const Tab
         return std::nullopt;
     }
     std::uint32_t block = low - 1;
-    std::uint32_t first = *U32(table.Index, block * kIndexEntrySize);
-    size_t at = *U32(table.Index, block * kIndexEntrySize + 4);
+    std::uint32_t first = U32At(table.Index, block * kIndexEntrySize);
+    size_t at = U32At(table.Index, block * kIndexEntrySize + 4);
     bool last = block + 1 == table.BlockCount;
-    size_t end = last ? table.Data.size() : *U32(table.Index, (block + 1) * kIndexEntrySize + 4);
+    size_t end = last ? table.Data.size() : U32At(table.Index, (block + 1) * kIndexEntrySize + 4);
     std::uint64_t limit =
-        last ? std::uint64_t{1} << 32 : *U32(table.Index, (block + 1) * kIndexEntrySize);
+        last ? std::uint64_t{1} << 32 : U32At(table.Index, (block + 1) * kIndexEntrySize);
     std::uint32_t rows = std::min(kRowsPerBlock, table.RowCount - block * kRowsPerBlock);
-    auto data = table.Data.first(end);
-
+    if (at > end) {
+        return std::nullopt;
+    }
+    TByteReader data(table.Data.first(end));
+    data.Skip(at);
     Row<Fields> row;
     Row<Fields> found;
     std::uint64_t current = 0;
     for (std::uint32_t i = 0; i < rows; ++i) {
-        auto delta = Uleb(data, at);
+        auto delta = data.TryUleb();
         if (!delta || (i == 0 ? *delta != first : *delta == 0)) {
             return std::nullopt;
         }
@@ -332,7 +261,7 @@ std::optional<TDebugInfoReader::Row<Fields>> TDebugInfoReader::FindRow(const Tab
         }
         row.Address = static_cast<std::uint32_t>(current);
         for (size_t f = 0; f < Fields; ++f) {
-            auto change = Sleb(data, at);
+            auto change = data.TrySleb();
             if (!change || __builtin_add_overflow(row.Values[f], *change, &row.Values[f])) {
                 return std::nullopt;
             }

@@ -1,6 +1,7 @@
 #include "errors/LumStackTrace.h"
 
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumScopeGuard.h"
 
 #include <algorithm>
 #include <cstring>
@@ -111,7 +112,7 @@ void NotifyRaise(const TRaiseInfo& raise) {
     if (notifying) {
         return;
     }
-    notifying = true;
+    TRestore busy(notifying, true);
     // Nothing may leave: the raise that is being notified must go on as it was.
     try {
         std::vector<Notifier> current;
@@ -127,7 +128,6 @@ void NotifyRaise(const TRaiseInfo& raise) {
         }
     } catch (...) {
     }
-    notifying = false;
 }
 
 void RecordRaise(const Exception* error, std::uint32_t address) {
@@ -200,7 +200,7 @@ std::string FormatFrameText(std::uint32_t address, const TLumLocationInfo* locat
         text = Format("[%p]", AsPointer(address));
     } else if (location->LineNumber == 0) {
         std::string offset =
-            includeAddressOffset ? Format(" + $%x", location->OffsetFromProcName) : std::string();
+            includeAddressOffset ? Format(" + $%x", location->OffsetFromProcedure) : std::string();
         text = location->UnitName.empty()
                    ? Format("[%p] %s%s", AsPointer(address), location->ProcedureName, offset)
                    : Format("[%p] %s.%s%s", AsPointer(address), location->UnitName,
@@ -213,7 +213,7 @@ std::string FormatFrameText(std::uint32_t address, const TLumLocationInfo* locat
         }
         std::string offset;
         if (includeAddressOffset) {
-            std::int64_t fromLine = location->OffsetFromLineNumber;
+            std::int64_t fromLine = location->OffsetFromLine;
             offset = fromLine >= 0 ? Format(" + $%x", fromLine) : Format(" - $%x", -fromLine);
         }
         text = Format("[%p] %s.%s (Line %u, \"%s\"%s)%s", AsPointer(address), location->UnitName,

@@ -11,6 +11,7 @@
 //   "[00402345] __cxa_throw + $12"           code known by its symbol only
 //   "[7B012345]"                             another module, or no information
 
+#include "debuginfo/LumDebugInfo.h"
 #include "toolkit/base/LumUnits.h"
 
 #include <array>
@@ -187,18 +188,11 @@ extern TUnit LumStackTraceUnit;
 
 // ---- Frame text ----
 
-/// Where an address lies, as far as the debug information knows.
-struct TLumLocationInfo {
+/// Where an address lies, as far as the debug information knows: what the debug information's
+/// lookup answers (unit, procedure, line, file and the offsets), for which address and from
+/// which debug section.
+struct TLumLocationInfo : TDebugLocation {
     std::uint32_t Address = 0;
-    std::string UnitName;
-    std::string ProcedureName;
-    std::uint32_t OffsetFromProcName = 0;
-    /// 0 when the address has no line.
-    std::uint32_t LineNumber = 0;
-    std::int32_t OffsetFromLineNumber = 0;
-    std::string SourceName;
-    /// The line of the procedure's first address; 0 when unknown.
-    std::uint32_t ProcedureFirstLine = 0;
     /// What answered: the debug section's name.
     std::string DebugInfo;
 };

@@ -292,17 +292,7 @@ std::optional<TLumLocationInfo> GetLocationInfo(std::uint32_t address) {
     if (!found) {
         return std::nullopt;
     }
-    TLumLocationInfo location;
-    location.Address = address;
-    location.UnitName = std::move(found->UnitName);
-    location.ProcedureName = std::move(found->ProcedureName);
-    location.OffsetFromProcName = found->OffsetFromProcedure;
-    location.LineNumber = found->LineNumber;
-    location.OffsetFromLineNumber = found->OffsetFromLine;
-    location.SourceName = std::move(found->SourceName);
-    location.ProcedureFirstLine = found->ProcedureFirstLine;
-    location.DebugInfo = kDebugSectionName;
-    return location;
+    return TLumLocationInfo{std::move(*found), address, kDebugSectionName};
 }
 
 std::string ModuleNameOf(std::uint32_t address) {

@@ -3,29 +3,10 @@
 // raise the conversion's own error; whatever converts must convert back to the same result.
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/persist/LumFormStream.h"
-#include "toolkit/base/LumStreams.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-std::string TextToBinary(const std::string& text) {
-    TLumMemoryStream input(text);
-    TLumMemoryStream output;
-    ObjectTextToBinary(input, output);
-    return output.Bytes();
-}
-
-std::string BinaryToText(const std::string& binary) {
-    TLumMemoryStream input(binary);
-    TLumMemoryStream output;
-    ObjectBinaryToText(input, output);
-    return output.Bytes();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (size == 0) {
@@ -35,21 +16,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (data[0] & 1) {
         std::string binary;
         try {
-            binary = TextToBinary(input);
+            binary = FormTextToBinary(input);
         } catch (const EParserError&) {
             return 0;
         }
-        if (TextToBinary(BinaryToText(binary)) != binary) {
+        if (FormTextToBinary(FormBinaryToText(binary)) != binary) {
             std::abort();
         }
     } else {
         std::string text;
         try {
-            text = BinaryToText(input);
+            text = FormBinaryToText(input);
         } catch (const EReadError&) {
             return 0;
         }
-        if (BinaryToText(TextToBinary(text)) != text) {
+        if (FormBinaryToText(FormTextToBinary(text)) != text) {
             std::abort();
         }
     }

@@ -1,38 +1,24 @@
 #include "tools/LumBuildIdentity.h"
 
+#include "toolkit/base/LumByteIO.h"
 #include "tools/LumSha256.h"
 
 #include <algorithm>
 
 namespace {
 
-const std::u16string kIdentityName = u"LUM_TRX_GUID";
-
-bool IsIdentity(const TResEntry& entry) {
-    return entry.Type == TResId::Of(kRtRcData) && entry.Name == TResId::Of(kIdentityName);
-}
-
 void HashU32(TSha256& hash, std::uint32_t value) {
-    std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                             static_cast<std::uint8_t>(value >> 16),
-                             static_cast<std::uint8_t>(value >> 24)};
+    std::uint8_t bytes[4];
+    StoreLittleEndian(value, bytes);
     hash.Update(bytes);
 }
 
 void HashId(TSha256& hash, const TResId& id) {
-    HashU32(hash, id.IsName() ? 0xFFFFFFFF : id.Number);
-    HashU32(hash, static_cast<std::uint32_t>(id.Name.size()));
-    for (char16_t c : id.Name) {
+    HashU32(hash, id.IsName() ? 0xFFFFFFFF : id.Number());
+    HashU32(hash, static_cast<std::uint32_t>(id.Name().size()));
+    for (char16_t c : id.Name()) {
         HashU32(hash, c);
     }
-}
-
-TResEntry RcData(const std::u16string& name, std::vector<std::uint8_t> data) {
-    TResEntry entry;
-    entry.Type = TResId::Of(kRtRcData);
-    entry.Name = TResId::Of(name);
-    entry.Data = std::move(data);
-    return entry;
 }
 
 } // namespace
@@ -40,7 +26,7 @@ TResEntry RcData(const std::u16string& name, std::vector<std::uint8_t> data) {
 std::u16string BuildIdentity(const std::vector<TResEntry>& entries) {
     std::vector<TResEntry> sorted;
     std::copy_if(entries.begin(), entries.end(), std::back_inserter(sorted),
-                 [](const TResEntry& e) { return !IsIdentity(e); });
+                 [](const TResEntry& e) { return !IsBuildIdentityResource(e); });
     SortResEntries(sorted);
     TSha256 hash;
     for (const TResEntry& entry : sorted) {
@@ -64,19 +50,4 @@ std::u16string BuildIdentity(const std::vector<TResEntry>& entries) {
         text += static_cast<char16_t>(hex[digest[i] & 0xF]);
     }
     return text + u"}";
-}
-
-TResEntry IdentityResource(const std::u16string& identity) {
-    std::vector<std::uint8_t> data;
-    for (char16_t c : identity) {
-        data.push_back(static_cast<std::uint8_t>(c));
-        data.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return RcData(kIdentityName, std::move(data));
-}
-
-TResEntry TranslationFlagResource() {
-    static constexpr std::string_view kText =
-        "This application is enabled to version check its resource module.";
-    return RcData(u"LUM_TRX_FLAG", std::vector<std::uint8_t>(kText.begin(), kText.end()));
 }

@@ -1,5 +1,6 @@
 #include "tools/LumDebugExtract.h"
 
+#include "toolkit/base/LumByteIO.h"
 #include "toolkit/res/LumPeImage.h"
 #include "tools/LumDwarf.h"
 
@@ -25,12 +26,22 @@ struct CodeRange {
     std::uint64_t End;
 };
 
-std::uint32_t Le32(std::span<const std::uint8_t> bytes, size_t at) {
-    if (at > bytes.size() || bytes.size() - at < 4) {
+// A checked reader at an offset of the file; a field past the end raises.
+TByteReader At(std::span<const std::uint8_t> bytes, size_t at) {
+    TByteReader in(bytes);
+    if (at > bytes.size()) {
         throw std::runtime_error("PE image: field past the end of the file");
     }
-    return static_cast<std::uint32_t>(bytes[at]) | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
-           (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+    in.Seek(at);
+    return in;
+}
+
+std::uint32_t Le32(std::span<const std::uint8_t> bytes, size_t at) {
+    try {
+        return At(bytes, at).U32();
+    } catch (const EByteReadError&) {
+        throw std::runtime_error("PE image: field past the end of the file");
+    }
 }
 
 // Where the bracket group that closes just before `end` opens; npos when it does not balance.
@@ -73,28 +84,29 @@ std::vector<Symbol> FunctionSymbols(std::span<const std::uint8_t> bytes, const T
         if (at >= bytes.size()) {
             throw std::runtime_error("PE image: symbol name past the end of the file");
         }
-        auto begin = reinterpret_cast<const char*>(bytes.data()) + at;
-        auto end =
-            std::find(begin, reinterpret_cast<const char*>(bytes.data()) + bytes.size(), '\0');
-        return std::string(begin, end);
+        // The last name may end with the file instead of a zero.
+        auto rest = bytes.subspan(static_cast<size_t>(at));
+        return std::string(rest.begin(), std::find(rest.begin(), rest.end(), 0));
     };
     const auto& sections = image.Sections();
     for (std::uint32_t i = 0; i < count; ++i) {
-        size_t at = table + size_t{i} * kSymbolSize;
-        std::uint32_t value = Le32(bytes, at + 8);
-        auto section = static_cast<std::int16_t>(bytes[at + 12] | (bytes[at + 13] << 8));
-        std::uint16_t type = bytes[at + 14] | (bytes[at + 15] << 8);
-        std::uint8_t storage = bytes[at + 16];
-        std::uint8_t auxiliary = bytes[at + 17];
+        // Inside the file: the table ends before the string table, checked above.
+        TByteReader symbol = At(bytes, table + size_t{i} * kSymbolSize);
+        auto shortName = symbol.Bytes(8);
+        std::uint32_t value = symbol.U32();
+        std::int16_t section = symbol.I16();
+        std::uint16_t type = symbol.U16();
+        std::uint8_t storage = symbol.U8();
+        std::uint8_t auxiliary = symbol.U8();
         if (type == kFunctionType && (storage == kClassExternal || storage == kClassStatic) &&
             section >= 1 && static_cast<size_t>(section) <= sections.size() &&
             (sections[section - 1].Characteristics & (kScnCntCode | kScnMemExecute))) {
             std::string name;
-            if (Le32(bytes, at) == 0) {
-                name = stringAt(Le32(bytes, at + 4));
+            TByteReader field(shortName);
+            if (field.U32() == 0) {
+                name = stringAt(field.U32());
             } else {
-                auto raw = reinterpret_cast<const char*>(bytes.data()) + at;
-                name.assign(raw, std::find(raw, raw + 8, '\0'));
+                name.assign(shortName.begin(), std::find(shortName.begin(), shortName.end(), 0));
             }
             symbols.push_back(
                 {std::uint64_t{image.ImageBase()} + sections[section - 1].VirtualAddress + value,

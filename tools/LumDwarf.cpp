@@ -1,5 +1,7 @@
 #include "tools/LumDwarf.h"
 
+#include "toolkit/base/LumByteIO.h"
+
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -91,84 +93,53 @@ enum : std::uint32_t {
     throw std::runtime_error("DWARF: " + what + " at " + hex);
 }
 
-// Little-endian reads inside one section; every read past the end raises.
+// Little-endian reads inside one section, through the checked byte reader; a read past the
+// end raises naming the section and the offset.
 class Cursor {
   public:
     Cursor(std::span<const std::uint8_t> bytes, const char* section, size_t at = 0)
-        : bytes_(bytes), section_(section), at_(at) {}
-
-    size_t Offset() const { return at_; }
-    void Seek(size_t at) {
-        if (at > bytes_.size()) {
-            Fail(std::string("offset beyond ") + section_, at);
-        }
-        at_ = at;
+        : in_(bytes), section_(section) {
+        Seek(at);
     }
-    bool AtEnd() const { return at_ >= bytes_.size(); }
-    std::span<const std::uint8_t> Bytes() const { return bytes_; }
+
+    size_t Offset() const { return in_.Position(); }
+    void Seek(size_t at) {
+        Checked("offset beyond ", [&] { in_.Seek(at); });
+    }
+    bool AtEnd() const { return in_.AtEnd(); }
+    std::span<const std::uint8_t> Bytes() const { return in_.Data(); }
 
     void Skip(std::uint64_t size) {
-        if (size > bytes_.size() - at_) {
-            Fail(std::string("data past the end of ") + section_, at_);
-        }
-        at_ += static_cast<size_t>(size);
+        Checked("data past the end of ", [&] { in_.Skip(size); });
     }
     std::uint64_t Fixed(size_t size) {
-        if (size > bytes_.size() - at_) {
-            Fail(std::string("field past the end of ") + section_, at_);
-        }
-        std::uint64_t value = 0;
-        for (size_t i = 0; i < size; ++i) {
-            value |= std::uint64_t{bytes_[at_ + i]} << (8 * i);
-        }
-        at_ += size;
-        return value;
+        return Checked("field past the end of ", [&] { return in_.Unsigned(size); });
     }
     std::uint8_t U8() { return static_cast<std::uint8_t>(Fixed(1)); }
     std::uint16_t U16() { return static_cast<std::uint16_t>(Fixed(2)); }
     std::uint32_t U32() { return static_cast<std::uint32_t>(Fixed(4)); }
+    // Compilers may pad LEB128 numbers; bits beyond 64 are dropped.
     std::uint64_t Uleb() {
-        std::uint64_t value = 0;
-        for (int shift = 0;; shift += 7) {
-            std::uint8_t byte = U8();
-            if (shift < 64) {
-                value |= std::uint64_t{byte & 0x7Fu} << shift;
-            }
-            if (!(byte & 0x80)) {
-                return value;
-            }
-        }
+        return Checked("field past the end of ", [&] { return in_.Uleb(TLebLength::Wrapping); });
     }
     std::int64_t Sleb() {
-        std::uint64_t value = 0;
-        int shift = 0;
-        std::uint8_t byte;
-        do {
-            byte = U8();
-            if (shift < 64) {
-                value |= std::uint64_t{byte & 0x7Fu} << shift;
-            }
-            shift += 7;
-        } while (byte & 0x80);
-        if (shift < 64 && (byte & 0x40)) {
-            value |= ~std::uint64_t{0} << shift;
-        }
-        return static_cast<std::int64_t>(value);
+        return Checked("field past the end of ", [&] { return in_.Sleb(TLebLength::Wrapping); });
     }
     std::string_view CString() {
-        auto begin = reinterpret_cast<const char*>(bytes_.data()) + at_;
-        size_t length = std::string_view(begin, bytes_.size() - at_).find('\0');
-        if (length == std::string_view::npos) {
-            Fail(std::string("unterminated string in ") + section_, at_);
-        }
-        at_ += length + 1;
-        return std::string_view(begin, length);
+        return Checked("unterminated string in ", [&] { return in_.CString(); });
     }
 
   private:
-    std::span<const std::uint8_t> bytes_;
+    template <class Read> auto Checked(const char* what, Read read) -> decltype(read()) {
+        try {
+            return read();
+        } catch (const EByteReadError& error) {
+            Fail(what + std::string(section_), error.Offset());
+        }
+    }
+
+    TByteReader in_;
     const char* section_;
-    size_t at_;
 };
 
 // The zero-terminated string at an offset of a string section.

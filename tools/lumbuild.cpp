@@ -14,11 +14,11 @@
 // Outputs are rewritten only when their content changes, so unchanged headers do not cause
 // recompilation.
 
-#include "toolkit/res/LumPeImage.h"
 #include "toolkit/base/LumStrings.h"
-#include "tools/LumBuildIdentity.h"
+#include "toolkit/res/LumPeImage.h"
 #include "toolkit/res/LumResFile.h"
 #include "toolkit/res/LumStringTables.h"
+#include "tools/LumBuildIdentity.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -129,13 +129,7 @@ int Strings(const Arguments& args) {
     for (const std::string& module : modules) {
         WriteIfChanged(headerDir / "rstr" / (module + ".h"), ModuleHeaderText(module, all));
     }
-    std::u16string map = NameMapText(all);
-    std::vector<std::uint8_t> mapBytes;
-    for (char16_t c : map) {
-        mapBytes.push_back(static_cast<std::uint8_t>(c));
-        mapBytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    WriteIfChanged(args.One("map"), mapBytes);
+    WriteIfChanged(args.One("map"), WriteNameMap(NameMapEntries(all)));
     WriteIfChanged(args.One("res"), WriteResFile(StringTableResources(all)));
     return 0;
 }
@@ -170,7 +164,7 @@ int Resources(const Arguments& args) {
     }
     if (args.Identity) {
         entries.push_back(TranslationFlagResource());
-        entries.push_back(IdentityResource(BuildIdentity(entries)));
+        entries.push_back(BuildIdentityResource(BuildIdentity(entries)));
     }
     SortResEntries(entries);
     WriteIfChanged(args.One("out"), WriteResFile(entries));

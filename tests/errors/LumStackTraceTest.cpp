@@ -181,23 +181,23 @@ TEST(StackTrace, FrameTextInAllItsForms) {
     TLumLocationInfo line;
     line.UnitName = "OstrinFrm";
     line.ProcedureName = "TOstrinForm::Timer1Timer";
-    line.OffsetFromProcName = 0x2A;
+    line.OffsetFromProcedure = 0x2A;
     line.LineNumber = 31;
-    line.OffsetFromLineNumber = 5;
+    line.OffsetFromLine = 5;
     line.SourceName = "OstrinFrm.cpp";
     line.ProcedureFirstLine = 26;
     TLumLocationInfo before = line;
-    before.OffsetFromLineNumber = -0x1B;
+    before.OffsetFromLine = -0x1B;
     TLumLocationInfo firstUnknown = line;
     firstUnknown.ProcedureFirstLine = 0;
     TLumLocationInfo noLine;
     noLine.UnitName = "Ostrin";
     noLine.ProcedureName = "wWinMain";
-    noLine.OffsetFromProcName = 0x1F4;
+    noLine.OffsetFromProcedure = 0x1F4;
     TLumLocationInfo noUnit = noLine;
     noUnit.UnitName.clear();
     noUnit.ProcedureName = "__cxa_throw";
-    noUnit.OffsetFromProcName = 0;
+    noUnit.OffsetFromProcedure = 0;
 
     struct Case {
         const TLumLocationInfo* Location;

@@ -52,6 +52,12 @@
 
 class TLumStream;
 
+/// Objects, lists and collections nest at most this deep in a stream or in form text; a corrupt
+/// stream or text must not be able to exhaust the stack.
+inline constexpr int kFormMaxDepth = 100;
+/// The first byte of an object's prefix (0xF0 | flags); class names stay shorter than this.
+inline constexpr std::uint8_t kFormPrefixMarker = 0xF0;
+
 enum TValueType : std::uint8_t {
     vaNull = 0,
     vaList = 1,
@@ -154,6 +160,8 @@ class TLumFormReader {
 
   private:
     std::uint8_t ReadByte();
+    /// A little-endian value of T's size.
+    template <class T> T ReadFixed();
     std::uint32_t ReadLength();
     void CheckAvailable(std::uint64_t bytes);
     void SkipValue(int depth);
@@ -203,9 +211,13 @@ class TLumFormWriter {
   private:
     void WriteBytes(const void* data, size_t count);
     void WriteLength(size_t length);
+    /// A type byte and a little-endian value of T's size.
+    template <class T> void WriteTyped(TValueType type, T value);
 
     TLumStream& stream_;
 };
+
+// ---- Form text (LumFormText.cpp) ----
 
 /// The text of a string literal as form text writes it: "''" for the empty text; otherwise
 /// runs of characters 32..127 other than the apostrophe in quotes and every other character
@@ -221,3 +233,9 @@ void ObjectBinaryToText(TLumStream& input, TLumStream& output);
 /// Converts the form text (the rest of the input) into a binary form stream at the output's
 /// position. Malformed text raises EParserError "<what> on line <n>".
 void ObjectTextToBinary(TLumStream& input, TLumStream& output);
+
+/// The binary form stream's form text (ObjectBinaryToText on the bytes).
+std::string FormBinaryToText(std::string_view binary);
+
+/// The form text's binary form stream (ObjectTextToBinary on the text).
+std::string FormTextToBinary(std::string_view text);

@@ -1,168 +1,104 @@
 #include "toolkit/res/LumResFile.h"
 
+#include "toolkit/base/LumByteIO.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <tuple>
 
 namespace {
 
-class Input {
-public:
-    explicit Input(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+TResId ReadId(TByteReader& in) {
+    std::uint16_t first = in.U16();
+    if (first == 0xFFFF) {
+        return TResId::Of(in.U16());
+    }
+    if (first == 0) {
+        return TResId(); // an empty name reads as the number 0
+    }
+    // The name as stored: a resource compiler stores it in upper case.
+    return TResId(std::u16string(1, static_cast<char16_t>(first)) + in.Utf16Z());
+}
 
-    bool AtEnd() const { return pos_ >= bytes_.size(); }
-    size_t Pos() const { return pos_; }
+void WriteId(TByteWriter& out, const TResId& id) {
+    if (!id.IsName()) {
+        out.U16(0xFFFF);
+        out.U16(id.Number());
+        return;
+    }
+    out.Utf16Z(id.Name());
+}
 
-    std::uint16_t U16() {
-        Need(2);
-        std::uint16_t v = bytes_[pos_] | (bytes_[pos_ + 1] << 8);
-        pos_ += 2;
-        return v;
+TResEntry ReadEntry(TByteReader& in) {
+    size_t start = in.Position();
+    std::uint32_t dataSize = in.U32();
+    std::uint32_t headerSize = in.U32();
+    TResEntry entry;
+    entry.Type = ReadId(in);
+    entry.Name = ReadId(in);
+    in.AlignTo(4);
+    entry.DataVersion = in.U32();
+    entry.MemoryFlags = in.U16();
+    entry.Language = in.U16();
+    entry.Version = in.U32();
+    entry.Characteristics = in.U32();
+    if (in.Position() - start != headerSize) {
+        throw std::runtime_error("resource header size mismatch at offset " +
+                                 std::to_string(start));
     }
-    std::uint32_t U32() {
-        std::uint32_t low = U16();
-        return low | (std::uint32_t{U16()} << 16);
-    }
-    TResId Id() {
-        std::uint16_t first = U16();
-        if (first == 0xFFFF) {
-            return TResId::Of(U16());
-        }
-        std::u16string name;
-        for (std::uint16_t c = first; c != 0; c = U16()) {
-            name += static_cast<char16_t>(c);
-        }
-        return TResId{0, name};
-    }
-    std::vector<std::uint8_t> Bytes(size_t size) {
-        Need(size);
-        std::vector<std::uint8_t> out(bytes_.begin() + pos_, bytes_.begin() + pos_ + size);
-        pos_ += size;
-        return out;
-    }
-    void Align4() { pos_ = std::min(bytes_.size(), (pos_ + 3) & ~size_t{3}); }
+    auto data = in.Bytes(dataSize);
+    entry.Data.assign(data.begin(), data.end());
+    in.AlignTo(4);
+    return entry;
+}
 
-private:
-    void Need(size_t size) const {
-        if (pos_ > bytes_.size() || size > bytes_.size() - pos_) {
-            throw std::runtime_error("resource file truncated at offset " + std::to_string(pos_));
-        }
-    }
-
-    std::span<const std::uint8_t> bytes_;
-    size_t pos_ = 0;
-};
-
-class Output {
-public:
-    void U16(std::uint16_t v) {
-        bytes_.push_back(static_cast<std::uint8_t>(v));
-        bytes_.push_back(static_cast<std::uint8_t>(v >> 8));
-    }
-    void U32(std::uint32_t v) {
-        U16(static_cast<std::uint16_t>(v));
-        U16(static_cast<std::uint16_t>(v >> 16));
-    }
-    void Id(const TResId& id) {
-        if (!id.IsName()) {
-            U16(0xFFFF);
-            U16(id.Number);
-            return;
-        }
-        for (char16_t c : id.Name) {
-            U16(c);
-        }
-        U16(0);
-    }
-    void Align4() {
-        while (bytes_.size() % 4) {
-            bytes_.push_back(0);
-        }
-    }
-    size_t Size() const { return bytes_.size(); }
-    void PatchU32(size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            bytes_[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-        }
-    }
-    std::vector<std::uint8_t>& Bytes() { return bytes_; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-};
-
-void WriteEntry(Output& out, const TResEntry& entry) {
+void WriteEntry(TByteWriter& out, const TResEntry& entry) {
     size_t start = out.Size();
     out.U32(static_cast<std::uint32_t>(entry.Data.size()));
     out.U32(0); // header size, patched below
-    out.Id(entry.Type);
-    out.Id(entry.Name);
-    out.Align4();
+    WriteId(out, entry.Type);
+    WriteId(out, entry.Name);
+    out.AlignTo(4);
     out.U32(entry.DataVersion);
     out.U16(entry.MemoryFlags);
     out.U16(entry.Language);
     out.U32(entry.Version);
     out.U32(entry.Characteristics);
     out.PatchU32(start + 4, static_cast<std::uint32_t>(out.Size() - start));
-    out.Bytes().insert(out.Bytes().end(), entry.Data.begin(), entry.Data.end());
-    out.Align4();
+    out.Bytes(entry.Data);
+    out.AlignTo(4);
 }
 
 } // namespace
 
-TResId TResId::Of(std::u16string name) {
-    for (char16_t& c : name) {
-        if (c >= u'a' && c <= u'z') {
-            c = static_cast<char16_t>(c - u'a' + u'A');
-        }
-    }
-    return TResId{0, std::move(name)};
-}
-
-std::strong_ordering TResId::operator<=>(const TResId& other) const {
-    return std::tuple(IsName(), Name, Number) <=> std::tuple(other.IsName(), other.Name, other.Number);
-}
-
 std::vector<TResEntry> ReadResFile(std::span<const std::uint8_t> bytes) {
-    Input in(bytes);
+    TByteReader in(bytes);
     std::vector<TResEntry> entries;
-    while (!in.AtEnd()) {
-        size_t start = in.Pos();
-        std::uint32_t dataSize = in.U32();
-        std::uint32_t headerSize = in.U32();
-        TResEntry entry;
-        entry.Type = in.Id();
-        entry.Name = in.Id();
-        in.Align4();
-        entry.DataVersion = in.U32();
-        entry.MemoryFlags = in.U16();
-        entry.Language = in.U16();
-        entry.Version = in.U32();
-        entry.Characteristics = in.U32();
-        if (in.Pos() - start != headerSize) {
-            throw std::runtime_error("resource header size mismatch at offset " +
-                                     std::to_string(start));
+    try {
+        while (!in.AtEnd()) {
+            TResEntry entry = ReadEntry(in);
+            // The leading empty entry marks the file as 32-bit; it is no resource.
+            bool marker = entry.Data.empty() && entry.Type == TResId();
+            if (!marker) {
+                entries.push_back(std::move(entry));
+            }
         }
-        entry.Data = in.Bytes(dataSize);
-        in.Align4();
-        // The leading empty entry marks the file as 32-bit; it is no resource.
-        bool marker = dataSize == 0 && !entry.Type.IsName() && entry.Type.Number == 0;
-        if (!marker) {
-            entries.push_back(std::move(entry));
-        }
+    } catch (const EByteReadError& error) {
+        throw std::runtime_error("resource file truncated at offset " +
+                                 std::to_string(error.Offset()));
     }
     return entries;
 }
 
 std::vector<std::uint8_t> WriteResFile(const std::vector<TResEntry>& entries) {
-    Output out;
+    TByteWriter out;
     TResEntry marker;
     marker.MemoryFlags = 0;
     WriteEntry(out, marker);
     for (const TResEntry& entry : entries) {
         WriteEntry(out, entry);
     }
-    return std::move(out.Bytes());
+    return out.Take();
 }
 
 void SortResEntries(std::vector<TResEntry>& entries) {

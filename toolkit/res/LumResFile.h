@@ -3,23 +3,11 @@
 // Each entry is a header (size, type, name, language, flags) followed by its data, both
 // padded to four bytes; the file starts with an empty entry.
 
-#include <compare>
+#include "toolkit/res/LumResId.h"
+
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
-
-/// A resource type or name: a 16-bit number or an upper-case UTF-16 name.
-struct TResId {
-    std::uint16_t Number = 0;
-    std::u16string Name; // used when not empty
-
-    static TResId Of(std::uint16_t number) { return {number, {}}; }
-    static TResId Of(std::u16string name);
-    bool IsName() const { return !Name.empty(); }
-    bool operator==(const TResId&) const = default;
-    std::strong_ordering operator<=>(const TResId& other) const;
-};
 
 struct TResEntry {
     TResId Type;
@@ -31,9 +19,6 @@ struct TResEntry {
     std::uint32_t Characteristics = 0;
     std::vector<std::uint8_t> Data;
 };
-
-constexpr std::uint16_t kRtString = 6;
-constexpr std::uint16_t kRtRcData = 10;
 
 /// Parses a .res file; raises std::runtime_error naming what is malformed.
 std::vector<TResEntry> ReadResFile(std::span<const std::uint8_t> bytes);

@@ -9,14 +9,10 @@
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
 
-std::u16string TResId::Display() const {
-    return isNumber_ ? AsciiToWide(std::to_string(number_)) : text_;
-}
-
 namespace {
 
 const wchar_t* ResourcePointer(const TResId& id) {
-    return id.IsNumber() ? MAKEINTRESOURCEW(id.Number()) : WinStr(id.Text());
+    return id.IsNumber() ? MAKEINTRESOURCEW(id.Number()) : WinStr(id.Name());
 }
 
 } // namespace

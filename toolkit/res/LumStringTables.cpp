@@ -1,5 +1,6 @@
 #include "toolkit/res/LumStringTables.h"
 
+#include "toolkit/base/LumByteIO.h"
 #include "toolkit/base/LumStrings.h"
 
 #include <algorithm>
@@ -224,48 +225,135 @@ void AssignStringIds(std::vector<TDeclaredString>& strings) {
     }
 }
 
+std::vector<std::uint8_t> EncodeStringBlock(const TStringBlock& strings) {
+    TByteWriter out;
+    for (const std::u16string& text : strings) {
+        if (text.size() > 0xFFFF) {
+            throw std::runtime_error("a string of a string table is too long");
+        }
+        out.U16(static_cast<std::uint16_t>(text.size()));
+        out.Utf16(text);
+    }
+    return out.Take();
+}
+
+std::vector<std::u16string> DecodeStringBlock(std::span<const std::uint8_t> block) {
+    // Raises nothing: the runtime loads its resource strings through it, also while an
+    // exception is being reported. A block cut short keeps the strings before the cut.
+    TByteReader in(block);
+    std::vector<std::u16string> strings;
+    while (strings.size() < kStringsPerBlock) {
+        auto length = in.TryRead<std::uint16_t>();
+        if (!length || !in.Has(std::uint64_t{*length} * 2)) {
+            break;
+        }
+        strings.push_back(in.Utf16(*length));
+    }
+    return strings;
+}
+
 std::vector<TResEntry> StringTableResources(const std::vector<TDeclaredString>& strings) {
-    std::map<std::uint16_t, std::vector<const TDeclaredString*>> blocks;
+    std::map<std::uint16_t, std::array<const TDeclaredString*, kStringsPerBlock>> blocks;
     for (const TDeclaredString& s : strings) {
-        auto& slots = blocks[static_cast<std::uint16_t>(s.Id / 16 + 1)];
-        slots.resize(16);
-        slots[s.Id % 16] = &s;
+        blocks[StringBlockOf(s.Id)][StringIndexOf(s.Id)] = &s;
     }
     std::vector<TResEntry> entries;
     for (const auto& [block, slots] : blocks) {
+        TStringBlock texts;
+        for (size_t i = 0; i < kStringsPerBlock; ++i) {
+            if (slots[i] && slots[i]->Text.size() > 0xFFFF) {
+                throw std::runtime_error(slots[i]->Module + "_" + slots[i]->Identifier +
+                                         " is too long");
+            }
+            texts[i] = slots[i] ? slots[i]->Text : std::u16string();
+        }
         TResEntry entry;
         entry.Type = TResId::Of(kRtString);
         entry.Name = TResId::Of(block);
         entry.MemoryFlags = 0x1030; // moveable, pure, discardable
-        for (const TDeclaredString* s : slots) {
-            size_t length = s ? s->Text.size() : 0;
-            if (length > 0xFFFF) {
-                throw std::runtime_error(s->Module + "_" + s->Identifier + " is too long");
-            }
-            entry.Data.push_back(static_cast<std::uint8_t>(length));
-            entry.Data.push_back(static_cast<std::uint8_t>(length >> 8));
-            for (size_t i = 0; i < length; ++i) {
-                entry.Data.push_back(static_cast<std::uint8_t>(s->Text[i]));
-                entry.Data.push_back(static_cast<std::uint8_t>(s->Text[i] >> 8));
-            }
-        }
+        entry.Data = EncodeStringBlock(texts);
         entries.push_back(std::move(entry));
     }
     return entries;
 }
 
-std::u16string NameMapText(const std::vector<TDeclaredString>& strings) {
-    std::vector<const TDeclaredString*> ordered;
+std::vector<TNameMapEntry> NameMapEntries(const std::vector<TDeclaredString>& strings) {
+    std::vector<TNameMapEntry> entries;
     for (const TDeclaredString& s : strings) {
-        ordered.push_back(&s);
+        entries.push_back({s.Id, s.Module + "_" + s.Identifier});
     }
-    std::sort(ordered.begin(), ordered.end(),
-              [](const TDeclaredString* a, const TDeclaredString* b) { return a->Id < b->Id; });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const TNameMapEntry& a, const TNameMapEntry& b) { return a.Id < b.Id; });
+    return entries;
+}
+
+std::u16string NameMapText(const std::vector<TDeclaredString>& strings) {
     std::u16string map;
-    for (const TDeclaredString* s : ordered) {
-        map += AsciiToWide(std::to_string(s->Id) + "=" + s->Module + "_" + s->Identifier + "\r\n");
+    for (const TNameMapEntry& entry : NameMapEntries(strings)) {
+        map += AsciiToWide(std::to_string(entry.Id) + "=" + entry.Name + "\r\n");
     }
     return map;
+}
+
+std::vector<std::uint8_t> WriteNameMap(const std::vector<TNameMapEntry>& entries) {
+    TByteWriter out;
+    for (const TNameMapEntry& entry : entries) {
+        out.Utf16(AsciiToWide(std::to_string(entry.Id) + "=" + entry.Name + "\r\n"));
+    }
+    return out.Take();
+}
+
+std::vector<TNameMapEntry> ReadNameMap(std::span<const std::uint8_t> bytes) {
+    // The padding of a section's raw data: zero bytes after the last line.
+    size_t size = bytes.size();
+    while (size > 0 && bytes[size - 1] == 0) {
+        --size;
+    }
+    size += size % 2; // the high byte of the last character may be such a zero
+    if (size > bytes.size()) {
+        throw std::runtime_error("name map line 1: the map's size is odd");
+    }
+    TByteReader in(bytes.first(size));
+    std::u16string text = in.Utf16(size / 2);
+    std::vector<TNameMapEntry> entries;
+    size_t start = 0;
+    for (size_t line = 1; start < text.size(); ++line) {
+        auto fail = [&](const std::string& problem) {
+            throw std::runtime_error("name map line " + std::to_string(line) + ": " + problem);
+        };
+        size_t end = text.find(u"\r\n", start);
+        if (end == std::u16string::npos) {
+            fail("no CR LF at the end");
+        }
+        std::u16string_view row(text.data() + start, end - start);
+        start = end + 2;
+        size_t equals = row.find(u'=');
+        if (equals == std::u16string_view::npos) {
+            fail("no '='");
+        }
+        std::u16string_view id = row.substr(0, equals);
+        std::u16string_view name = row.substr(equals + 1);
+        std::uint32_t number = 0;
+        if (id.empty() || id.size() > 5 ||
+            !std::all_of(id.begin(), id.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+            fail("the id is no number");
+        }
+        for (char16_t c : id) {
+            number = number * 10 + (c - u'0');
+        }
+        if (number < 1 || number > 65535) {
+            fail("the id must be a number from 1 to 65535");
+        }
+        if (!entries.empty() && number <= entries.back().Id) {
+            fail("the ids do not ascend");
+        }
+        if (name.empty() ||
+            !std::all_of(name.begin(), name.end(), [](char16_t c) { return c > 32 && c < 127; })) {
+            fail("the name is empty or not printable ASCII");
+        }
+        entries.push_back({static_cast<std::uint16_t>(number), std::string(name.begin(), name.end())});
+    }
+    return entries;
 }
 
 std::string ModuleHeaderText(std::string_view module, const std::vector<TDeclaredString>& strings) {

@@ -4,6 +4,7 @@
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/res/LumStringTables.h"
 
 #include <vector>
 
@@ -71,23 +72,15 @@ namespace {
 
 std::u16string LoadModuleResString(const TResStringRec& rec) {
     HINSTANCE module = FindResourceHInstance(MainInstance());
-    // A string table block holds 16 strings, each a 16-bit length and that many characters.
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(rec.Id / 16 + 1), RT_STRING);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(StringBlockOf(rec.Id)), RT_STRING);
     HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    auto block = loaded ? static_cast<const std::uint16_t*>(LockResource(loaded)) : nullptr;
+    auto block = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
     if (!block) {
         RaiseStringNotFound(rec.Id);
     }
-    size_t words = SizeofResource(module, found) / 2;
-    size_t pos = 0;
-    for (unsigned index = 0; index < rec.Id % 16u; ++index) {
-        if (pos >= words) {
-            RaiseStringNotFound(rec.Id);
-        }
-        pos += 1 + block[pos];
-    }
-    if (pos >= words || pos + 1 + block[pos] > words) {
+    std::vector<std::u16string> strings = DecodeStringBlock({block, SizeofResource(module, found)});
+    if (StringIndexOf(rec.Id) >= strings.size()) {
         RaiseStringNotFound(rec.Id);
     }
-    return std::u16string(reinterpret_cast<const char16_t*>(block + pos + 1), block[pos]);
+    return std::move(strings[StringIndexOf(rec.Id)]);
 }

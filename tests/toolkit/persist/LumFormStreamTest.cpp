@@ -27,20 +27,6 @@ std::string Lines(std::initializer_list<std::string> lines) {
     return text;
 }
 
-std::string TextToBinary(const std::string& text) {
-    TLumMemoryStream input(text);
-    TLumMemoryStream output;
-    ObjectTextToBinary(input, output);
-    return output.Bytes();
-}
-
-std::string BinaryToText(const std::string& binary) {
-    TLumMemoryStream input(binary);
-    TLumMemoryStream output;
-    ObjectBinaryToText(input, output);
-    return output.Bytes();
-}
-
 std::string Repeat(char c, size_t count) {
     return std::string(count, c);
 }
@@ -194,10 +180,10 @@ TEST(FormStream, CanonicalTextSurvivesTheRoundTripByteForByte) {
         {"main form", &kMainForm}, {"scalars", &kScalars}, {"structures", &kStructures}};
     for (const auto& [what, text] : texts) {
         SCOPED_TRACE(what);
-        std::string binary = TextToBinary(*text);
+        std::string binary = FormTextToBinary(*text);
         EXPECT_EQ(binary.substr(0, 4), "LPF0");
-        EXPECT_EQ(BinaryToText(binary), *text);
-        EXPECT_EQ(TextToBinary(BinaryToText(binary)), binary);
+        EXPECT_EQ(FormBinaryToText(binary), *text);
+        EXPECT_EQ(FormTextToBinary(FormBinaryToText(binary)), binary);
     }
 }
 
@@ -223,7 +209,7 @@ TEST(FormStream, FormFilesOfTheTreeAreCanonical) {
         std::ifstream file(it->path(), std::ios::binary);
         std::stringstream text;
         text << file.rdbuf();
-        EXPECT_EQ(BinaryToText(TextToBinary(text.str())), text.str());
+        EXPECT_EQ(FormBinaryToText(FormTextToBinary(text.str())), text.str());
         ++found;
     }
     EXPECT_GT(found, 0);
@@ -231,15 +217,15 @@ TEST(FormStream, FormFilesOfTheTreeAreCanonical) {
 
 TEST(FormStream, WritesTheDocumentedBytes) {
     std::string text = Lines({"object A: TB", "  X = 1", "end"});
-    EXPECT_EQ(TextToBinary(text), std::string("LPF0\x02TB\x01"
+    EXPECT_EQ(FormTextToBinary(text), std::string("LPF0\x02TB\x01"
                                               "A\x01X\x02\x01\x00\x00",
                                               15));
 
     std::string header = Lines({"inherited A: TB [3]", "end", ""});
-    EXPECT_EQ(TextToBinary(header), std::string("LPF0\xF3\x02\x03\x02TB\x01"
+    EXPECT_EQ(FormTextToBinary(header), std::string("LPF0\xF3\x02\x03\x02TB\x01"
                                                 "A\x00\x00",
                                                 14));
-    EXPECT_EQ(TextToBinary("inline TB end"), std::string("LPF0\xF4\x02TB\x00\x00\x00", 11));
+    EXPECT_EQ(FormTextToBinary("inline TB end"), std::string("LPF0\xF4\x02TB\x00\x00\x00", 11));
 
     struct Case {
         std::string value;
@@ -283,7 +269,7 @@ TEST(FormStream, WritesTheDocumentedBytes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         std::string binary =
-            TextToBinary(std::string("object A: TB\r\n  P = ") + c.value + "\r\nend\r\n");
+            FormTextToBinary(std::string("object A: TB\r\n  P = ") + c.value + "\r\nend\r\n");
         EXPECT_EQ(binary, std::string("LPF0\x02TB\x01"
                                       "A\x01P",
                                       11) +
@@ -320,7 +306,7 @@ TEST(FormStream, AcceptsTheTextTheTranslationRuntimeRenders) {
         "  end",
         "end",
     });
-    EXPECT_EQ(BinaryToText(TextToBinary(rendered)), canonical);
+    EXPECT_EQ(FormBinaryToText(FormTextToBinary(rendered)), canonical);
 }
 
 TEST(FormStream, BinaryKindsThatTextNormalises) {
@@ -340,8 +326,8 @@ TEST(FormStream, BinaryKindsThatTextNormalises) {
                          std::string("\x00\x00", 2);
     std::string text =
         Lines({"object TB", "  S = 'caf'#233", "  L = 'ok'", "  I = 7", "  W = 'A'", "end"});
-    EXPECT_EQ(BinaryToText(binary), text);
-    std::string again = TextToBinary(text);
+    EXPECT_EQ(FormBinaryToText(binary), text);
+    std::string again = FormTextToBinary(text);
     EXPECT_EQ(again, std::string("LPF0\x02TB\x00", 8) +
                          std::string("\x01S\x0C\x04\x00\x00\x00", 7) + Utf16(u"caf\u00e9") +
                          std::string("\x01L\x0A\x02"
@@ -433,7 +419,7 @@ TEST(FormStream, MalformedTextRaisesWithTheLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(MessageOf<EParserError>([&] { TextToBinary(c.text); }), c.message);
+        EXPECT_EQ(MessageOf<EParserError>([&] { FormTextToBinary(c.text); }), c.message);
     }
     // Nothing half-converted reaches the output.
     TLumMemoryStream input(std::string("object A: TB\r\n  X = ,\r\nend"));
@@ -514,25 +500,25 @@ TEST(FormStream, CorruptBinaryRaisesReadErrors) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(MessageOf<EReadError>([&] { BinaryToText(c.binary); }), c.message);
+        EXPECT_EQ(MessageOf<EReadError>([&] { FormBinaryToText(c.binary); }), c.message);
     }
 }
 
 TEST(FormStream, EveryTruncationRaisesAReadError) {
-    std::string binary = TextToBinary(kStructures);
+    std::string binary = FormTextToBinary(kStructures);
     for (size_t length = 0; length < binary.size(); ++length) {
         SCOPED_TRACE(length);
-        EXPECT_THROW(BinaryToText(binary.substr(0, length)), EReadError);
+        EXPECT_THROW(FormBinaryToText(binary.substr(0, length)), EReadError);
     }
-    std::string scalars = TextToBinary(kScalars);
+    std::string scalars = FormTextToBinary(kScalars);
     for (size_t length = 0; length < scalars.size(); ++length) {
         SCOPED_TRACE(length);
-        EXPECT_THROW(BinaryToText(scalars.substr(0, length)), EReadError);
+        EXPECT_THROW(FormBinaryToText(scalars.substr(0, length)), EReadError);
     }
 }
 
 TEST(FormStream, FlippedBytesRaiseReadErrorsOrGiveStableText) {
-    const std::string samples[] = {TextToBinary(kStructures), TextToBinary(kScalars)};
+    const std::string samples[] = {FormTextToBinary(kStructures), FormTextToBinary(kScalars)};
     for (const std::string& sample : samples) {
         for (size_t at = 0; at < sample.size(); ++at) {
             for (unsigned char mask : {0x01, 0x10, 0x80, 0xFF}) {
@@ -540,13 +526,13 @@ TEST(FormStream, FlippedBytesRaiseReadErrorsOrGiveStableText) {
                 corrupt[at] = static_cast<char>(corrupt[at] ^ mask);
                 std::string text;
                 try {
-                    text = BinaryToText(corrupt);
+                    text = FormBinaryToText(corrupt);
                 } catch (const EReadError&) {
                     continue;
                 }
                 // Whatever the reader accepts, the text shows faithfully.
                 SCOPED_TRACE(testing::Message() << "byte " << at << " mask " << int(mask));
-                EXPECT_EQ(BinaryToText(TextToBinary(text)), text);
+                EXPECT_EQ(FormBinaryToText(FormTextToBinary(text)), text);
             }
         }
     }
@@ -662,7 +648,7 @@ TEST(FormReader, SpecialIdentifiersAndConversions) {
 }
 
 TEST(FormReader, SkipValueSkipsEveryKind) {
-    std::string binary = TextToBinary(kStructures);
+    std::string binary = FormTextToBinary(kStructures);
     TLumMemoryStream stream(binary);
     TLumFormReader reader(stream);
     reader.ReadSignature();

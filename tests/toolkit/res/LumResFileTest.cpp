@@ -1,9 +1,9 @@
-#include "tools/LumBuildIdentity.h"
+#include "toolkit/res/LumBuildIdentity.h"
 #include "toolkit/res/LumResFile.h"
+#include "toolkit/res/LumResId.h"
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <stdexcept>
 
 namespace {
@@ -38,11 +38,11 @@ TEST(ResFile, WritesAndReadsBackEveryField) {
     EXPECT_EQ(bytes[4], 32);
     auto read = ReadResFile(bytes);
     ASSERT_EQ(read.size(), 3u);
-    EXPECT_EQ(read[0].Type.Name, u"FILE"); // names are stored upper case
-    EXPECT_EQ(read[0].Name.Name, u"CAPICOMDLL");
+    EXPECT_EQ(read[0].Type.Name(), u"FILE"); // names are stored upper case
+    EXPECT_EQ(read[0].Name.Name(), u"CAPICOMDLL");
     EXPECT_EQ(read[0].Data, (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(read[1].Type.Number, kRtString);
-    EXPECT_EQ(read[1].Name.Number, 4096);
+    EXPECT_EQ(read[1].Type.Number(), kRtString);
+    EXPECT_EQ(read[1].Name.Number(), 4096);
     EXPECT_EQ(read[1].Language, 0x409);
     EXPECT_EQ(read[1].MemoryFlags, 0x1030);
     EXPECT_EQ(read[1].Version, 7u);
@@ -73,53 +73,81 @@ TEST(ResFile, TruncatedOrInconsistentFilesRaise) {
 TEST(ResFile, SortingOrdersNumbersBeforeNamesAndRejectsDuplicates) {
     auto entries = Sample();
     SortResEntries(entries);
-    EXPECT_EQ(entries[0].Type.Number, kRtString);
-    EXPECT_EQ(entries[1].Type.Number, kRtRcData);
-    EXPECT_EQ(Text(entries[2].Type.Name), "FILE");
+    EXPECT_EQ(entries[0].Type.Number(), kRtString);
+    EXPECT_EQ(entries[1].Type.Number(), kRtRcData);
+    EXPECT_EQ(Text(entries[2].Type.Name()), "FILE");
     entries.push_back(entries[0]);
     EXPECT_THROW(SortResEntries(entries), std::runtime_error);
 }
 
-TEST(BuildIdentity, ChangesExactlyWhenAResourceChanges) {
-    auto base = Sample();
-    std::u16string identity = BuildIdentity(base);
-    EXPECT_TRUE(std::regex_match(
-        Text(identity),
-        std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-5[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\})")))
-        << Text(identity);
-
-    auto reordered = base;
-    std::swap(reordered[0], reordered[2]);
-    EXPECT_EQ(BuildIdentity(reordered), identity);
-
-    auto withOldIdentity = base;
-    withOldIdentity.push_back(IdentityResource(u"{00000000-0000-0000-0000-000000000000}"));
-    EXPECT_EQ(BuildIdentity(withOldIdentity), identity);
-
-    auto data = base;
-    data[0].Data[4] = 6;
-    auto name = base;
-    name[2].Name = TResId::Of(u"TOSTRINFORM2");
-    auto language = base;
-    language[1].Language = 0x407;
-    auto added = base;
-    added.push_back(TranslationFlagResource());
-    for (const auto* changed : {&data, &name, &language, &added}) {
-        EXPECT_NE(BuildIdentity(*changed), identity);
-    }
+TEST(ResFile, NamesAreReadAsStoredAndAnEmptyNameIsTheNumberZero) {
+    // A name in lower case, as another tool may store it, stays as it is.
+    TResEntry lower = Entry(TResId(u"lower"), TResId::Of(1), {9});
+    auto read = ReadResFile(WriteResFile({lower}));
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].Type, TResId(u"lower"));
+    EXPECT_EQ(read[0].Name, TResId(1));
 }
 
-TEST(BuildIdentity, IdentityAndFlagResources) {
-    TResEntry identity = IdentityResource(BuildIdentity(Sample()));
-    EXPECT_EQ(identity.Type.Number, kRtRcData);
-    EXPECT_EQ(Text(identity.Name.Name), "LUM_TRX_GUID");
+TEST(ResId, NumbersAndNames) {
+    TResId number(std::uint16_t(10));
+    EXPECT_TRUE(number.IsNumber());
+    EXPECT_FALSE(number.IsName());
+    EXPECT_EQ(number.Number(), 10);
+    EXPECT_EQ(number.Display(), u"10");
+    EXPECT_EQ(number, RcDataType());
+    EXPECT_EQ(TResId::Of(kRtRcData), number);
+
+    TResId name(u"capicomDll");
+    EXPECT_TRUE(name.IsName());
+    EXPECT_EQ(name.Name(), u"capicomDll"); // kept as given: the system matches without case
+    EXPECT_EQ(name.Display(), u"capicomDll");
+    EXPECT_EQ(TResId::Of(u"capicomDll").Name(), u"CAPICOMDLL");
+    EXPECT_NE(name, TResId::Of(u"capicomDll"));
+    EXPECT_EQ(TResId::Of(u""), TResId());
+    EXPECT_EQ(TResId(), TResId(std::uint16_t(0)));
+
+    // Numbers before names, numbers by value, names by their code units.
+    EXPECT_LT(TResId(std::uint16_t(65535)), TResId(u"A"));
+    EXPECT_LT(TResId(std::uint16_t(2)), TResId(std::uint16_t(10)));
+    EXPECT_LT(TResId(u"AB"), TResId(u"B"));
+}
+
+TEST(BuildIdentityFormat, IdentityAndFlagResources) {
+    const std::u16string guid = u"{0123ABCD-4567-589A-BCDE-F0123456789A}";
+    ASSERT_TRUE(IsRegistryGuid(guid));
+    TResEntry identity = BuildIdentityResource(guid);
+    EXPECT_TRUE(IsBuildIdentityResource(identity));
+    EXPECT_EQ(identity.Type.Number(), kRtRcData);
+    EXPECT_EQ(Text(identity.Name.Name()), "LUM_TRX_GUID");
+    EXPECT_EQ(identity.Data.size(), kBuildIdentitySize);
     EXPECT_EQ(identity.Data.size(), 76u);
     EXPECT_EQ(identity.Data[0], '{');
     EXPECT_EQ(identity.Data[1], 0);
+    EXPECT_EQ(ParseBuildIdentity(identity.Data), guid);
 
     TResEntry flag = TranslationFlagResource();
-    EXPECT_EQ(Text(flag.Name.Name), "LUM_TRX_FLAG");
+    EXPECT_FALSE(IsBuildIdentityResource(flag));
+    EXPECT_EQ(Text(flag.Name.Name()), "LUM_TRX_FLAG");
     EXPECT_EQ(std::string(flag.Data.begin(), flag.Data.end()),
               "This application is enabled to version check its resource module.");
     EXPECT_EQ(flag.Data.size(), 65u);
+}
+
+TEST(BuildIdentityFormat, ThePlaceholderAndOddDataCountAsNoIdentity) {
+    EXPECT_TRUE(IsRegistryGuid(kBuildIdentityPlaceholder) == false);
+    EXPECT_EQ(ParseBuildIdentity(BuildIdentityResource(kBuildIdentityPlaceholder).Data), u"");
+    EXPECT_EQ(ParseBuildIdentity({}), u"");
+    // Text up to a zero character; an odd last byte is no character.
+    std::vector<std::uint8_t> data = BuildIdentityResource(u"{AB}").Data;
+    std::vector<std::uint8_t> withZero = data;
+    withZero.insert(withZero.end(), {0, 0, 'x', 0, 7});
+    EXPECT_EQ(ParseBuildIdentity(withZero), u"{AB}");
+    data.push_back('x');
+    EXPECT_EQ(ParseBuildIdentity(data), u"{AB}");
+
+    EXPECT_FALSE(IsRegistryGuid(u"{0123ABCD-4567-589A-BCDE-F0123456789}"));
+    EXPECT_FALSE(IsRegistryGuid(u"(0123ABCD-4567-589A-BCDE-F0123456789A)"));
+    EXPECT_FALSE(IsRegistryGuid(u"{0123ABCD-4567-589A-BCDE+F0123456789A}"));
+    EXPECT_TRUE(IsRegistryGuid(u"{0123abcd-4567-589a-bcde-f0123456789a}"));
 }
