@@ -1,6 +1,6 @@
 #include "app/CheckWinInetAndAdo.h"
 
-#include "errors/LumExceptLog.h"
+#include "errors/LumExceptLogWin.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "rstr/CheckWinInetAndAdo.h"

@@ -3,7 +3,7 @@
 // the plain message box. It shows the message, and behind a details toggle the report (class,
 // address, stack, system, modules, focused controls, system information).
 
-#include "errors/LumExceptLog.h"
+#include "errors/LumExceptLogWin.h"
 #include "errors/LumExceptReport.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumUnits.h"

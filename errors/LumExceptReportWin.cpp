@@ -2,7 +2,7 @@
 #include "errors/LumExceptReport.h"
 
 #include "toolkit/res/LumPeImage.h"
-#include "errors/LumExceptLog.h"
+#include "errors/LumExceptLogWin.h"
 #include "errors/LumStackTrace.h"
 #include "toolkit/ui/LumControls.h"
 #include "toolkit/base/LumExceptions.h"
