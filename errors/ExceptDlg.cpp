@@ -194,7 +194,7 @@ std::u16string TExceptionDialog::ReportText() {
 void TExceptionDialog::CopyReportToClipboard() { ClipboardSetText(WideToAnsi(ReportText())); }
 
 void TExceptionDialog::WriteReportToLog() {
-    if (!(Tag() & 1)) {
+    if (!(Tag() & edtWriteLog)) {
         return;
     }
     Log->WriteHeader(SeparatorWidth());
@@ -208,7 +208,7 @@ void TExceptionDialog::WriteReportToLog() {
 }
 
 void TExceptionDialog::UpdateMessageScrollBar() {
-    if (Tag() & 2) {
+    if (Tag() & edtNoMessageScrollBar) {
         return;
     }
     Canvas().Font().Assign(*TextLabel->Font());

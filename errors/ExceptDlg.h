@@ -14,6 +14,14 @@
 /// The dialog's private message: build the details now that the dialog is on screen.
 constexpr UINT UM_BUILD_DETAILS = WM_USER + 256;
 
+/// Bits of the dialog's Tag.
+enum TExceptionDialogTag : int {
+    /// The report is also written into the simple log.
+    edtWriteLog = 1,
+    /// The message never gets a scroll bar.
+    edtNoMessageScrollBar = 2,
+};
+
 /// The report's sections.
 enum TReportSection : unsigned {
     rsStackList = 1,
@@ -66,9 +74,10 @@ public:
     /// The message, a line break, and the details.
     std::u16string ReportText();
     void CopyReportToClipboard();
-    /// Writes the report into the simple log (only when bit 0 of the tag is set).
+    /// Writes the report into the simple log (only when the tag has edtWriteLog).
     void WriteReportToLog();
-    /// Shows a vertical scroll bar on the message when it does not fit (unless tag bit 1).
+    /// Shows a vertical scroll bar on the message when it does not fit (unless the tag has
+    /// edtNoMessageScrollBar).
     void UpdateMessageScrollBar();
 
     void AppendSectionSeparator();
