@@ -5,10 +5,16 @@
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumStrings.h"
 
+#include <utility>
+
 namespace {
 
 TExceptionDialog* dialog = nullptr;
 DWORD mainThreadId = 0;
+TExceptionDialogClass dialogClass = &CreateBaseExceptionDialog;
+bool dialogShowing = false;
+// The application's hook before this module started, put back when it stops.
+TExceptionHook replacedHook;
 
 // Texts of the message label: a full stop at the end, CR LF line breaks.
 std::u16string LabelText(const std::u16string& message) {
@@ -34,13 +40,14 @@ void Start() {
     mainThreadId = GetCurrentThreadId();
     TraceOptions().Include(TTraceOption::toRawStackScan).Include(TTraceOption::toKeepModuleList);
     StartExceptionTracking();
-    Application()->OnException = &HandleApplicationException;
+    replacedHook = Application()->SetExceptionHook(&HandleApplicationException);
     RegisterComponentClass(TExceptionDialog::StaticClass());
 }
 
 void Stop() {
+    TExceptionHook replaced = std::exchange(replacedHook, nullptr);
     if (Application()) {
-        Application()->OnException = nullptr;
+        Application()->SetExceptionHook(std::move(replaced));
     }
     StopExceptionTracking();
 }
@@ -49,8 +56,11 @@ void Stop() {
 
 TUnit ExceptDlgUnit("ExceptDlg", &Start, &Stop);
 
-TExceptionDialogClass ActiveDialogClass = &CreateBaseExceptionDialog;
-bool DialogShowing = false;
+TExceptionDialogClass SetExceptionDialogClass(TExceptionDialogClass newClass) {
+    return std::exchange(dialogClass, newClass);
+}
+
+bool ExceptionDialogShowing() { return dialogShowing; }
 
 TExceptionDialog* CreateBaseExceptionDialog(TLumComponent* owner) {
     return TLumCustomForm::Create<TExceptionDialog>(owner);
@@ -262,7 +272,7 @@ void PrepareExceptionDialog(TExceptionDialog& dialog, const Exception& error) {
 
 void PresentException(Exception& error) {
     if (!dialog) {
-        dialog = ActiveDialogClass(Application());
+        dialog = dialogClass(Application());
     }
     auto release = [] {
         TExceptionDialog* d = dialog;
@@ -282,16 +292,16 @@ void PresentException(Exception& error) {
 }
 
 void HandleApplicationException(TLumPersistent*, Exception& error) {
-    if (DialogShowing) {
+    if (dialogShowing) {
         Application()->ShowException(error);
         return;
     }
-    DialogShowing = true;
+    dialogShowing = true;
     try {
         PresentException(error);
     } catch (...) {
-        DialogShowing = false;
+        dialogShowing = false;
         throw;
     }
-    DialogShowing = false;
+    dialogShowing = false;
 }

@@ -7,7 +7,7 @@
 #include "errors/LumExceptReport.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumUnits.h"
-#include "toolkit/ui/LumWidgets.h"
+#include "toolkit/ui/LumBasicControls.h"
 
 #include <memory>
 
@@ -93,11 +93,13 @@ protected:
 
 /// Creates the dialog an exception is presented in.
 using TExceptionDialogClass = TExceptionDialog* (*)(TLumComponent* owner);
-extern TExceptionDialogClass ActiveDialogClass;
+/// Makes `dialogClass` the class that PresentException creates and answers the one it
+/// replaces, for whoever installs one to put back when it stops.
+TExceptionDialogClass SetExceptionDialogClass(TExceptionDialogClass dialogClass);
 TExceptionDialog* CreateBaseExceptionDialog(TLumComponent* owner);
 
 /// True while an exception is being presented.
-extern bool DialogShowing;
+bool ExceptionDialogShowing();
 
 /// Fills a dialog for the exception: where it is shown and which control had the focus, the
 /// message (a full stop at its end, CR LF line breaks) and the report's opening lines.
@@ -110,6 +112,6 @@ void PresentException(Exception& error);
 /// showing, shows it in the standard message box.
 void HandleApplicationException(TLumPersistent* sender, Exception& error);
 
-/// Starts: stack capture at every raise, and the application's exception hook. Stops: both
-/// removed.
+/// Starts: stack capture at every raise, and HandleApplicationException as the application's
+/// exception hook. Stops: the capture stopped and the hook it replaced put back.
 extern TUnit ExceptDlgUnit;

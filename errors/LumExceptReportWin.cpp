@@ -4,7 +4,7 @@
 #include "toolkit/res/LumPeImage.h"
 #include "errors/LumExceptLogWin.h"
 #include "errors/LumStackTrace.h"
-#include "toolkit/ui/LumControls.h"
+#include "toolkit/ui/LumControlBase.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/win/LumRegistry.h"
