@@ -3,6 +3,7 @@
 #include "errors/LumStackTrace.h"
 #include "toolkit/ui/LumClipboard.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
 
 #include <utility>
@@ -135,7 +136,7 @@ void TExceptionDialog::DetailsBtnClick(TLumPersistent*) { SetDetailsShown(!Detai
 void TExceptionDialog::BuildDetails() {
     Screen()->SetCursor(crHourGlass);
     DetailsMemo->Lines()->BeginUpdate();
-    auto finish = [this] {
+    auto finish = OnScopeExit([this] {
         DetailsMemo->Lines()->EndUpdate();
         OkBtn->SetEnabled(true);
         DetailsBtn->SetEnabled(true);
@@ -143,18 +144,12 @@ void TExceptionDialog::BuildDetails() {
             OkBtn->SetFocus();
         }
         Screen()->SetCursor(crDefault);
-    };
-    try {
-        FillDetails();
-        WriteReportToLog();
-        DetailsMemo->SetSelStart(0);
-        DetailsMemo->ScrollCaret();
-        AfterBuildDetails();
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    });
+    FillDetails();
+    WriteReportToLog();
+    DetailsMemo->SetSelStart(0);
+    DetailsMemo->ScrollCaret();
+    AfterBuildDetails();
 }
 
 void TExceptionDialog::FillDetails() { AppendReportSections(rsAll); }
@@ -208,13 +203,8 @@ void TExceptionDialog::WriteReportToLog() {
         return;
     }
     Log->WriteHeader(SeparatorWidth());
-    try {
-        Log->WriteLines(WideToAnsi(ReportText()), 0);
-    } catch (...) {
-        Log->CloseFile();
-        throw;
-    }
-    Log->CloseFile();
+    auto close = OnScopeExit([this] { Log->CloseFile(); });
+    Log->WriteLines(WideToAnsi(ReportText()), 0);
 }
 
 void TExceptionDialog::UpdateMessageScrollBar() {
@@ -274,21 +264,13 @@ void PresentException(Exception& error) {
     if (!dialog) {
         dialog = dialogClass(Application());
     }
-    auto release = [] {
-        TExceptionDialog* d = dialog;
-        dialog = nullptr;
-        if (d) {
+    auto release = OnScopeExit([] {
+        if (TExceptionDialog* d = std::exchange(dialog, nullptr)) {
             d->Free();
         }
-    };
-    try {
-        PrepareExceptionDialog(*dialog, error);
-        dialog->ShowModal();
-    } catch (...) {
-        release();
-        throw;
-    }
-    release();
+    });
+    PrepareExceptionDialog(*dialog, error);
+    dialog->ShowModal();
 }
 
 void HandleApplicationException(TLumPersistent*, Exception& error) {
@@ -296,12 +278,6 @@ void HandleApplicationException(TLumPersistent*, Exception& error) {
         Application()->ShowException(error);
         return;
     }
-    dialogShowing = true;
-    try {
-        PresentException(error);
-    } catch (...) {
-        dialogShowing = false;
-        throw;
-    }
-    dialogShowing = false;
+    TRestore<bool> showing(dialogShowing, true);
+    PresentException(error);
 }

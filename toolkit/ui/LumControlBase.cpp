@@ -1,5 +1,7 @@
 #include "toolkit/ui/LumControlBase.h"
 
+#include "toolkit/base/LumScopeGuard.h"
+
 #include <algorithm>
 
 const TLumIdentTable& TLumEnumInfo<TAnchorKind>::Idents() {
@@ -155,14 +157,8 @@ void TLumControl::SetParentFont(bool value) {
 
 void TLumControl::ParentFontChanged() {
     if (parentFont_ && parent_) {
-        updatingFont_ = true;
-        try {
-            font_.Assign(*parent_->Font());
-        } catch (...) {
-            updatingFont_ = false;
-            throw;
-        }
-        updatingFont_ = false;
+        TRestore<bool> updating(updatingFont_, true);
+        font_.Assign(*parent_->Font());
     }
 }
 
@@ -325,14 +321,8 @@ void TLumControl::ApplyAnchors(int parentClientWidth, int parentClientHeight) {
     } else if (!t) {
         top += dy / 2;
     }
-    anchoring_ = true;
-    try {
-        SetBounds(left, top, std::max(width, 0), std::max(height, 0));
-    } catch (...) {
-        anchoring_ = false;
-        throw;
-    }
-    anchoring_ = false;
+    TRestore<bool> anchoring(anchoring_, true);
+    SetBounds(left, top, std::max(width, 0), std::max(height, 0));
 }
 
 void TLumControl::Loaded() {

@@ -97,19 +97,17 @@ void TLumSizeConstraints::Set(int& field, int value) {
 TLumControlCanvas::~TLumControlCanvas() { FreeContext(); }
 
 void TLumControlCanvas::CreateHandle() {
-    owned_ = GetDC(control_->Handle());
-    Win32Check(owned_ != nullptr);
-    AdoptHandle(owned_);
+    owned_.emplace(control_->Handle());
+    Win32Check(owned_->Handle() != nullptr);
+    AdoptHandle(owned_->Handle());
 }
 
 void TLumControlCanvas::FreeHandle() { FreeContext(); }
 
 void TLumControlCanvas::FreeContext() {
     if (owned_) {
-        HDC dc = owned_;
-        owned_ = nullptr;
         SetHandle(nullptr);
-        ReleaseDC(control_->HandleAllocated() ? control_->Handle() : nullptr, dc);
+        owned_.reset();
     }
 }
 
@@ -213,13 +211,16 @@ void TLumCustomForm::DefineProperties(TLumFiler& filer) {
 
 void TLumCustomForm::InitFromResources(const TLumClass& cls, const TLumClass* root,
                                        TLumCustomForm& self) {
-    try {
-        ReadFormResources(self, cls, root ? *root : TLumForm::StaticClass());
-        FinishCreate(self);
-    } catch (...) {
-        self.Free();
-        throw;
-    }
+    // A form that could not be made is freed. Its OnDestroy must not end the process while the
+    // failure that got here is on its way: that failure is the one to report.
+    auto freeSelf = OnScopeFailure([&self] {
+        try {
+            self.Free();
+        } catch (...) {
+        }
+    });
+    ReadFormResources(self, cls, root ? *root : TLumForm::StaticClass());
+    FinishCreate(self);
 }
 
 void TLumCustomForm::FinishCreate(TLumCustomForm& self) {
@@ -487,19 +488,12 @@ void TLumCustomForm::Paint() {
 }
 
 void TLumCustomForm::PaintWindow() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(handle_, &ps);
+    TLumPaintDC paint(handle_);
     canvas_.FreeContext();
-    canvas_.SetHandle(dc);
-    try {
-        Paint();
-    } catch (...) {
-        canvas_.SetHandle(nullptr);
-        EndPaint(handle_, &ps);
-        throw;
-    }
-    canvas_.SetHandle(nullptr);
-    EndPaint(handle_, &ps);
+    canvas_.SetHandle(paint.Handle());
+    // The canvas lets go of the context before EndPaint.
+    auto release = OnScopeExit([this] { canvas_.SetHandle(nullptr); });
+    Paint();
 }
 
 void TLumCustomForm::WndProc(TMessage& m) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,7 +105,7 @@ protected:
 
 private:
     TLumWinControl* control_;
-    HDC owned_ = nullptr;
+    std::optional<TLumClientDC> owned_;
 };
 
 class TLumCustomForm : public TLumWinControl {

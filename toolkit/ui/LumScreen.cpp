@@ -1,6 +1,7 @@
 #include "toolkit/ui/LumScreen.h"
 
 #include "toolkit/ui/LumForms.h"
+#include "toolkit/ui/LumGraphics.h"
 #include "toolkit/base/LumStrings.h"
 
 #include <algorithm>
@@ -56,11 +57,13 @@ TLumCustomForm* TLumScreen::ActiveForm() const {
 const std::vector<std::u16string>& TLumScreen::Fonts() {
     if (fonts_.empty()) {
         FontList found{&fonts_, nullptr};
-        HDC dc = GetDC(nullptr);
-        LOGFONTW query{};
-        query.lfCharSet = DEFAULT_CHARSET;
-        EnumFontFamiliesExW(dc, &query, &CollectFont, reinterpret_cast<LPARAM>(&found), 0);
-        ReleaseDC(nullptr, dc);
+        {
+            TLumClientDC dc(nullptr);
+            LOGFONTW query{};
+            query.lfCharSet = DEFAULT_CHARSET;
+            EnumFontFamiliesExW(dc.Handle(), &query, &CollectFont, reinterpret_cast<LPARAM>(&found),
+                                0);
+        }
         if (found.Failure) {
             fonts_.clear();
             std::rethrow_exception(found.Failure);

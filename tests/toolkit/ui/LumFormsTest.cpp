@@ -1,5 +1,5 @@
 // The window toolkit under Wine: forms from resources, timers, the exception hook and the
-// window procedures that hand to it, message filters, modal forms, anchors, memo
+// window procedures that hand to it, message filters, modal forms, painting, anchors, memo
 // lines, canvas, clipboard and screen.
 
 #include "toolkit/ui/LumForms.h"
@@ -343,6 +343,25 @@ TEST_F(Toolkit, ModalStateEndsWhenTheModalLoopRaises) {
     EXPECT_TRUE(otherDisabled);
     EXPECT_TRUE(IsWindowEnabled(other.Form->Handle()));
     EXPECT_FALSE(dialog.Form->Modal());
+}
+
+TEST_F(Toolkit, PaintingThatRaisesReachesTheHookAndLetsGoOfTheContext) {
+    DialogForm dialog;
+    dialog.Form->Show();
+    std::u16string message;
+    Application()->SetExceptionHook(
+        [&](TLumPersistent*, Exception& error) { message = error.Message(); });
+    bool hadContext = false;
+    dialog.Form->OnPaint = TNotifyEvent([&](TLumPersistent*) {
+        hadContext = dialog.Form->Canvas().HandleAllocated();
+        dialog.Form->Canvas().TextOut(4, 4, u"painted");
+        throw EConvertError(u"from painting");
+    });
+    InvalidateRect(dialog.Form->Handle(), nullptr, TRUE);
+    UpdateWindow(dialog.Form->Handle());
+    EXPECT_TRUE(hadContext);
+    EXPECT_EQ(message, u"from painting");
+    EXPECT_FALSE(dialog.Form->Canvas().HandleAllocated());
 }
 
 TEST_F(Toolkit, ModalFormReturnsItsModalResult) {
