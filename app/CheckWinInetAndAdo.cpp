@@ -1,6 +1,6 @@
 #include "app/CheckWinInetAndAdo.h"
 
-#include "errors/LumExceptLog.h"
+#include "errors/LumExceptLogWin.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "rstr/CheckWinInetAndAdo.h"
@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include <memory>
+#include <utility>
 
 const char DownloadPrefix[] = "https://downloads.lum-software.example/components/";
 
@@ -64,6 +65,8 @@ const Entry kEntries[NeededCompCount] = {
 
 std::array<TNeededComp, NeededCompCount> table;
 std::unique_ptr<TLumStringList> reportModules;
+// The system information builder before this module started, put back when it stops.
+TSystemInfoHook replacedSystemInfoHook = nullptr;
 
 // Entries with a download file are on the maker's download page.
 void SetDownloadPrefix() {
@@ -112,13 +115,13 @@ void Start() {
         table[i].InstalledVersion = kEntries[i].Probe();
     }
     CopyMajorMinor();
-    SystemInfoHook = &AddSystemInfo;
+    replacedSystemInfoHook = SetSystemInfoHook(&AddSystemInfo);
 }
 
 const char16_t kSeparator[] = u"-------------------------------------";
 
 void Stop() {
-    SystemInfoHook = nullptr;
+    SetSystemInfoHook(std::exchange(replacedSystemInfoHook, nullptr));
     reportModules.reset();
     for (TNeededComp& comp : table) {
         comp = TNeededComp();

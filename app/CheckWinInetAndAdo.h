@@ -61,6 +61,7 @@ const TLumStringList& ReportModules();
 void AddSystemInfo(TLumStringList& lines);
 
 /// Starts: fills the table (names, places, installed versions), registers the program's
-/// executable as the first report module and connects AddSystemInfo to the exception dialog's
-/// SystemInfoHook. Stops: disconnects it and releases the table's texts and the list.
+/// executable as the first report module and makes AddSystemInfo the exception dialog's system
+/// information hook. Stops: puts back the hook it replaced and releases the table's texts and
+/// the list.
 extern TUnit CheckWinInetAndAdoUnit;

@@ -10,7 +10,7 @@
 #include "toolkit/win/LumProgram.h"
 #include "toolkit/win/LumResModule.h"
 #include "toolkit/ui/LumTimer.h"
-#include "toolkit/ui/LumWidgets.h"
+#include "toolkit/ui/LumBasicControls.h"
 #include "toolkit/base/LumWin.h"
 
 namespace {
@@ -20,7 +20,7 @@ TUnit* const kUnits[] = {
     &LumResModuleUnit,
     &LumLXUtilsUnit,
     &LumFormsUnit,
-    &LumWidgetsUnit,
+    &LumBasicControlsUnit,
     &LumTimerUnit,
     &LumStackTraceUnit,
     &ExceptDlgUnit,

@@ -3,12 +3,19 @@
 #include "errors/LumStackTrace.h"
 #include "toolkit/ui/LumClipboard.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
+
+#include <utility>
 
 namespace {
 
 TExceptionDialog* dialog = nullptr;
 DWORD mainThreadId = 0;
+TExceptionDialogClass dialogClass = &CreateBaseExceptionDialog;
+bool dialogShowing = false;
+// The application's hook before this module started, put back when it stops.
+TExceptionHook replacedHook;
 
 // Texts of the message label: a full stop at the end, CR LF line breaks.
 std::u16string LabelText(const std::u16string& message) {
@@ -34,13 +41,14 @@ void Start() {
     mainThreadId = GetCurrentThreadId();
     TraceOptions().Include(TTraceOption::toRawStackScan).Include(TTraceOption::toKeepModuleList);
     StartExceptionTracking();
-    Application()->OnException = &HandleApplicationException;
+    replacedHook = Application()->SetExceptionHook(&HandleApplicationException);
     RegisterComponentClass(TExceptionDialog::StaticClass());
 }
 
 void Stop() {
+    TExceptionHook replaced = std::exchange(replacedHook, nullptr);
     if (Application()) {
-        Application()->OnException = nullptr;
+        Application()->SetExceptionHook(std::move(replaced));
     }
     StopExceptionTracking();
 }
@@ -49,8 +57,11 @@ void Stop() {
 
 TUnit ExceptDlgUnit("ExceptDlg", &Start, &Stop);
 
-TExceptionDialogClass ActiveDialogClass = &CreateBaseExceptionDialog;
-bool DialogShowing = false;
+TExceptionDialogClass SetExceptionDialogClass(TExceptionDialogClass newClass) {
+    return std::exchange(dialogClass, newClass);
+}
+
+bool ExceptionDialogShowing() { return dialogShowing; }
 
 TExceptionDialog* CreateBaseExceptionDialog(TLumComponent* owner) {
     return TLumCustomForm::Create<TExceptionDialog>(owner);
@@ -125,7 +136,7 @@ void TExceptionDialog::DetailsBtnClick(TLumPersistent*) { SetDetailsShown(!Detai
 void TExceptionDialog::BuildDetails() {
     Screen()->SetCursor(crHourGlass);
     DetailsMemo->Lines()->BeginUpdate();
-    auto finish = [this] {
+    auto finish = OnScopeExit([this] {
         DetailsMemo->Lines()->EndUpdate();
         OkBtn->SetEnabled(true);
         DetailsBtn->SetEnabled(true);
@@ -133,18 +144,12 @@ void TExceptionDialog::BuildDetails() {
             OkBtn->SetFocus();
         }
         Screen()->SetCursor(crDefault);
-    };
-    try {
-        FillDetails();
-        WriteReportToLog();
-        DetailsMemo->SetSelStart(0);
-        DetailsMemo->ScrollCaret();
-        AfterBuildDetails();
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    });
+    FillDetails();
+    WriteReportToLog();
+    DetailsMemo->SetSelStart(0);
+    DetailsMemo->ScrollCaret();
+    AfterBuildDetails();
 }
 
 void TExceptionDialog::FillDetails() { AppendReportSections(rsAll); }
@@ -194,21 +199,16 @@ std::u16string TExceptionDialog::ReportText() {
 void TExceptionDialog::CopyReportToClipboard() { ClipboardSetText(WideToAnsi(ReportText())); }
 
 void TExceptionDialog::WriteReportToLog() {
-    if (!(Tag() & 1)) {
+    if (!(Tag() & edtWriteLog)) {
         return;
     }
     Log->WriteHeader(SeparatorWidth());
-    try {
-        Log->WriteLines(WideToAnsi(ReportText()), 0);
-    } catch (...) {
-        Log->CloseFile();
-        throw;
-    }
-    Log->CloseFile();
+    auto close = OnScopeExit([this] { Log->CloseFile(); });
+    Log->WriteLines(WideToAnsi(ReportText()), 0);
 }
 
 void TExceptionDialog::UpdateMessageScrollBar() {
-    if (Tag() & 2) {
+    if (Tag() & edtNoMessageScrollBar) {
         return;
     }
     Canvas().Font().Assign(*TextLabel->Font());
@@ -262,36 +262,22 @@ void PrepareExceptionDialog(TExceptionDialog& dialog, const Exception& error) {
 
 void PresentException(Exception& error) {
     if (!dialog) {
-        dialog = ActiveDialogClass(Application());
+        dialog = dialogClass(Application());
     }
-    auto release = [] {
-        TExceptionDialog* d = dialog;
-        dialog = nullptr;
-        if (d) {
+    auto release = OnScopeExit([] {
+        if (TExceptionDialog* d = std::exchange(dialog, nullptr)) {
             d->Free();
         }
-    };
-    try {
-        PrepareExceptionDialog(*dialog, error);
-        dialog->ShowModal();
-    } catch (...) {
-        release();
-        throw;
-    }
-    release();
+    });
+    PrepareExceptionDialog(*dialog, error);
+    dialog->ShowModal();
 }
 
 void HandleApplicationException(TLumPersistent*, Exception& error) {
-    if (DialogShowing) {
+    if (dialogShowing) {
         Application()->ShowException(error);
         return;
     }
-    DialogShowing = true;
-    try {
-        PresentException(error);
-    } catch (...) {
-        DialogShowing = false;
-        throw;
-    }
-    DialogShowing = false;
+    TRestore<bool> showing(dialogShowing, true);
+    PresentException(error);
 }

@@ -3,16 +3,24 @@
 // the plain message box. It shows the message, and behind a details toggle the report (class,
 // address, stack, system, modules, focused controls, system information).
 
-#include "errors/LumExceptLog.h"
+#include "errors/LumExceptLogWin.h"
 #include "errors/LumExceptReport.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumUnits.h"
-#include "toolkit/ui/LumWidgets.h"
+#include "toolkit/ui/LumBasicControls.h"
 
 #include <memory>
 
 /// The dialog's private message: build the details now that the dialog is on screen.
 constexpr UINT UM_BUILD_DETAILS = WM_USER + 256;
+
+/// Bits of the dialog's Tag.
+enum TExceptionDialogTag : int {
+    /// The report is also written into the simple log.
+    edtWriteLog = 1,
+    /// The message never gets a scroll bar.
+    edtNoMessageScrollBar = 2,
+};
 
 /// The report's sections.
 enum TReportSection : unsigned {
@@ -66,9 +74,10 @@ public:
     /// The message, a line break, and the details.
     std::u16string ReportText();
     void CopyReportToClipboard();
-    /// Writes the report into the simple log (only when bit 0 of the tag is set).
+    /// Writes the report into the simple log (only when the tag has edtWriteLog).
     void WriteReportToLog();
-    /// Shows a vertical scroll bar on the message when it does not fit (unless tag bit 1).
+    /// Shows a vertical scroll bar on the message when it does not fit (unless the tag has
+    /// edtNoMessageScrollBar).
     void UpdateMessageScrollBar();
 
     void AppendSectionSeparator();
@@ -84,11 +93,13 @@ protected:
 
 /// Creates the dialog an exception is presented in.
 using TExceptionDialogClass = TExceptionDialog* (*)(TLumComponent* owner);
-extern TExceptionDialogClass ActiveDialogClass;
+/// Makes `dialogClass` the class that PresentException creates and answers the one it
+/// replaces, for whoever installs one to put back when it stops.
+TExceptionDialogClass SetExceptionDialogClass(TExceptionDialogClass dialogClass);
 TExceptionDialog* CreateBaseExceptionDialog(TLumComponent* owner);
 
 /// True while an exception is being presented.
-extern bool DialogShowing;
+bool ExceptionDialogShowing();
 
 /// Fills a dialog for the exception: where it is shown and which control had the focus, the
 /// message (a full stop at its end, CR LF line breaks) and the report's opening lines.
@@ -101,6 +112,6 @@ void PresentException(Exception& error);
 /// showing, shows it in the standard message box.
 void HandleApplicationException(TLumPersistent* sender, Exception& error);
 
-/// Starts: stack capture at every raise, and the application's exception hook. Stops: both
-/// removed.
+/// Starts: stack capture at every raise, and HandleApplicationException as the application's
+/// exception hook. Stops: the capture stopped and the hook it replaced put back.
 extern TUnit ExceptDlgUnit;

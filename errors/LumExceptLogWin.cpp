@@ -1,7 +1,6 @@
 // Log file, event log, numbered error files and ANSI text files.
-#include "errors/LumExceptLog.h"
+#include "errors/LumExceptLogWin.h"
 
-#include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumPaths.h"
 #include "toolkit/base/LumStreams.h"
@@ -20,45 +19,48 @@ void WriteWholeFile(const std::u16string& path, const std::string& bytes) {
     file.WriteBuffer(bytes.data(), bytes.size());
 }
 
+// An event source of RegisterEventSource, given back with DeregisterEventSource.
+struct TEventSourceTraits {
+    using Handle = HANDLE;
+    static Handle Empty() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { DeregisterEventSource(h); }
+};
+
 } // namespace
 
 TSimpleExceptionLog::TSimpleExceptionLog(std::u16string fileName)
     : fileName_(fileName.empty() ? IncludeTrailingBackslash(PathFolder(OwnModuleFileName())) +
                                        ExeNameWithoutExtension() + u"_Err.log"
-                                 : std::move(fileName)),
-      handle_(INVALID_HANDLE_VALUE) {}
+                                 : std::move(fileName)) {}
 
-TSimpleExceptionLog::~TSimpleExceptionLog() { CloseFile(); }
+TSimpleExceptionLog::~TSimpleExceptionLog() = default;
 
-bool TSimpleExceptionLog::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+bool TSimpleExceptionLog::IsOpen() const { return file_.IsValid(); }
 
 void TSimpleExceptionLog::OpenForAppend() {
     if (IsOpen()) {
         wasEmpty_ = false;
         return;
     }
-    HANDLE file = CreateFileW(WinStr(fileName_), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    TScopedFile file(CreateFileW(WinStr(fileName_), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return;
     }
     LARGE_INTEGER end{};
     LARGE_INTEGER zero{};
-    SetFilePointerEx(file, zero, &end, FILE_END);
+    SetFilePointerEx(file.Get(), zero, &end, FILE_END);
     wasEmpty_ = end.QuadPart == 0;
-    handle_ = file;
+    file_ = std::move(file);
 }
 
-void TSimpleExceptionLog::CloseFile() {
-    if (IsOpen()) {
-        CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-}
+void TSimpleExceptionLog::CloseFile() { file_.Reset(); }
 
 void TSimpleExceptionLog::WriteBytes(const std::string& bytes) {
     DWORD written = 0;
-    Win32Check(WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    Win32Check(WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                         nullptr));
 }
 
 void TSimpleExceptionLog::WriteLines(const std::string& text, int indent) {
@@ -100,15 +102,12 @@ std::u16string NowText() {
 }
 
 void WriteToEventLog(const std::u16string& text) {
-    HANDLE source = RegisterEventSourceW(nullptr, WinStr(ExeNameWithoutExtension()));
-    Win32Check(source != nullptr);
+    TScopedHandle<TEventSourceTraits> source(
+        RegisterEventSourceW(nullptr, WinStr(ExeNameWithoutExtension())));
+    Win32Check(source.IsValid());
     const wchar_t* strings[] = {WinStr(text)};
-    BOOL reported = ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
-    DWORD error = GetLastError();
-    DeregisterEventSource(source);
-    if (!reported) {
-        RaiseOSError(error);
-    }
+    Win32Check(ReportEventW(source.Get(), EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings,
+                            nullptr));
 }
 
 std::u16string WriteErrorFile(const std::u16string& text) {

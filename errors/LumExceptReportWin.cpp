@@ -2,9 +2,10 @@
 #include "errors/LumExceptReport.h"
 
 #include "toolkit/res/LumPeImage.h"
-#include "errors/LumExceptLog.h"
+#include "errors/LumExceptLogWin.h"
 #include "errors/LumStackTrace.h"
-#include "toolkit/ui/LumControls.h"
+#include "toolkit/ui/LumControlBase.h"
+#include "toolkit/ui/LumGraphics.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/win/LumRegistry.h"
@@ -212,9 +213,8 @@ void AppendSystemSection(TReportLines& lines) {
         lines.push_back(std::string(error.ClassName()) + ": " + Ansi(error.Message()));
         lines.push_back("---------------- Exception during CPU Info --------------");
     }
-    HDC screen = GetDC(nullptr);
-    int bpp = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
-    ReleaseDC(nullptr, screen);
+    TLumClientDC screen(nullptr);
+    int bpp = GetDeviceCaps(screen.Handle(), BITSPIXEL) * GetDeviceCaps(screen.Handle(), PLANES);
     lines.push_back(DisplayLine(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), bpp));
     lines.push_back(SeparatorLine());
 }

@@ -13,7 +13,7 @@
 #include "toolkit/base/LumVariants.h"
 
 #ifdef _WIN32
-#include "toolkit/ui/LumControls.h"
+#include "toolkit/ui/LumControlBase.h"
 #include "toolkit/base/LumWin.h"
 #endif
 

@@ -8,12 +8,17 @@
 #include "toolkit/base/LumStrings.h"
 
 #include <algorithm>
+#include <utility>
 
 std::u16string SupportEmailAddress;
-TSystemInfoHook SystemInfoHook = nullptr;
-TLumDbgExceptionDialog* CurrentDialog = nullptr;
 
 namespace {
+
+TSystemInfoHook systemInfoHook = nullptr;
+TLumDbgExceptionDialog* currentDialog = nullptr;
+// What this module's start replaced, put back when it stops.
+TExceptionDialogClass replacedClass = nullptr;
+TExceptionHook replacedHook;
 
 // Under the development environment of this name the details are built only on request.
 constexpr char16_t kDevelopmentHost[] = u"LumIde32.exe";
@@ -22,14 +27,14 @@ TExceptionDialog* CreateProgramDialog(TLumComponent* owner) {
     return TLumCustomForm::Create<TLumDbgExceptionDialog>(owner);
 }
 
-// The lines SystemInfoHook supplies, converted to ANSI; nothing when no hook is set. The hook's
-// exception passes on and none of its lines are appended.
+// The lines the system information hook supplies, converted to ANSI; nothing when no hook is
+// set. The hook's exception passes on and none of its lines are appended.
 void AppendSystemInfoBlock(TReportLines& lines) {
-    if (!SystemInfoHook) {
+    if (!systemInfoHook) {
         return;
     }
     TLumStringList info;
-    SystemInfoHook(info);
+    systemInfoHook(info);
     for (int i = 0; i < info.Count(); ++i) {
         lines.push_back(WideToAnsi(info.Strings(i)));
     }
@@ -47,16 +52,17 @@ std::u16string JoinLines(const TReportLines& lines) {
 }
 
 void Start() {
-    ActiveDialogClass = &CreateProgramDialog;
-    Application()->OnException = &HandleSecondaryException;
+    replacedClass = SetExceptionDialogClass(&CreateProgramDialog);
+    replacedHook = Application()->SetExceptionHook(&HandleSecondaryException);
     RegisterComponentClass(TLumDbgExceptionDialog::StaticClass());
 }
 
 void Stop() {
+    TExceptionHook replaced = std::exchange(replacedHook, nullptr);
     if (Application()) {
-        Application()->OnException = &HandleApplicationException;
+        Application()->SetExceptionHook(std::move(replaced));
     }
-    ActiveDialogClass = &CreateBaseExceptionDialog;
+    SetExceptionDialogClass(std::exchange(replacedClass, nullptr));
     SupportEmailAddress.clear();
 }
 
@@ -64,13 +70,19 @@ void Stop() {
 
 TUnit LumDbgExceptDlgUnit("LumDbgExceptDlg", &Start, &Stop);
 
+TSystemInfoHook SetSystemInfoHook(TSystemInfoHook hook) {
+    return std::exchange(systemInfoHook, hook);
+}
+
+TLumDbgExceptionDialog* CurrentDialog() { return currentDialog; }
+
 TLumDbgExceptionDialog::TLumDbgExceptionDialog(TLumComponent* owner) : TExceptionDialog(owner) {
-    CurrentDialog = this;
+    currentDialog = this;
     std::u16string exe = OwnFileName();
     DetailsAllowed = !SameAsciiText(exe.substr(exe.find_last_of(u"\\/:") + 1), kDevelopmentHost);
 }
 
-TLumDbgExceptionDialog::~TLumDbgExceptionDialog() { CurrentDialog = nullptr; }
+TLumDbgExceptionDialog::~TLumDbgExceptionDialog() { currentDialog = nullptr; }
 
 const TLumClass& TLumDbgExceptionDialog::StaticClass() {
     using D = TLumDbgExceptionDialog;
@@ -229,7 +241,7 @@ void TLumDbgExceptionDialog::DetailsMemoDblClick(TLumPersistent*) {
 }
 
 void HandleSecondaryException(TLumPersistent* sender, Exception& error) {
-    if (TLumDbgExceptionDialog* dialog = CurrentDialog) {
+    if (TLumDbgExceptionDialog* dialog = currentDialog) {
         // Saving must not add failures of its own to the one being reported.
         try {
             if (!dialog->ReportSaved) {
@@ -250,5 +262,9 @@ void HandleSecondaryException(TLumPersistent* sender, Exception& error) {
         } catch (...) {
         }
     }
-    HandleApplicationException(sender, error);
+    if (replacedHook) {
+        replacedHook(sender, error);
+    } else {
+        Application()->ShowException(error);
+    }
 }

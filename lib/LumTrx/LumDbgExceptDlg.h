@@ -14,10 +14,11 @@ class TLumStringList;
 /// The maker's support address; the program entry assigns it first thing.
 extern std::u16string SupportEmailAddress;
 
-/// Fills a list with the system information lines of a report; empty unless a module has
-/// registered its builder.
+/// Fills a list with the system information lines of a report.
 using TSystemInfoHook = void (*)(TLumStringList& lines);
-extern TSystemInfoHook SystemInfoHook;
+/// Makes `hook` the builder of the system information block (none: the block is empty) and
+/// answers the one it replaces, for whoever installs one to put back when it stops.
+TSystemInfoHook SetSystemInfoHook(TSystemInfoHook hook);
 
 class TLumDbgExceptionDialog : public TExceptionDialog {
 public:
@@ -62,12 +63,15 @@ public:
 };
 
 /// The live program dialog, or null.
-extern TLumDbgExceptionDialog* CurrentDialog;
+TLumDbgExceptionDialog* CurrentDialog();
 
 /// The hook while the program dialog module runs: an exception raised while a dialog is open
-/// is saved (the report once, then its own stack) and shown in the standard message box.
+/// is saved (the report once, then its own stack); then every exception goes on to the hook
+/// this one replaced (the base dialog's, which shows it in the standard message box while a
+/// dialog is open).
 void HandleSecondaryException(TLumPersistent* sender, Exception& error);
 
-/// Starts: the program dialog replaces the base dialog and its hook. Stops: both restored,
+/// Starts: the program dialog replaces the dialog class, and HandleSecondaryException the
+/// application's hook, wrapping it. Stops: the class and the hook they replaced put back,
 /// SupportEmailAddress emptied.
 extern TUnit LumDbgExceptDlgUnit;

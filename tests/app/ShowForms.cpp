@@ -17,7 +17,7 @@
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/ui/LumTimer.h"
 #include "toolkit/base/LumUnits.h"
-#include "toolkit/ui/LumWidgets.h"
+#include "toolkit/ui/LumBasicControls.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +26,7 @@
 namespace {
 
 TUnit* const kUnits[] = {&LumResModuleUnit, &LumLXUtilsUnit,      &LumFormsUnit,
-                         &LumWidgetsUnit,   &LumTimerUnit,        &LumStackTraceUnit,
+                         &LumBasicControlsUnit,   &LumTimerUnit,        &LumStackTraceUnit,
                          &ExceptDlgUnit,    &LumDbgExceptDlgUnit, &CheckWinInetAndAdoUnit};
 
 void ShowFor(TLumCustomForm* form, int seconds) {
@@ -60,14 +60,14 @@ std::u16string FailingLibrary() {
 void ShowDialog(int seconds, bool expanded) {
     if (expanded) {
         Once(800, [] {
-            if (CurrentDialog) {
-                CurrentDialog->DetailsBtnClick(CurrentDialog->DetailsBtn);
+            if (CurrentDialog()) {
+                CurrentDialog()->DetailsBtnClick(CurrentDialog()->DetailsBtn);
             }
         });
     }
     Once(seconds * 1000, [] {
-        if (CurrentDialog) {
-            CurrentDialog->SetModalResult(mrOk);
+        if (CurrentDialog()) {
+            CurrentDialog()->SetModalResult(mrOk);
         }
     });
     try {

@@ -20,7 +20,7 @@
 
 namespace {
 
-TUnit* const kUnits[] = {&LumResModuleUnit, &LumLXUtilsUnit, &LumFormsUnit, &LumWidgetsUnit,
+TUnit* const kUnits[] = {&LumResModuleUnit, &LumLXUtilsUnit, &LumFormsUnit, &LumBasicControlsUnit,
                          &LumTimerUnit, &LumStackTraceUnit, &ExceptDlgUnit, &LumDbgExceptDlgUnit};
 
 std::string FileBytes(const std::u16string& path) {

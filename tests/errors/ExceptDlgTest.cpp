@@ -24,7 +24,7 @@
 
 namespace {
 
-TUnit* const kUnits[] = {&LumResModuleUnit, &LumLXUtilsUnit, &LumFormsUnit, &LumWidgetsUnit,
+TUnit* const kUnits[] = {&LumResModuleUnit, &LumLXUtilsUnit, &LumFormsUnit, &LumBasicControlsUnit,
                          &LumTimerUnit, &LumStackTraceUnit, &ExceptDlgUnit, &LumDbgExceptDlgUnit};
 
 // A known place to raise from: its frame must show in the report's stack.
@@ -59,8 +59,8 @@ protected:
         units_->Stop();
         units_.reset();
     }
-    void SetUp() override { SystemInfoHook = &SystemInfoForTests; }
-    void TearDown() override { SystemInfoHook = nullptr; }
+    void SetUp() override { SetSystemInfoHook(&SystemInfoForTests); }
+    void TearDown() override { SetSystemInfoHook(nullptr); }
 
     // A program dialog prepared for the exception being handled, not shown.
     static TLumDbgExceptionDialog* Prepared(const Exception& error) {
@@ -256,8 +256,8 @@ TEST_F(ExceptionDialogs, ShownModallyWithTheCaptionRule) {
     }
     EXPECT_EQ(caption, u"DialogTest  (Application Error)");
     EXPECT_EQ(details.substr(0, 29), u"Exception class: EOleSysError");
-    EXPECT_FALSE(DialogShowing);
-    EXPECT_EQ(CurrentDialog, nullptr);
+    EXPECT_FALSE(ExceptionDialogShowing());
+    EXPECT_EQ(CurrentDialog(), nullptr);
 
     {
         DialogDriver driver([&](HWND dialog) {

@@ -1,5 +1,6 @@
 #include "toolkit/ui/LumClipboard.h"
 
+#include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumWin.h"
 
@@ -24,23 +25,51 @@ public:
     OpenedClipboard& operator=(const OpenedClipboard&) = delete;
 };
 
+// Memory from GlobalAlloc: the clipboard's data travel in it.
+struct TGlobalMemoryTraits {
+    using Handle = HGLOBAL;
+    static Handle Empty() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { GlobalFree(h); }
+};
+using TScopedGlobalMemory = TScopedHandle<TGlobalMemoryTraits>;
+
+// GlobalLock for as long as the object lives; Data() is null when the lock failed.
+class LockedMemory {
+public:
+    explicit LockedMemory(HGLOBAL memory) : memory_(memory), data_(GlobalLock(memory)) {}
+    ~LockedMemory() {
+        if (data_) {
+            GlobalUnlock(memory_);
+        }
+    }
+    LockedMemory(const LockedMemory&) = delete;
+    LockedMemory& operator=(const LockedMemory&) = delete;
+
+    void* Data() const { return data_; }
+
+private:
+    HGLOBAL memory_;
+    void* data_;
+};
+
 void SetData(UINT format, const void* data, size_t bytes) {
     OpenedClipboard clipboard;
     Win32Check(EmptyClipboard());
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    Win32Check(memory != nullptr);
-    void* target = GlobalLock(memory);
-    if (!target) {
-        GlobalFree(memory);
+    TScopedGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    Win32Check(memory.IsValid());
+    {
+        LockedMemory target(memory.Get());
+        if (!target.Data()) {
+            RaiseLastOSError();
+        }
+        std::memcpy(target.Data(), data, bytes);
+    }
+    if (!SetClipboardData(format, memory.Get())) {
         RaiseLastOSError();
     }
-    std::memcpy(target, data, bytes);
-    GlobalUnlock(memory);
-    // On success the clipboard owns the memory.
-    if (!SetClipboardData(format, memory)) {
-        GlobalFree(memory);
-        RaiseLastOSError();
-    }
+    // The clipboard owns the memory now.
+    memory.Release();
 }
 
 template <class Char> std::basic_string<Char> GetData(UINT format) {
@@ -49,7 +78,8 @@ template <class Char> std::basic_string<Char> GetData(UINT format) {
     if (!memory) {
         return {};
     }
-    auto text = static_cast<const Char*>(GlobalLock(memory));
+    LockedMemory locked(memory);
+    auto text = static_cast<const Char*>(locked.Data());
     if (!text) {
         return {};
     }
@@ -58,9 +88,7 @@ template <class Char> std::basic_string<Char> GetData(UINT format) {
     while (length < limit && text[length] != 0) {
         ++length;
     }
-    std::basic_string<Char> result(text, length);
-    GlobalUnlock(memory);
-    return result;
+    return std::basic_string<Char>(text, length);
 }
 
 } // namespace

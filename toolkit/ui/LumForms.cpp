@@ -2,88 +2,32 @@
 
 #include "rstr/LumForms.h"
 #include "toolkit/persist/LumFormStream.h"
-#include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/persist/LumPersist.h"
-#include "toolkit/base/LumPaths.h"
+#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
-#include "toolkit/win/LumSystemWin.h"
 
 #include <algorithm>
 
 namespace {
 
-TLumApplication* application = nullptr;
-TLumScreen* screen = nullptr;
-
-// Freed forms are collected here by Release and freed by the application window.
-constexpr UINT kReleaseMessage = CM_BASE + 0x80;
-
-std::u16string ExecutableTitle() { return FileNameWithoutExtension(OwnModuleFileName()); }
-
-LRESULT CALLBACK ApplicationWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == kReleaseMessage) {
-        reinterpret_cast<TLumComponent*>(lParam)->Free();
-        return 0;
-    }
-    if (msg == WM_CLOSE && application && application->MainForm()) {
-        application->MainForm()->Close();
-        return 0;
-    }
-    return DefWindowProcW(window, msg, wParam, lParam);
-}
-
-void HandleControlException(TLumPersistent* sender) {
-    if (application) {
-        application->HandleException(sender);
-    }
-}
-
-// The windows of this thread that a modal form disables and enables again afterwards.
-struct DisabledWindows {
-    HWND Except;
-    std::vector<HWND> Windows;
-};
-
-BOOL CALLBACK DisableWindow(HWND window, LPARAM data) {
-    auto* list = reinterpret_cast<DisabledWindows*>(data);
-    if (window != list->Except && IsWindowVisible(window) && IsWindowEnabled(window)) {
-        list->Windows.push_back(window);
-        EnableWindow(window, FALSE);
-    }
-    return TRUE;
-}
-
-int CALLBACK CollectFont(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
-    auto* fonts = reinterpret_cast<std::vector<std::u16string>*>(data);
-    std::u16string name = FromWinStr(font->lfFaceName);
-    // Vertical variants ("@Name") are no screen fonts of their own.
-    if (!name.empty() && name[0] != u'@') {
-        fonts->push_back(name);
-    }
-    return 1;
-}
-
+// The screen comes first and goes last: freeing the forms may still ask for it.
 void Start() {
-    application = new TLumApplication(nullptr);
-    screen = new TLumScreen();
-    SetControlExceptionHandler(&HandleControlException);
+    LumScreenUnit.Start();
+    auto stopScreen = OnScopeFailure([] { LumScreenUnit.Stop(); });
+    LumApplicationUnit.Start();
+    auto stopApplication = OnScopeFailure([] { LumApplicationUnit.Stop(); });
     RegisterComponentClass(TLumForm::StaticClass());
 }
 
 void Stop() {
-    SetControlExceptionHandler(nullptr);
-    FreeAndNil(application);
-    delete screen;
-    screen = nullptr;
+    LumApplicationUnit.Stop();
+    LumScreenUnit.Stop();
 }
 
 } // namespace
 
 TUnit LumFormsUnit("LumForms", &Start, &Stop);
-
-TLumApplication* Application() { return application; }
-TLumScreen* Screen() { return screen; }
 
 const TLumIdentTable& TLumEnumInfo<TFormBorderStyle>::Idents() {
     static const TLumIdentTable table = {{"bsNone", 0},   {"bsSingle", 1},     {"bsSizeable", 2},
@@ -153,19 +97,17 @@ void TLumSizeConstraints::Set(int& field, int value) {
 TLumControlCanvas::~TLumControlCanvas() { FreeContext(); }
 
 void TLumControlCanvas::CreateHandle() {
-    owned_ = GetDC(control_->Handle());
-    Win32Check(owned_ != nullptr);
-    AdoptHandle(owned_);
+    owned_.emplace(control_->Handle());
+    Win32Check(owned_->Handle() != nullptr);
+    AdoptHandle(owned_->Handle());
 }
 
 void TLumControlCanvas::FreeHandle() { FreeContext(); }
 
 void TLumControlCanvas::FreeContext() {
     if (owned_) {
-        HDC dc = owned_;
-        owned_ = nullptr;
         SetHandle(nullptr);
-        ReleaseDC(control_->HandleAllocated() ? control_->Handle() : nullptr, dc);
+        owned_.reset();
     }
 }
 
@@ -269,13 +211,16 @@ void TLumCustomForm::DefineProperties(TLumFiler& filer) {
 
 void TLumCustomForm::InitFromResources(const TLumClass& cls, const TLumClass* root,
                                        TLumCustomForm& self) {
-    try {
-        ReadFormResources(self, cls, root ? *root : TLumForm::StaticClass());
-        FinishCreate(self);
-    } catch (...) {
-        self.Free();
-        throw;
-    }
+    // A form that could not be made is freed. Its OnDestroy must not end the process while the
+    // failure that got here is on its way: that failure is the one to report.
+    auto freeSelf = OnScopeFailure([&self] {
+        try {
+            self.Free();
+        } catch (...) {
+        }
+    });
+    ReadFormResources(self, cls, root ? *root : TLumForm::StaticClass());
+    FinishCreate(self);
 }
 
 void TLumCustomForm::FinishCreate(TLumCustomForm& self) {
@@ -315,7 +260,7 @@ void TLumCustomForm::CreateParams(TCreateParams& params) {
     TLumWinControl::CreateParams(params);
     params.Style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
     params.ExStyle = 0;
-    params.WndParent = application ? application->Handle() : nullptr;
+    params.WndParent = Application() ? Application()->Handle() : nullptr;
     switch (borderStyle_) {
     case TFormBorderStyle::bsNone:
         params.Style |= WS_POPUP;
@@ -511,50 +456,6 @@ void TLumCustomForm::VisibleChanged() {
     }
 }
 
-namespace {
-
-void AddHintTools(HWND tooltip, TLumWinControl& parent) {
-    for (int i = 0; i < parent.ControlCount(); ++i) {
-        auto control = dynamic_cast<TLumWinControl*>(parent.Controls(i));
-        if (!control || !control->HandleAllocated()) {
-            continue;
-        }
-        std::u16string hint = control->Hint().substr(0, control->Hint().find(u'|'));
-        if (!hint.empty() && control->HintShows()) {
-            TOOLINFOW tool{};
-            // The size the common controls of every version take.
-            tool.cbSize = TTTOOLINFOW_V2_SIZE;
-            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-            tool.hwnd = parent.Handle();
-            tool.uId = reinterpret_cast<UINT_PTR>(control->Handle());
-            tool.lpszText = const_cast<wchar_t*>(WinStr(hint));
-            SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-        }
-        AddHintTools(tooltip, *control);
-    }
-}
-
-} // namespace
-
-// The tooltip is owned by the form's window and goes with it when the window is made again.
-bool TLumCustomForm::OwnsTooltip() const {
-    return tooltip_ && handle_ && IsWindow(tooltip_) && GetWindow(tooltip_, GW_OWNER) == handle_;
-}
-
-void TLumCustomForm::UpdateHints() {
-    if (OwnsTooltip()) {
-        DestroyWindow(tooltip_);
-    }
-    tooltip_ = nullptr;
-    INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&init);
-    tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
-    Win32Check(tooltip_ != nullptr);
-    AddHintTools(tooltip_, *this);
-}
-
 void TLumCustomForm::SetMessageHandler(UINT message, std::function<void(TMessage&)> handler) {
     messageHandlers_[message] = std::move(handler);
 }
@@ -587,19 +488,12 @@ void TLumCustomForm::Paint() {
 }
 
 void TLumCustomForm::PaintWindow() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(handle_, &ps);
+    TLumPaintDC paint(handle_);
     canvas_.FreeContext();
-    canvas_.SetHandle(dc);
-    try {
-        Paint();
-    } catch (...) {
-        canvas_.SetHandle(nullptr);
-        EndPaint(handle_, &ps);
-        throw;
-    }
-    canvas_.SetHandle(nullptr);
-    EndPaint(handle_, &ps);
+    canvas_.SetHandle(paint.Handle());
+    // The canvas lets go of the context before EndPaint.
+    auto release = OnScopeExit([this] { canvas_.SetHandle(nullptr); });
+    Paint();
 }
 
 void TLumCustomForm::WndProc(TMessage& m) {
@@ -707,6 +601,7 @@ void TLumCustomForm::Close() {
     if (!CloseQuery()) {
         return;
     }
+    TLumApplication* application = Application();
     bool isMain = application && application->MainForm() == this;
     TCloseAction action = DoClose(isMain ? TCloseAction::caFree : TCloseAction::caHide);
     switch (action) {
@@ -742,254 +637,32 @@ void TLumCustomForm::CloseModal() {
 }
 
 void TLumCustomForm::Release() {
-    Win32Check(PostMessageW(application->Handle(), kReleaseMessage, 0,
-                            reinterpret_cast<LPARAM>(static_cast<TLumComponent*>(this))));
+    Application()->QueueFree(this);
 }
 
 TModalResult TLumCustomForm::ShowModal() {
     if (Visible() || !Enabled() || modal_) {
         throw EInvalidOperation(LoadResString(LumForms::SCannotShowModal));
     }
-    HWND previous = GetActiveWindow();
-    ReleaseCapture();
-    DisabledWindows disabled{Handle(), {}};
-    EnumThreadWindows(GetCurrentThreadId(), &DisableWindow, reinterpret_cast<LPARAM>(&disabled));
-    auto restore = [&] {
-        for (HWND window : disabled.Windows) {
-            EnableWindow(window, TRUE);
-        }
-        modal_ = false;
-        if (previous && IsWindow(previous)) {
-            SetActiveWindow(previous);
-        }
-    };
-    modal_ = true;
+    TLumModalState modalState(Handle());
+    TRestore<bool> modal(modal_, true);
     modalResult_ = mrNone;
-    try {
-        Show();
-        while (true) {
-            application->HandleMessage();
-            if (application->Terminated()) {
-                modalResult_ = mrCancel;
-            }
+    Show();
+    TLumApplication* application = Application();
+    while (true) {
+        application->HandleMessage();
+        if (application->Terminated()) {
+            modalResult_ = mrCancel;
+        }
+        if (modalResult_ != mrNone) {
+            CloseModal();
             if (modalResult_ != mrNone) {
-                CloseModal();
-                if (modalResult_ != mrNone) {
-                    break;
-                }
+                break;
             }
         }
-        Hide();
-    } catch (...) {
-        restore();
-        throw;
     }
-    restore();
+    Hide();
     return modalResult_;
-}
-
-// ---------------------------------------------------------------------------------------------
-// TLumApplication
-
-TLumApplication::TLumApplication(TLumComponent* owner)
-    : TLumComponent(owner), title_(ExecutableTitle()) {}
-
-TLumApplication::~TLumApplication() {
-    // The forms go first, while the window that owns theirs still exists.
-    while (ComponentCount() > 0) {
-        Components(ComponentCount() - 1)->Free();
-    }
-    if (handle_) {
-        DestroyWindow(handle_);
-    }
-}
-
-const TLumClass& TLumApplication::StaticClass() {
-    static const TLumClass cls =
-        TLumClassBuilder<TLumApplication>("TLumApplication", &TLumComponent::StaticClass()).Build();
-    return cls;
-}
-
-HWND TLumApplication::Handle() {
-    if (!handle_) {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSEXW wc{};
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = ApplicationWndProc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"TLumApplication";
-            wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-            Win32Check(RegisterClassExW(&wc) != 0);
-            registered = true;
-        }
-        // A zero-sized window: it gives the program its taskbar button and owns the forms.
-        handle_ = CreateWindowExW(0, L"TLumApplication", WinStr(title_),
-                                  WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
-                                      WS_MINIMIZEBOX,
-                                  GetSystemMetrics(SM_CXSCREEN) / 2,
-                                  GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-        Win32Check(handle_ != nullptr);
-    }
-    return handle_;
-}
-
-void TLumApplication::Initialize() { Handle(); }
-
-void TLumApplication::SetTitle(const std::u16string& title) {
-    title_ = title;
-    if (handle_) {
-        SetWindowTextW(handle_, WinStr(title_));
-    }
-}
-
-void TLumApplication::Notification(TLumComponent* component, TOperation operation) {
-    if (operation == TOperation::opRemove && component == mainForm_) {
-        mainForm_ = nullptr;
-    }
-    TLumComponent::Notification(component, operation);
-}
-
-void TLumApplication::Run() {
-    if (mainForm_) {
-        ShowWindow(Handle(), SW_SHOWNORMAL);
-        mainForm_->Show();
-    }
-    while (!terminated_) {
-        try {
-            HandleMessage();
-        } catch (...) {
-            HandleException(this);
-        }
-    }
-}
-
-void TLumApplication::Terminate() {
-    terminated_ = true;
-    PostQuitMessage(0);
-}
-
-bool TLumApplication::ProcessMessage(MSG& msg) {
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        return false;
-    }
-    if (msg.message == WM_QUIT) {
-        terminated_ = true;
-        return true;
-    }
-    DispatchOne(msg);
-    return true;
-}
-
-void TLumApplication::DispatchOne(MSG& msg) {
-    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
-        TLumWinControl* control = TLumWinControl::FindControl(msg.hwnd);
-        TLumCustomForm* form = control ? GetParentForm(control) : nullptr;
-        if (form) {
-            auto key = static_cast<std::uint16_t>(msg.wParam);
-            if (!form->PreviewKeyDown(key, KeyboardShiftState())) {
-                return;
-            }
-            msg.wParam = key;
-        }
-        if (form && form->HandleAllocated() && IsDialogMessageW(form->Handle(), &msg)) {
-            return;
-        }
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-}
-
-void TLumApplication::ProcessMessages() {
-    MSG msg;
-    while (ProcessMessage(msg)) {
-    }
-}
-
-void TLumApplication::HandleMessage() {
-    MSG msg;
-    if (!ProcessMessage(msg)) {
-        WaitMessage();
-    }
-}
-
-void TLumApplication::HandleException(TLumPersistent* sender) {
-    std::exception_ptr current = std::current_exception();
-    if (!current) {
-        return;
-    }
-    // A hook that fails itself shows its own failure in the standard box; nothing leaves here.
-    auto present = [&](Exception& error) {
-        if (!OnException) {
-            ShowException(error);
-            return;
-        }
-        try {
-            OnException(sender, error);
-        } catch (const EAbort&) {
-        } catch (const Exception& failure) {
-            ShowException(failure);
-        } catch (...) {
-            ShowException(error);
-        }
-    };
-    try {
-        std::rethrow_exception(current);
-    } catch (const EAbort&) {
-        // The silent abort ends an operation without telling the user.
-    } catch (Exception& error) {
-        present(error);
-    } catch (const std::exception& error) {
-        Exception wrapped(Utf8ToWide(error.what()));
-        present(wrapped);
-    } catch (...) {
-        Exception unknown(LoadResString(LumForms::SUnknownException));
-        present(unknown);
-    }
-}
-
-void TLumApplication::ShowException(const Exception& error) {
-    HWND owner = GetActiveWindow();
-    MessageBoxW(owner ? owner : handle_, WinStr(error.Message()), WinStr(title_),
-                MB_OK | MB_ICONSTOP);
-}
-
-// ---------------------------------------------------------------------------------------------
-// TLumScreen
-
-TLumWinControl* TLumScreen::ActiveControl() const {
-    return TLumWinControl::FindControl(GetFocus());
-}
-
-TLumCustomForm* TLumScreen::ActiveForm() const {
-    return dynamic_cast<TLumCustomForm*>(TLumWinControl::FindControl(GetActiveWindow()));
-}
-
-const std::vector<std::u16string>& TLumScreen::Fonts() {
-    if (fonts_.empty()) {
-        HDC dc = GetDC(nullptr);
-        LOGFONTW query{};
-        query.lfCharSet = DEFAULT_CHARSET;
-        EnumFontFamiliesExW(dc, &query, &CollectFont, reinterpret_cast<LPARAM>(&fonts_), 0);
-        ReleaseDC(nullptr, dc);
-        auto lessNoCase = [](const std::u16string& a, const std::u16string& b) {
-            return AsciiUpperCase(a) < AsciiUpperCase(b);
-        };
-        std::sort(fonts_.begin(), fonts_.end(), lessNoCase);
-        fonts_.erase(std::unique(fonts_.begin(), fonts_.end(),
-                                 [](const std::u16string& a, const std::u16string& b) {
-                                     return SameAsciiText(a, b);
-                                 }),
-                     fonts_.end());
-    }
-    return fonts_;
-}
-
-bool TLumScreen::HasFont(const std::u16string& name) {
-    const auto& fonts = Fonts();
-    return std::any_of(fonts.begin(), fonts.end(),
-                       [&](const std::u16string& f) { return SameAsciiText(f, name); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1000,9 +673,4 @@ TLumCustomForm* GetParentForm(TLumControl* control) {
         top = top->Parent();
     }
     return dynamic_cast<TLumCustomForm*>(top);
-}
-
-void ShowMessage(const std::u16string& text) {
-    std::u16string title = application ? application->Title() : ExecutableTitle();
-    MessageBoxW(nullptr, WinStr(text), WinStr(title), MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
 }

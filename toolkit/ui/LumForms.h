@@ -1,13 +1,16 @@
 #pragma once
-// Forms, the application object and the screen.
+// Forms. With them come the application object and the screen, which forms work with.
 
-#include "toolkit/ui/LumControls.h"
+#include "toolkit/ui/LumApplication.h"
+#include "toolkit/ui/LumControlBase.h"
+#include "toolkit/ui/LumScreen.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumUnits.h"
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,7 +105,7 @@ protected:
 
 private:
     TLumWinControl* control_;
-    HDC owned_ = nullptr;
+    std::optional<TLumClientDC> owned_;
 };
 
 class TLumCustomForm : public TLumWinControl {
@@ -253,95 +256,7 @@ public:
     const TLumClass& ClassType() const override { return StaticClass(); }
 };
 
-using TExceptionHook = std::function<void(TLumPersistent* sender, Exception& error)>;
-
-class TLumApplication : public TLumComponent {
-public:
-    explicit TLumApplication(TLumComponent* owner);
-    ~TLumApplication() override;
-
-    /// The hidden application window that owns the forms.
-    HWND Handle();
-    void Initialize();
-
-    /// Creates a form from its resources with the application as owner; the first form
-    /// created becomes the main form.
-    template <class T> T* CreateForm() {
-        T* form = TLumCustomForm::Create<T>(this);
-        if (!mainForm_) {
-            mainForm_ = form;
-        }
-        return form;
-    }
-    TLumCustomForm* MainForm() const { return mainForm_; }
-    void SetMainForm(TLumCustomForm* form) { mainForm_ = form; }
-
-    /// Shows the main form and handles messages until Terminate.
-    void Run();
-    /// Ends Run once the current message is handled.
-    void Terminate();
-    bool Terminated() const { return terminated_; }
-    /// Handles every message waiting now, then returns.
-    void ProcessMessages();
-    /// Waits for one message and handles it.
-    void HandleMessage();
-    /// Handles one message as the loop does (keyboard preview, dialog keys, dispatch).
-    void DispatchOne(MSG& msg);
-
-    const std::u16string& Title() const { return title_; }
-    void SetTitle(const std::u16string& title);
-
-    /// The exchangeable exception hook; without one, ShowException shows the message.
-    TExceptionHook OnException;
-    /// Hands the exception being handled now to the hook (the silent abort is dropped).
-    void HandleException(TLumPersistent* sender);
-    /// The standard message box for an exception: its message, the title as caption.
-    void ShowException(const Exception& error);
-
-    static const TLumClass& StaticClass();
-    const TLumClass& ClassType() const override { return StaticClass(); }
-
-protected:
-    void Notification(TLumComponent* component, TOperation operation) override;
-
-private:
-    bool ProcessMessage(MSG& msg);
-
-    HWND handle_ = nullptr;
-    TLumCustomForm* mainForm_ = nullptr;
-    bool terminated_ = false;
-    std::u16string title_;
-};
-
-class TLumScreen {
-public:
-    /// The control with the keyboard focus, if it is one of ours.
-    TLumWinControl* ActiveControl() const;
-    /// The active form, if it is one of ours.
-    TLumCustomForm* ActiveForm() const;
-
-    TCursor Cursor() const { return ScreenCursor(); }
-    void SetCursor(TCursor cursor) { SetScreenCursor(cursor); }
-
-    /// The installed screen fonts, sorted without regard to case.
-    const std::vector<std::u16string>& Fonts();
-    bool HasFont(const std::u16string& name);
-
-    int Width() const { return GetSystemMetrics(SM_CXSCREEN); }
-    int Height() const { return GetSystemMetrics(SM_CYSCREEN); }
-
-private:
-    std::vector<std::u16string> fonts_;
-};
-
-/// The application object and the screen; they exist while LumFormsUnit runs.
-TLumApplication* Application();
-TLumScreen* Screen();
-
-/// Starts: creates the application object and the screen, and registers the toolkit's form
-/// classes for streaming. Stops: frees the application (and with it every form).
+/// Starts: the application object and the screen (LumApplicationUnit, LumScreenUnit), and
+/// registers the toolkit's form classes for streaming. Stops: frees the application (and with
+/// it every form), then the screen.
 extern TUnit LumFormsUnit;
-
-/// The plain message box: modal, no icon, one OK button, the application title as caption,
-/// centred on the screen.
-void ShowMessage(const std::u16string& text);

@@ -207,6 +207,19 @@ void TLumFont::Changed() {
     }
 }
 
+TLumClientDC::TLumClientDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+
+TLumClientDC::~TLumClientDC() {
+    if (dc_) {
+        ReleaseDC(window_, dc_);
+    }
+}
+
+TLumPaintDC::TLumPaintDC(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+
+// EndPaint belongs to every BeginPaint: it also shows the caret again that BeginPaint hid.
+TLumPaintDC::~TLumPaintDC() { EndPaint(window_, &paint_); }
+
 TLumCanvas::TLumCanvas() {
     font_.OnChange = [this] {
         if (dc_ && oldFont_) {

@@ -1,5 +1,6 @@
 #pragma once
-// Colours, fonts and the canvas that controls draw and measure with.
+// Colours, fonts, the device contexts of windows and the canvas that controls draw and
+// measure with.
 
 #include "toolkit/persist/LumComponents.h"
 #include "toolkit/base/LumHandle.h"
@@ -117,6 +118,42 @@ private:
     TFontPitch pitch_ = TFontPitch::fpDefault;
     int pixelsPerInch_ = 96;
     TScopedGdiObject handle_;
+};
+
+/// The context of a window's client area got outside painting (GetDC; the whole screen for a
+/// null window), given back with ReleaseDC when the object goes.
+class TLumClientDC {
+public:
+    explicit TLumClientDC(HWND window);
+    ~TLumClientDC();
+    TLumClientDC(const TLumClientDC&) = delete;
+    TLumClientDC& operator=(const TLumClientDC&) = delete;
+
+    /// The context; null when GetDC failed.
+    HDC Handle() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+/// Painting a window in answer to WM_PAINT: BeginPaint, and EndPaint when the object goes.
+class TLumPaintDC {
+public:
+    explicit TLumPaintDC(HWND window);
+    ~TLumPaintDC();
+    TLumPaintDC(const TLumPaintDC&) = delete;
+    TLumPaintDC& operator=(const TLumPaintDC&) = delete;
+
+    /// The context to paint on; null when BeginPaint failed.
+    HDC Handle() const { return dc_; }
+    /// The area to paint and whether the background needs erasing.
+    const PAINTSTRUCT& PaintStruct() const { return paint_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
 };
 
 /// Drawing and measuring on a device context. A canvas either borrows a context (SetHandle)

@@ -1,6 +1,6 @@
 #include "toolkit/ui/LumTimer.h"
 
-#include "toolkit/ui/LumControls.h"
+#include "toolkit/ui/LumApplication.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumWin.h"
 

@@ -252,7 +252,8 @@ TEST_F(MapiSend, AnsiTextsPassUnchanged) {
 TEST_F(MapiSend, CancelIsSilent) {
     SetResult(L"1");
     bool shown = false;
-    Application()->OnException = [&](TLumPersistent*, Exception&) { shown = true; };
+    TExceptionHook previous =
+        Application()->SetExceptionHook([&](TLumPersistent*, Exception&) { shown = true; });
     try {
         SendSmallReport();
         ADD_FAILURE() << "no exception";
@@ -261,7 +262,7 @@ TEST_F(MapiSend, CancelIsSilent) {
         // The application drops it: neither the hook nor a message box sees it.
         Application()->HandleException(nullptr);
     }
-    Application()->OnException = nullptr;
+    Application()->SetExceptionHook(previous);
     EXPECT_FALSE(shown);
     EXPECT_TRUE(Recorded());
 }

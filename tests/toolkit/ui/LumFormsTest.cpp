@@ -1,5 +1,6 @@
-// The window toolkit under Wine: forms from resources, timers, the exception hook, modal
-// forms, anchors, memo lines, canvas, clipboard and screen.
+// The window toolkit under Wine: forms from resources, timers, the exception hook and the
+// window procedures that hand to it, message filters, modal forms, painting, anchors, memo
+// lines, canvas, clipboard and screen.
 
 #include "toolkit/ui/LumForms.h"
 
@@ -9,18 +10,21 @@
 #include "toolkit/persist/LumPersist.h"
 #include "toolkit/win/LumResModule.h"
 #include "toolkit/res/LumResourceStream.h"
+#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/ui/LumTimer.h"
-#include "toolkit/ui/LumWidgets.h"
+#include "toolkit/ui/LumBasicControls.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace {
 
-TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &LumWidgetsUnit, &LumTimerUnit};
+TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &LumBasicControlsUnit, &LumTimerUnit};
 
 // Handles messages for about `milliseconds`.
 void Pump(int milliseconds) {
@@ -45,7 +49,7 @@ protected:
         units_->Stop();
         units_.reset();
     }
-    void TearDown() override { Application()->OnException = nullptr; }
+    void TearDown() override { Application()->SetExceptionHook(nullptr); }
 
     static std::optional<TUnitSequence> units_;
 };
@@ -184,11 +188,11 @@ TEST_F(Toolkit, ExceptionInAHandlerReachesTheHook) {
     std::string className;
     std::u16string message;
     TLumPersistent* sender = nullptr;
-    Application()->OnException = [&](TLumPersistent* s, Exception& error) {
+    Application()->SetExceptionHook([&](TLumPersistent* s, Exception& error) {
         sender = s;
         className = error.ClassName();
         message = error.Message();
-    };
+    });
     dialog.Ok->OnClick = TNotifyEvent([](TLumPersistent*) { throw ELumGeneralError(u"boom"); });
     SendMessageW(dialog.Ok->Handle(), BM_CLICK, 0, 0);
     EXPECT_EQ(className, "ELumGeneralError");
@@ -211,6 +215,153 @@ TEST_F(Toolkit, ExceptionInAHandlerReachesTheHook) {
     Pump(200);
     EXPECT_EQ(className, "EConvertError");
     EXPECT_EQ(sender, timer.get());
+}
+
+// An exception from a close handler must not cross the window procedure that ran it: the
+// form's own for WM_CLOSE to the form, the application window's for WM_CLOSE to it, which
+// closes the main form. Either way the close is abandoned and the hook sees the exception.
+TEST_F(Toolkit, CloseHandlersThatRaiseReachTheHook) {
+    DialogForm dialog;
+    dialog.Form->Show();
+    std::u16string message;
+    TLumPersistent* sender = nullptr;
+    Application()->SetExceptionHook([&](TLumPersistent* s, Exception& error) {
+        sender = s;
+        message = error.Message();
+    });
+    dialog.Form->OnCloseQuery = TCloseQueryEvent(
+        [](TLumPersistent*, bool&) { throw ELumGeneralError(u"not closing now"); });
+    SendMessageW(dialog.Form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(message, u"not closing now");
+    EXPECT_EQ(sender, dialog.Form);
+    EXPECT_TRUE(IsWindowVisible(dialog.Form->Handle()));
+
+    Application()->SetMainForm(dialog.Form);
+    auto noMainForm = OnScopeExit([] { Application()->SetMainForm(nullptr); });
+    message.clear();
+    SendMessageW(Application()->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(message, u"not closing now");
+    EXPECT_EQ(sender, static_cast<TLumPersistent*>(Application()));
+    EXPECT_FALSE(Application()->Terminated());
+    EXPECT_TRUE(IsWindowVisible(dialog.Form->Handle()));
+
+    dialog.Form->OnCloseQuery = TCloseQueryEvent();
+    dialog.Form->OnClose = TCloseEvent(
+        [](TLumPersistent*, TCloseAction&) { throw EConvertError(u"from OnClose"); });
+    SendMessageW(Application()->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(message, u"from OnClose");
+    EXPECT_FALSE(Application()->Terminated());
+}
+
+// Sees the messages for one window and handles those of one kind itself.
+struct TRecordingFilter : TLumMessageFilter {
+    TRecordingFilter(HWND window, UINT handled) : Window(window), Handled(handled) {}
+    bool PreTranslateMessage(MSG& msg) override {
+        if (msg.hwnd != Window) {
+            return false;
+        }
+        Seen.push_back(msg.message);
+        if (WhileLooking) {
+            WhileLooking();
+        }
+        return msg.message == Handled;
+    }
+
+    HWND Window;
+    UINT Handled;
+    std::vector<UINT> Seen;
+    std::function<void()> WhileLooking;
+};
+
+TEST_F(Toolkit, MessageFiltersSeeMessagesBeforeDispatch) {
+    DialogForm dialog;
+    const UINT one = WM_USER + 1;
+    const UINT two = WM_USER + 2;
+    const UINT three = WM_USER + 3;
+    std::vector<UINT> dispatched;
+    for (UINT message : {one, two, three}) {
+        dialog.Form->SetMessageHandler(message, [&, message](TMessage&) {
+            dispatched.push_back(message);
+        });
+    }
+    TRecordingFilter first(dialog.Form->Handle(), one);
+    TRecordingFilter second(dialog.Form->Handle(), two);
+    Application()->AddMessageFilter(&first);
+    Application()->AddMessageFilter(&second);
+    auto remove = OnScopeExit([&] {
+        Application()->RemoveMessageFilter(&first);
+        Application()->RemoveMessageFilter(&second);
+    });
+    for (UINT message : {one, two, three}) {
+        dialog.Form->PostMessageToSelf(message);
+    }
+    Application()->ProcessMessages();
+    // In the order added; one that handles a message ends its way.
+    EXPECT_EQ(first.Seen, (std::vector<UINT>{one, two, three}));
+    EXPECT_EQ(second.Seen, (std::vector<UINT>{two, three}));
+    EXPECT_EQ(dispatched, (std::vector<UINT>{three}));
+
+    // A filter may take itself and others out of the chain while it looks at a message.
+    first.WhileLooking = [&] {
+        Application()->RemoveMessageFilter(&first);
+        Application()->RemoveMessageFilter(&second);
+    };
+    dialog.Form->PostMessageToSelf(two);
+    dialog.Form->PostMessageToSelf(one);
+    Application()->ProcessMessages();
+    EXPECT_EQ(first.Seen, (std::vector<UINT>{one, two, three, two}));
+    EXPECT_EQ(second.Seen, (std::vector<UINT>{two, three}));
+    EXPECT_EQ(dispatched, (std::vector<UINT>{three, two, one}));
+}
+
+// Raises in the message loop for one message of one window.
+struct TRaisingFilter : TLumMessageFilter {
+    TRaisingFilter(HWND window, UINT message) : Window(window), Message(message) {}
+    bool PreTranslateMessage(MSG& msg) override {
+        if (msg.hwnd == Window && msg.message == Message) {
+            throw EConvertError(u"from the loop");
+        }
+        return false;
+    }
+
+    HWND Window;
+    UINT Message;
+};
+
+TEST_F(Toolkit, ModalStateEndsWhenTheModalLoopRaises) {
+    DialogForm other;
+    other.Form->Show();
+    DialogForm dialog;
+    bool otherDisabled = false;
+    dialog.Form->OnShow = TNotifyEvent(
+        [&](TLumPersistent*) { otherDisabled = !IsWindowEnabled(other.Form->Handle()); });
+    TRaisingFilter raising(dialog.Form->Handle(), WM_USER + 7);
+    Application()->AddMessageFilter(&raising);
+    auto remove = OnScopeExit([&] { Application()->RemoveMessageFilter(&raising); });
+    dialog.Form->PostMessageToSelf(WM_USER + 7);
+    EXPECT_THROW(dialog.Form->ShowModal(), EConvertError);
+    EXPECT_TRUE(otherDisabled);
+    EXPECT_TRUE(IsWindowEnabled(other.Form->Handle()));
+    EXPECT_FALSE(dialog.Form->Modal());
+}
+
+TEST_F(Toolkit, PaintingThatRaisesReachesTheHookAndLetsGoOfTheContext) {
+    DialogForm dialog;
+    dialog.Form->Show();
+    std::u16string message;
+    Application()->SetExceptionHook(
+        [&](TLumPersistent*, Exception& error) { message = error.Message(); });
+    bool hadContext = false;
+    dialog.Form->OnPaint = TNotifyEvent([&](TLumPersistent*) {
+        hadContext = dialog.Form->Canvas().HandleAllocated();
+        dialog.Form->Canvas().TextOut(4, 4, u"painted");
+        throw EConvertError(u"from painting");
+    });
+    InvalidateRect(dialog.Form->Handle(), nullptr, TRUE);
+    UpdateWindow(dialog.Form->Handle());
+    EXPECT_TRUE(hadContext);
+    EXPECT_EQ(message, u"from painting");
+    EXPECT_FALSE(dialog.Form->Canvas().HandleAllocated());
 }
 
 TEST_F(Toolkit, ModalFormReturnsItsModalResult) {

@@ -1,12 +1,13 @@
 #pragma once
-// Controls: TLumControl (position, visibility, text, font, colour, anchors, events),
-// TLumWinControl (a window of its own; children; focus; message handling) and
+// The base of every control: TLumControl (position, visibility, text, font, colour, anchors,
+// events), TLumWinControl (a window of its own; children; focus; message handling) and
 // TLumGraphicControl (drawn by its parent). One window procedure serves every window the
 // toolkit creates; no exception leaves it: what escapes a handler goes to the application's
 // exception hook.
 
 #include "toolkit/persist/LumComponents.h"
 #include "toolkit/ui/LumGraphics.h"
+#include "toolkit/ui/LumInput.h"
 #include "toolkit/base/LumWin.h"
 
 #include <cstdint>
@@ -48,38 +49,6 @@ using TAnchors = TLumSet<TAnchorKind>;
 template <> struct TLumEnumInfo<TAnchorKind> {
     static const TLumIdentTable& Idents();
 };
-
-enum class TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
-using TShiftState = TLumSet<TShiftStateFlag>;
-/// The modifier keys held down now.
-TShiftState KeyboardShiftState();
-
-/// Mouse cursors: the system's own (negative) and crDefault (0), the control's class cursor.
-using TCursor = int;
-constexpr TCursor crDefault = 0;
-constexpr TCursor crNone = -1;
-constexpr TCursor crArrow = -2;
-constexpr TCursor crCross = -3;
-constexpr TCursor crIBeam = -4;
-constexpr TCursor crSizeNESW = -6;
-constexpr TCursor crSizeNS = -7;
-constexpr TCursor crSizeNWSE = -8;
-constexpr TCursor crSizeWE = -9;
-constexpr TCursor crUpArrow = -10;
-constexpr TCursor crHourGlass = -11;
-constexpr TCursor crNo = -18;
-constexpr TCursor crAppStart = -19;
-constexpr TCursor crHelp = -20;
-constexpr TCursor crHandPoint = -21;
-constexpr TCursor crSizeAll = -22;
-const TLumIdentTable& CursorIdents();
-/// The system cursor of a cursor value (the arrow for crDefault).
-HCURSOR CursorHandle(TCursor cursor);
-/// The cursor every toolkit window shows while it is not crDefault (the screen's cursor).
-TCursor ScreenCursor();
-void SetScreenCursor(TCursor cursor);
-
-using TKeyEvent = TLumEvent<void(TLumPersistent* sender, std::uint16_t& key, TShiftState shift)>;
 
 class TLumWinControl;
 class TLumCustomForm;
@@ -367,9 +336,3 @@ TLumCustomForm* GetParentForm(TLumControl* control);
 
 /// The window procedure of every toolkit window.
 LRESULT CALLBACK LumWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
-
-/// Where an exception that escaped a message handler goes; the application installs it.
-void SetControlExceptionHandler(void (*handler)(TLumPersistent* sender));
-/// Hands the exception being handled now to that handler (from a catch block of code that
-/// the system calls back, such as a timer procedure).
-void HandleCallbackException(TLumPersistent* sender);

@@ -1,4 +1,4 @@
-#include "toolkit/ui/LumWidgets.h"
+#include "toolkit/ui/LumBasicControls.h"
 
 #include "rstr/LumRtlConsts.h"
 #include "toolkit/base/LumFormat.h"
@@ -21,7 +21,7 @@ void Start() {
 
 } // namespace
 
-TUnit LumWidgetsUnit("LumWidgets", &Start, nullptr);
+TUnit LumBasicControlsUnit("LumBasicControls", &Start, nullptr);
 
 // ---------------------------------------------------------------------------------------------
 // TLumButton

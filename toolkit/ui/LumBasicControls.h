@@ -1,8 +1,8 @@
 #pragma once
-// The standard controls the library's forms use: push button, single- and multi-line edit
-// (also as a borderless read-only label), and the bevel line.
+// The basic controls the library's forms use: push button, single- and multi-line edit (also
+// as a borderless read-only label), and the bevel line.
 
-#include "toolkit/ui/LumControls.h"
+#include "toolkit/ui/LumControlBase.h"
 #include "toolkit/base/LumUnits.h"
 
 #include <string>
@@ -184,4 +184,4 @@ private:
 };
 
 /// Registers the controls of this module for form streams.
-extern TUnit LumWidgetsUnit;
+extern TUnit LumBasicControlsUnit;
