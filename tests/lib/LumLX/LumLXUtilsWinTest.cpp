@@ -122,8 +122,7 @@ constexpr GUID kClassB = {
 HRESULT CallStandin(const std::u16string& path, const char* entry) {
     TScopedLibrary library(LoadLibraryW(WinStr(path)));
     EXPECT_TRUE(library) << WideToUtf8(path);
-    auto proc = reinterpret_cast<HRESULT(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(library.Get(), entry)));
+    auto proc = ProcAddress<HRESULT(WINAPI*)()>(library.Get(), entry);
     EXPECT_NE(proc, nullptr) << entry;
     return proc ? proc() : E_UNEXPECTED;
 }
