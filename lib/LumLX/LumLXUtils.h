@@ -8,9 +8,9 @@
 
 #include "lib/LumLX/LumLXVerUtils.h"
 #include "toolkit/base/LumPaths.h"
-#include "toolkit/persist/LumComponents.h"
 #include "toolkit/base/LumUnits.h"
 #include "toolkit/base/LumVariants.h"
+#include "toolkit/data/LumDataSetTypes.h"
 
 #ifdef _WIN32
 #include "toolkit/ui/LumControls.h"
@@ -33,10 +33,6 @@ void Check(bool condition, const std::u16string& message);
 void CheckAssigned(const void* object, std::u16string_view name);
 
 // ---- Variant comparison ----
-
-/// The data set's locate options: loCaseInsensitive has bit value 1, loPartialKey 2.
-enum TLocateOption { loCaseInsensitive, loPartialKey };
-using TLocateOptions = TLumSet<TLocateOption>;
 
 /// Compares two texts: < 0, 0 or > 0 as LumCompareStrings orders them, ignoring case with
 /// loCaseInsensitive. With loPartialKey a longer `a` is cut to b's length first, so a text
