@@ -97,20 +97,6 @@ TRandomState& RandomState() {
 
 } // namespace
 
-// ---- Consistency checks ----
-
-void Check(bool condition, const std::u16string& message) {
-    if (!condition) {
-        throw Exception(message);
-    }
-}
-
-void CheckAssigned(const void* object, std::u16string_view name) {
-    if (!object) {
-        throw ELumInternalError(Format(LoadResString(LumLXUtils::SNotAssigned), name));
-    }
-}
-
 // ---- Variant comparison ----
 
 int CompareTexts(std::u16string_view a, std::u16string_view b, TLocateOptions options) {

@@ -2,7 +2,7 @@
 // and the component probes. Registry entries and files that the tests make are their own
 // (ProgIDs "Lum.ProbeTest.*", Office applications "LumProbe*") wherever the probe allows it,
 // and every test removes what it made.
-#include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumLX/LumLXUtilsWin.h"
 
 #include "tests/standin/LumStandins.h"
 #include "tests/support/LumTestChecks.h"
