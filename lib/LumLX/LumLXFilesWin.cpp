@@ -89,7 +89,9 @@ std::u16string LongPath(const std::u16string& path) {
     return result;
 }
 
-std::u16string OwnFileName() { return OwnModuleFileName(); }
+std::u16string OwnFileName() {
+    return OwnModuleFileName();
+}
 
 void DeleteThroughShell(const std::u16string& path, std::uint16_t flags,
                         const std::u16string& progressTitle) {
@@ -140,9 +142,13 @@ void DeleteExistingFile(const std::u16string& path) {
     }
 }
 
-std::u16string GetSystemDir() { return SystemFolder(); }
+std::u16string GetSystemDir() {
+    return SystemFolder();
+}
 
-std::u16string GetWindowsDir() { return WindowsFolder(); }
+std::u16string GetWindowsDir() {
+    return WindowsFolder();
+}
 
 std::u16string GetModulePath(const std::u16string& moduleName) {
     // Mapped only: neither its imports nor its initialisation run, so a library planted in the

@@ -43,9 +43,13 @@ TVersionNumber CrystalFileVersion(std::u16string_view fileName) {
 
 // ---- Component probes ----
 
-TVersionNumber GetWinInetVersion() { return LibraryVersion(u"wininet"); }
+TVersionNumber GetWinInetVersion() {
+    return LibraryVersion(u"wininet");
+}
 
-TVersionNumber GetMapiVersion() { return LibraryVersion(u"mapi32"); }
+TVersionNumber GetMapiVersion() {
+    return LibraryVersion(u"mapi32");
+}
 
 std::u16string GetMapiCompanyName() {
     std::u16string companyName;
@@ -53,27 +57,41 @@ std::u16string GetMapiCompanyName() {
     return companyName;
 }
 
-TVersionNumber GetCapicomVersion() { return GetProgIDVersion(u"CAPICOM.EncryptedData"); }
+TVersionNumber GetCapicomVersion() {
+    return GetProgIDVersion(u"CAPICOM.EncryptedData");
+}
 
 TVersionNumber GetMdacVersion() {
     return FirstProgIDVersion(u"RowPosition.RowPosition", u"RowPosition.RowPosition.1");
 }
 
-TVersionNumber GetJetVersion() { return GetProgIDVersion(u"Microsoft.Jet.OLEDB.4.0"); }
+TVersionNumber GetJetVersion() {
+    return GetProgIDVersion(u"Microsoft.Jet.OLEDB.4.0");
+}
 
-TVersionNumber GetDaoVersion() { return FirstProgIDVersion(u"DAO.TableDef.36", u"DAO.TableDef"); }
+TVersionNumber GetDaoVersion() {
+    return FirstProgIDVersion(u"DAO.TableDef.36", u"DAO.TableDef");
+}
 
 TVersionNumber GetSqlDmoVersion() {
     return FirstProgIDVersion(u"SQLDMO.Application.7.0", u"SQLDMO.Application");
 }
 
-TVersionNumber GetCrystalVersion() { return LibraryVersion(u"Crpe32"); }
+TVersionNumber GetCrystalVersion() {
+    return LibraryVersion(u"Crpe32");
+}
 
-TVersionNumber GetCrystalOleDbVersion() { return CrystalFileVersion(u"p2soledb.dll"); }
+TVersionNumber GetCrystalOleDbVersion() {
+    return CrystalFileVersion(u"p2soledb.dll");
+}
 
-TVersionNumber GetCrystalUflVersion() { return CrystalFileVersion(u"u2lcom.dll"); }
+TVersionNumber GetCrystalUflVersion() {
+    return CrystalFileVersion(u"u2lcom.dll");
+}
 
-TVersionNumber GetCrystalXlsVersion() { return CrystalFileVersion(u"U2FXLS.DLL"); }
+TVersionNumber GetCrystalXlsVersion() {
+    return CrystalFileVersion(u"U2FXLS.DLL");
+}
 
 TVersionNumber GetRpaWInetVersion(std::u16string& companyName) {
     return LibraryVersion(u"Rpawinet", u"CompanyName", companyName);

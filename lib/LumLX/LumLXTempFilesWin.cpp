@@ -18,7 +18,9 @@ bool PathExists(const std::u16string& path) {
 
 } // namespace
 
-std::u16string TempPath() { return TempFolder(); }
+std::u16string TempPath() {
+    return TempFolder();
+}
 
 std::u16string NewGarbageCollectedFolder() {
     // Checked first, so that no folder is made that nobody would delete.

@@ -187,7 +187,8 @@ void CleanUpGarbageCollectedFiles();
 
 // ---- COM servers (Win32) ----
 
-/// GetInprocServerPath of the ProgID's class; empty when the ProgID is not registered.
+/// GetInprocServerPath (LumLXUtilsWin.h) of the ProgID's class; empty when the ProgID is
+/// not registered.
 std::u16string GetProgIDServerPath(const std::u16string& progId);
 
 /// The file version of the ProgID's in-process server; 0 when the path is empty or no file is

@@ -225,8 +225,7 @@ TDecimal DecimalOfInteger(bool negative, std::uint64_t magnitude, int scale) {
 
 std::optional<TDecimal> DecimalOfDouble(double value) {
     TDecimal d;
-    if (!std::isfinite(value) ||
-        ReadDecimalText(Format(u"%.15e", value), d) != TNumberRead::Ok) {
+    if (!std::isfinite(value) || ReadDecimalText(Format(u"%.15e", value), d) != TNumberRead::Ok) {
         return std::nullopt;
     }
     TLimbs m = LimbsOf(d);

@@ -76,7 +76,7 @@ TVariantRelation CompareTextWithNumber(std::u16string_view text, const TLumVaria
         return CompareNumbers(TLumVariant(d), number);
     case TNumberRead::Overflow:
         return ReadFloatText(text, f) == TNumberRead::Ok ? CompareNumbers(TLumVariant(f), number)
-                                                 : vrNotEqual;
+                                                         : vrNotEqual;
     case TNumberRead::Invalid:
         break;
     }

@@ -482,4 +482,3 @@ TLumInterface TLumVariant::AsInterface() const {
 TLumInterface TLumVariant::AsDispatch() const {
     return std::get<TLumInterface>(ChangeType(varDispatch).value_);
 }
-
