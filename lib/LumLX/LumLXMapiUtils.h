@@ -42,7 +42,6 @@ std::u16string ErrorReportMailBody(std::u16string_view message);
 TMapiMail ErrorReportMail(std::u16string_view title, std::u16string_view message,
                           std::u16string_view attachmentPath, std::u16string_view supportAddress);
 
-#ifdef _WIN32
 /// Hands the message to the mail client through MAPISendMail of the system folder's
 /// MAPI32.DLL, with the application window as parent, so the compose window is modal to the
 /// program. Returns when the client took the message. When the user cancels in the client,
@@ -50,4 +49,3 @@ TMapiMail ErrorReportMail(std::u16string_view title, std::u16string_view message
 /// MapiErrorText of any other result. The library is loaded for this call only. Needs the
 /// toolkit running (LumFormsUnit), for the application window.
 void SendMailViaMapi(const TMapiMail& mail);
-#endif

@@ -1,9 +1,9 @@
 // Handing a message to the user's mail client through Simple MAPI.
 #include "lib/LumLX/LumLXMapiUtils.h"
 
-#include "lib/LumLX/LumLXUtils.h"
 #include "rstr/LumLXMapiUtils.h"
 #include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumResStrings.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumWin.h"
 #include "toolkit/win/LumSystemWin.h"

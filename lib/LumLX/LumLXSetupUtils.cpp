@@ -13,9 +13,7 @@ void RegisterDll(const std::u16string& path) {
     if (!library) {
         RaiseLastOSError();
     }
-    using RegisterServer = HRESULT(STDAPICALLTYPE*)();
-    auto entry = reinterpret_cast<RegisterServer>(
-        reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllRegisterServer")));
+    auto entry = ProcAddress<HRESULT(STDAPICALLTYPE*)()>(library.Get(), "DllRegisterServer");
     if (!entry) {
         RaiseLastOSError();
     }

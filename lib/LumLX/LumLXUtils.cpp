@@ -4,6 +4,7 @@
 #include "rstr/LumLXUtils.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumNumberText.h"
 #include "toolkit/base/LumResStrings.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
@@ -17,8 +18,6 @@ namespace {
 
 // The source name of the module's assertions, with the line numbers their texts carry.
 constexpr std::u16string_view kAssertSource = u"LumLX\\LumLXUtils";
-
-bool IsTextKind(TVarType type) { return type == varString || type == varOleStr; }
 
 // Without options: Empty and Null equal only themselves and nothing else equals them.
 bool ScalarsEqualExactly(const TLumVariant& a, const TLumVariant& b) {
@@ -86,8 +85,6 @@ TUInt128 Multiply(std::uint64_t a, std::uint64_t b) {
             (middle << 32) | (lowLow & mask)};
 }
 
-std::u16string DecimalText(std::uint64_t value) { return AsciiToWide(std::to_string(value)); }
-
 struct TRandomState {
     std::optional<std::mt19937> Generator;
     TRandomSource Source;
@@ -99,20 +96,6 @@ TRandomState& RandomState() {
 }
 
 } // namespace
-
-// ---- Consistency checks ----
-
-void Check(bool condition, const std::u16string& message) {
-    if (!condition) {
-        throw Exception(message);
-    }
-}
-
-void CheckAssigned(const void* object, std::u16string_view name) {
-    if (!object) {
-        throw ELumInternalError(Format(LoadResString(LumLXUtils::SNotAssigned), name));
-    }
-}
 
 // ---- Variant comparison ----
 
@@ -176,7 +159,7 @@ std::uint64_t MegaBytes(std::uint64_t x, std::uint64_t y, std::uint64_t z) {
     std::uint64_t word2 = high.Hi + (word1 < low.Hi ? 1 : 0);
     if (word2 != 0 || (word1 >> 20) != 0) {
         throw ELumInternalError(Format(LoadResString(LumLXUtils::SMegaBytesOverflow),
-                                       DecimalText(x), DecimalText(y), DecimalText(z)));
+                                       UnsignedToText(x), UnsignedToText(y), UnsignedToText(z)));
     }
     return (word1 << 44) | (low.Lo >> 20);
 }

@@ -1,21 +1,18 @@
 #pragma once
-// The library's general utilities, grouped by topic: consistency checks, comparison of
-// variants, paths, files and folders, temporary files and folders that are removed at the
-// module's last stop, library and COM server locations, installed Office applications,
-// descriptions of the operating system, system queries, shell execution, the cursor stack and
-// the probes that find the installed versions of shared components. Portable topics come
-// first; the Win32 ones follow in the _WIN32 block.
+// The library's general utilities, grouped by topic: consistency checks (LumLXChecks.h),
+// comparison of variants, numbers and texts, paths, files and folders, temporary files and
+// folders that are removed at the module's last stop, library and COM server locations,
+// installed Office applications, descriptions of the operating system, system queries, shell
+// execution and the probes that find the installed versions of shared components. The
+// topics marked Win32 are built for Windows only; the few declarations that take native or
+// window types (a COM class id, an owner window, cursors) are in LumLXUtilsWin.h.
 
+#include "lib/LumLX/LumLXChecks.h"
 #include "lib/LumLX/LumLXVerUtils.h"
 #include "toolkit/base/LumPaths.h"
-#include "toolkit/persist/LumComponents.h"
 #include "toolkit/base/LumUnits.h"
 #include "toolkit/base/LumVariants.h"
-
-#ifdef _WIN32
-#include "toolkit/ui/LumControlBase.h"
-#include "toolkit/base/LumWin.h"
-#endif
+#include "toolkit/data/LumDataSetTypes.h"
 
 #include <array>
 #include <cstdint>
@@ -23,20 +20,7 @@
 #include <string>
 #include <string_view>
 
-// ---- Consistency checks ----
-
-/// Raises the base Exception with the message unless the condition holds.
-void Check(bool condition, const std::u16string& message);
-
-/// Raises ELumInternalError "Internal Error: %s not assigned." with the name when the object
-/// is none.
-void CheckAssigned(const void* object, std::u16string_view name);
-
 // ---- Variant comparison ----
-
-/// The data set's locate options: loCaseInsensitive has bit value 1, loPartialKey 2.
-enum TLocateOption { loCaseInsensitive, loPartialKey };
-using TLocateOptions = TLumSet<TLocateOption>;
 
 /// Compares two texts: < 0, 0 or > 0 as LumCompareStrings orders them, ignoring case with
 /// loCaseInsensitive. With loPartialKey a longer `a` is cut to b's length first, so a text
@@ -111,8 +95,7 @@ inline constexpr std::size_t OfficeAppCount = 4;
 /// The application's name as Office registers it: "Word", "Excel", "Outlook", "Access".
 std::u16string_view OfficeAppName(TOfficeApps app);
 
-#ifdef _WIN32
-// ---- Module start and stop ----
+// ---- Module start and stop (Win32) ----
 
 /// The first start finds the installed Office versions (OfficeVersions, OfficeInstalled) and
 /// creates the lists of temporary folders and files and the cursor stack. The last stop
@@ -120,12 +103,7 @@ std::u16string_view OfficeAppName(TOfficeApps app);
 /// the lists and the stack and clears the Office versions.
 extern TUnit LumLXUtilsUnit;
 
-// ---- Consistency checks ----
-
-/// Raises Exception "Internal Error: File does not exist: " + path unless FileExists(path).
-void CheckFileExists(const std::u16string& path);
-
-// ---- Files and folders ----
+// ---- Files and folders (Win32) ----
 
 /// The name of the path's last element as the file system stores it (long, in its letter
 /// case); the path unchanged when nothing of that name is found. A name with wildcards is
@@ -169,7 +147,7 @@ std::u16string GetWindowsDir();
 /// mapped library's file name cannot be obtained.
 std::u16string GetModulePath(const std::u16string& moduleName);
 
-// ---- Temporary files and folders ----
+// ---- Temporary files and folders (Win32) ----
 
 /// Names the user's temporary folder as a folder of NewTempFileName.
 inline constexpr std::u16string_view TempPathMarker = u"**WideGetTempPath**";
@@ -207,21 +185,17 @@ void CleanUpGarbageCollectedFolders();
 /// the "not assigned" error while the unit is stopped.
 void CleanUpGarbageCollectedFiles();
 
-// ---- COM servers ----
+// ---- COM servers (Win32) ----
 
-/// The InprocServer32 path registered for the class (HKEY_CLASSES_ROOT), as stored: not
-/// expanded, possibly relative. Empty when none is registered. Raises ERegistryException when
-/// the registered value is not a string.
-std::u16string GetInprocServerPath(const GUID& classId);
-
-/// GetInprocServerPath of the ProgID's class; empty when the ProgID is not registered.
+/// GetInprocServerPath (LumLXUtilsWin.h) of the ProgID's class; empty when the ProgID is
+/// not registered.
 std::u16string GetProgIDServerPath(const std::u16string& progId);
 
 /// The file version of the ProgID's in-process server; 0 when the path is empty or no file is
 /// there (so a path without folder or with unexpanded variables gives 0).
 TVersionNumber GetProgIDVersion(const std::u16string& progId);
 
-// ---- Office ----
+// ---- Office (Win32) ----
 
 /// The "Path" value of the key Software\Microsoft\Office\<version>\<app>\InstallRoot under
 /// HKEY_LOCAL_MACHINE (a folder ending with a backslash); empty when there is none.
@@ -238,7 +212,7 @@ const std::array<std::u16string, OfficeAppCount>& OfficeVersions();
 /// True where OfficeVersions holds a version.
 const std::array<bool, OfficeAppCount>& OfficeInstalled();
 
-// ---- Operating system descriptions ----
+// ---- Operating system descriptions (Win32) ----
 
 /// OSVersionText of the version the system reports.
 std::u16string GetOSVersionString();
@@ -247,7 +221,7 @@ std::u16string GetOSVersionString();
 /// "ProductName" string. 0 and an empty name when it cannot be found.
 TVersionNumber GetKernelVersion(std::u16string& productName);
 
-// ---- System queries ----
+// ---- System queries (Win32) ----
 
 /// True outside the NT family. On NT whether the thread's access token (else the process's)
 /// holds the built-in Administrators group, enabled or not; false when the token cannot be
@@ -263,28 +237,13 @@ std::u16string LocaleText(std::uint32_t locale, std::uint32_t item);
 /// English language name + " (" + English country name + ")", e.g. "German (Germany)".
 std::u16string LocaleDisplayName(std::uint32_t locale);
 
-// ---- Shell execution ----
-
-/// ShellExecuteW; an empty verb, directory or parameter text is passed as none. A result of 32
-/// or less raises as CheckShellExecuteResult says.
-void ShellExec(HWND owner, const std::u16string& verb, const std::u16string& file, int showCommand,
-               const std::u16string& directory, const std::u16string& parameters);
+// ---- Shell execution (Win32) ----
 
 /// ShellExec with the verb "open", owned by the application window.
 void ShellOpen(const std::u16string& file, const std::u16string& parameters,
                const std::u16string& directory, int showCommand);
 
-// ---- Cursor stack ----
-
-/// Saves the screen's cursor on the stack and shows the given one. Raises ELumInternalError
-/// "Internal Error: CursorStack not assigned." while the unit is stopped.
-void PushCursor(TCursor cursor);
-
-/// Shows the cursor saved last and drops it from the stack; crDefault when the stack is empty.
-/// Raises the "not assigned" error while the unit is stopped.
-void PopCursor();
-
-// ---- Component probes: installed versions, 0 when absent ----
+// ---- Component probes: installed versions, 0 when absent (Win32) ----
 
 TVersionNumber GetWinInetVersion();      ///< the library found for "wininet"
 TVersionNumber GetMapiVersion();         ///< the library found for "mapi32"
@@ -301,4 +260,3 @@ TVersionNumber GetCrystalXlsVersion();   ///< <Windows>\Crystal\U2FXLS.DLL
 /// The library found for "Rpawinet"; `companyName` receives its "CompanyName" string (empty
 /// when the library is absent).
 TVersionNumber GetRpaWInetVersion(std::u16string& companyName);
-#endif

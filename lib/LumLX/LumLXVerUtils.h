@@ -55,7 +55,6 @@ struct TFixedFileInfo {
 };
 static_assert(sizeof(TFixedFileInfo) == 52);
 
-#ifdef _WIN32
 // ---- Version information of files (Win32) ----
 // Through the system primitives (toolkit/win/LumSystemWin.h), which take version.dll from
 // the system folder at run time.
@@ -80,4 +79,3 @@ TFixedFileInfo GetFixedFileInfo(const std::u16string& path);
 
 /// The file version from the fixed version information; 0 when there is none.
 TVersionNumber GetFileVersion(const std::u16string& path);
-#endif

@@ -1,7 +1,7 @@
 // Version information of files, read through the system primitives.
 #include "lib/LumLX/LumLXVerUtils.h"
 
-#include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumLX/LumLXChecks.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <cstring>

@@ -14,10 +14,6 @@ namespace {
 using EntryProc = HRESULT(WINAPI*)();
 using GetClassObjectProc = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 
-template <class Proc> Proc Entry(HMODULE library, const char* name) {
-    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
 TScopedLibrary Load(std::u16string_view relative) {
     TScopedLibrary library(LoadLibraryW(WinStr(StandinPath(relative))));
     EXPECT_TRUE(library) << WideToUtf8(relative);
@@ -42,7 +38,7 @@ TEST(Standins, CapicomRegistersItselfAndUnregisters) {
     THiddenProgID hidden(u"CAPICOM.EncryptedData");
     THiddenProgID hiddenVersioned(u"CAPICOM.EncryptedData.1");
     TScopedLibrary library = Load(u"capicom.dll");
-    ASSERT_EQ(Entry<EntryProc>(library.Get(), "DllRegisterServer")(), S_OK);
+    ASSERT_EQ(ProcAddress<EntryProc>(library.Get(), "DllRegisterServer")(), S_OK);
 
     const std::u16string classKey = u"CLSID\\" + std::u16string(kClass2);
     EXPECT_EQ(ClassesValue(u"CAPICOM.EncryptedData\\CLSID"), kClass2);
@@ -59,12 +55,12 @@ TEST(Standins, CapicomRegistersItselfAndUnregisters) {
     EXPECT_EQ(CLSIDFromProgID(L"CAPICOM.EncryptedData", &found), S_OK);
     EXPECT_TRUE(IsEqualCLSID(found, kClassId2));
 
-    ASSERT_EQ(Entry<EntryProc>(library.Get(), "DllUnregisterServer")(), S_OK);
+    ASSERT_EQ(ProcAddress<EntryProc>(library.Get(), "DllUnregisterServer")(), S_OK);
     EXPECT_EQ(ClassesValue(u"CAPICOM.EncryptedData\\CLSID"), u"(none)");
     EXPECT_EQ(ClassesValue(u"CAPICOM.EncryptedData.1\\CLSID"), u"(none)");
     EXPECT_EQ(ClassesValue(classKey), u"(none)");
     // Unregistering twice is no failure.
-    EXPECT_EQ(Entry<EntryProc>(library.Get(), "DllUnregisterServer")(), S_OK);
+    EXPECT_EQ(ProcAddress<EntryProc>(library.Get(), "DllUnregisterServer")(), S_OK);
 }
 
 TEST(Standins, UnregisteringLeavesProgIDsThatAnotherClassTook) {
@@ -72,23 +68,23 @@ TEST(Standins, UnregisteringLeavesProgIDsThatAnotherClassTook) {
     THiddenProgID hiddenVersioned(u"CAPICOM.EncryptedData.1");
     TScopedLibrary old = Load(u"capicom1\\capicom.dll");
     TScopedLibrary current = Load(u"capicom.dll");
-    ASSERT_EQ(Entry<EntryProc>(old.Get(), "DllRegisterServer")(), S_OK);
+    ASSERT_EQ(ProcAddress<EntryProc>(old.Get(), "DllRegisterServer")(), S_OK);
     EXPECT_EQ(ClassesValue(u"CAPICOM.EncryptedData\\CLSID"), kClass1);
-    ASSERT_EQ(Entry<EntryProc>(current.Get(), "DllRegisterServer")(), S_OK);
+    ASSERT_EQ(ProcAddress<EntryProc>(current.Get(), "DllRegisterServer")(), S_OK);
     EXPECT_EQ(ClassesValue(u"CAPICOM.EncryptedData\\CLSID"), kClass2);
 
-    EXPECT_EQ(Entry<EntryProc>(old.Get(), "DllUnregisterServer")(), S_OK);
+    EXPECT_EQ(ProcAddress<EntryProc>(old.Get(), "DllUnregisterServer")(), S_OK);
     EXPECT_EQ(ClassesValue(u"CAPICOM.EncryptedData\\CLSID"), kClass2);
     EXPECT_EQ(ClassesValue(u"CLSID\\" + std::u16string(kClass1)), u"(none)");
 
-    EXPECT_EQ(Entry<EntryProc>(current.Get(), "DllUnregisterServer")(), S_OK);
+    EXPECT_EQ(ProcAddress<EntryProc>(current.Get(), "DllUnregisterServer")(), S_OK);
     EXPECT_EQ(ClassesValue(u"CAPICOM.EncryptedData\\CLSID"), u"(none)");
 }
 
 TEST(Standins, CapicomObjectsAnswerIUnknownOnly) {
     TScopedLibrary library = Load(u"capicom.dll");
-    auto getClassObject = Entry<GetClassObjectProc>(library.Get(), "DllGetClassObject");
-    auto canUnloadNow = Entry<EntryProc>(library.Get(), "DllCanUnloadNow");
+    auto getClassObject = ProcAddress<GetClassObjectProc>(library.Get(), "DllGetClassObject");
+    auto canUnloadNow = ProcAddress<EntryProc>(library.Get(), "DllCanUnloadNow");
     ASSERT_NE(getClassObject, nullptr);
     ASSERT_NE(canUnloadNow, nullptr);
     EXPECT_EQ(canUnloadNow(), S_OK);
@@ -123,8 +119,8 @@ TEST(Standins, FailingRegistrations) {
     TScopedLibrary fails = Load(u"regfail.dll");
     TScopedLibrary unknown = Load(u"regunknown.dll");
     TScopedLibrary none = Load(u"noregister.dll");
-    EXPECT_EQ(Entry<EntryProc>(fails.Get(), "DllRegisterServer")(), E_FAIL);
-    EXPECT_EQ(Entry<EntryProc>(unknown.Get(), "DllRegisterServer")(),
+    EXPECT_EQ(ProcAddress<EntryProc>(fails.Get(), "DllRegisterServer")(), E_FAIL);
+    EXPECT_EQ(ProcAddress<EntryProc>(unknown.Get(), "DllRegisterServer")(),
               static_cast<HRESULT>(0xA0041234));
-    EXPECT_EQ(Entry<EntryProc>(none.Get(), "DllRegisterServer"), nullptr);
+    EXPECT_EQ(ProcAddress<EntryProc>(none.Get(), "DllRegisterServer"), nullptr);
 }

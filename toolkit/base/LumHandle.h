@@ -4,6 +4,7 @@
 
 #include "toolkit/base/LumWin.h"
 
+#include <type_traits>
 #include <utility>
 
 template <class Traits> class TScopedHandle {
@@ -89,3 +90,12 @@ using TScopedLibrary = TScopedHandle<TLibraryTraits>;
 using TScopedRegKey = TScopedHandle<TRegKeyTraits>;
 using TScopedGdiObject = TScopedHandle<TGdiObjectTraits>;
 using TScopedFind = TScopedHandle<TFindTraits>;
+
+/// The named function of a loaded library as the function pointer type F (e.g.
+/// HRESULT(STDAPICALLTYPE*)()); nullptr when the library has none, GetLastError telling why.
+/// The one place where an exported address becomes a typed function.
+template <class F> F ProcAddress(HMODULE library, const char* name) {
+    static_assert(std::is_pointer_v<F> && std::is_function_v<std::remove_pointer_t<F>>,
+                  "F is a pointer to a function");
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}

@@ -4,6 +4,7 @@
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumResStrings.h"
+#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
 
@@ -41,14 +42,19 @@ std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-// Runs the action inside BeginUpdate/EndUpdate, so that listeners hear of one change.
+// Runs the action inside BeginUpdate/EndUpdate, so that listeners hear of one change; of what
+// changed also when the action fails part way. A listener failing then is dropped: the
+// action's failure is the one to report.
 template <class Action> void WithUpdate(TLumStringList& list, Action&& action) {
     list.BeginUpdate();
-    try {
+    {
+        auto endOnFailure = OnScopeFailure([&list]() noexcept {
+            try {
+                list.EndUpdate();
+            } catch (...) {
+            }
+        });
         action();
-    } catch (...) {
-        list.EndUpdate();
-        throw;
     }
     list.EndUpdate();
 }

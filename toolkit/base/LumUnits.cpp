@@ -1,6 +1,6 @@
 #include "toolkit/base/LumUnits.h"
 
-#include <exception>
+#include "toolkit/base/LumScopeGuard.h"
 
 void TUnit::Start() {
     if (count_ == 0 && start_) {
@@ -19,18 +19,11 @@ void TUnit::Stop() {
 }
 
 TUnitSequence::TUnitSequence(std::span<TUnit* const> units) : units_(units) {
-    try {
-        for (; running_ < units_.size(); ++running_) {
-            units_[running_]->Start();
-        }
-    } catch (...) {
-        // The failed start is the failure to report; a stop failing on the way out would
-        // only hide it.
-        try {
-            Stop();
-        } catch (...) {
-        }
-        throw;
+    // The failed start is the failure to report; a stop failing on the way out would only
+    // hide it, so what the stops raise is dropped there.
+    auto stopStarted = OnScopeFailure([this] { StopAll(); });
+    for (; running_ < units_.size(); ++running_) {
+        units_[running_]->Start();
     }
 }
 
@@ -39,6 +32,12 @@ TUnitSequence::TUnitSequence(std::span<TUnit* const> units) : units_(units) {
 TUnitSequence::~TUnitSequence() { Stop(); }
 
 void TUnitSequence::Stop() {
+    if (std::exception_ptr first = StopAll()) {
+        std::rethrow_exception(first);
+    }
+}
+
+std::exception_ptr TUnitSequence::StopAll() noexcept {
     std::exception_ptr first;
     while (running_ > 0) {
         try {
@@ -49,7 +48,5 @@ void TUnitSequence::Stop() {
             }
         }
     }
-    if (first) {
-        std::rethrow_exception(first);
-    }
+    return first;
 }

@@ -4,6 +4,7 @@
 // after it returns. A unit may be started more than once (a module that needs another starts
 // it itself); only the first start and the matching last stop act.
 
+#include <exception>
 #include <span>
 
 class TUnit {
@@ -46,6 +47,9 @@ public:
     void Stop();
 
 private:
+    // Stops every unit in reverse order and answers the first exception a stop raised.
+    std::exception_ptr StopAll() noexcept;
+
     std::span<TUnit* const> units_;
     size_t running_ = 0;
 };

@@ -16,6 +16,13 @@
 // - Empty converts to 0, "", False, a zero date and a none interface; Null converts only to
 //   Null. Anything else that does not fit raises EConvertError "Could not convert variant of
 //   type (%s) into type (%s)" with the names of VarTypeAsText.
+//
+// The kinds (LumVarTypes.h), the decimals (LumDecimal.h) and the date texts (LumDateTime.h)
+// are modules of their own. The class is split by topic: values and arrays (LumVariants.cpp),
+// conversions (LumVariantsConvert.cpp) and comparison (LumVariantsCompare.cpp).
+
+#include "toolkit/base/LumDecimal.h"
+#include "toolkit/base/LumVarTypes.h"
 
 #include <concepts>
 #include <cstdint>
@@ -24,57 +31,11 @@
 #include <string_view>
 #include <variant>
 
-/// Kinds of variant values, with the runtime's codes. An array is varArray combined with the
-/// kind of its elements.
-enum TVarType : std::uint16_t {
-    varEmpty = 0x0000,
-    varNull = 0x0001,
-    varSmallint = 0x0002,
-    varInteger = 0x0003,
-    varSingle = 0x0004,
-    varDouble = 0x0005,
-    varCurrency = 0x0006,
-    varDate = 0x0007,
-    varOleStr = 0x0008,
-    varDispatch = 0x0009,
-    varBoolean = 0x000B,
-    varVariant = 0x000C,
-    varUnknown = 0x000D,
-    varDecimal = 0x000E,
-    varShortInt = 0x0010,
-    varByte = 0x0011,
-    varWord = 0x0012,
-    varLongWord = 0x0013,
-    varInt64 = 0x0014,
-    varUInt64 = 0x0015,
-    varString = 0x0100,
-    varArray = 0x2000,
-};
-
-/// The kind's name as conversion errors print it: "Integer", "String", "OleStr", "Null", ...;
-/// an array is "Array " and its element kind's name.
-std::u16string VarTypeAsText(TVarType type);
-
 /// A fixed-point amount: a 64-bit integer counting ten-thousandths.
 struct TCurrency {
     std::int64_t Value = 0;
 
     friend constexpr bool operator==(TCurrency, TCurrency) = default;
-};
-
-/// A 96-bit unsigned integer with a sign and a scale (0 to 28 decimal places): the value is
-/// (Hi32 * 2^64 + Lo64) / 10^Scale, negative when Negative is set.
-struct TDecimal {
-    std::uint32_t Hi32 = 0;
-    std::uint64_t Lo64 = 0;
-    std::uint8_t Scale = 0;
-    bool Negative = false;
-
-    /// Reads a decimal text ("-12.5", "3E-4"); raises EConvertError when it is not one or does
-    /// not fit. Digits beyond 28 decimal places are rounded half to even.
-    static TDecimal FromText(std::u16string_view text);
-    /// The exact value as text, without trailing zeros in the fraction.
-    std::u16string ToText() const;
 };
 
 /// How a reference-counted object is kept alive, and asked for its dispatch interface.

@@ -3,6 +3,7 @@
 #include "rstr/LumPersist.h"
 #include "rstr/LumRtlConsts.h"
 #include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/persist/LumFormStream.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumStrings.h"
@@ -207,12 +208,8 @@ private:
                     Format(LoadResString(LumPersist::SClassNotFound), header.ClassName));
             }
             child = cls->Create(&root_);
-            try {
-                child->SetName(name);
-            } catch (...) {
-                child->Free();
-                throw;
-            }
+            auto freeChild = OnScopeFailure([child] { child->Free(); });
+            child->SetName(name);
         }
         Start(*child);
         child->SetParentComponent(&context);

@@ -4,6 +4,7 @@
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumResStrings.h"
+#include "toolkit/base/LumScopeGuard.h"
 
 #include <vector>
 
@@ -25,14 +26,32 @@ std::u16string_view Trimmed(std::u16string_view key) {
     return key;
 }
 
+// The key below `parent`, opened with `access`; an empty key when it cannot be opened.
+TScopedRegKey OpenRegKey(HKEY parent, const std::u16string& path, REGSAM access) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(parent, WinStr(path), 0, access, &opened) != ERROR_SUCCESS) {
+        return {};
+    }
+    return TScopedRegKey(opened);
+}
+
+// The key below `parent`, created when it does not exist; an empty key when neither works.
+TScopedRegKey CreateRegKey(HKEY parent, const std::u16string& path, REGSAM access) {
+    HKEY created = nullptr;
+    if (RegCreateKeyExW(parent, WinStr(path), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                        nullptr, &created, nullptr) != ERROR_SUCCESS) {
+        return {};
+    }
+    return TScopedRegKey(created);
+}
+
 // Deletes a key below `parent` with everything under it, children first, since a key that
 // still has subkeys cannot be deleted.
 bool DeleteTree(HKEY parent, const std::u16string& path) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(parent, WinStr(path), 0, KEY_READ | DELETE, &opened) != ERROR_SUCCESS) {
+    TScopedRegKey key = OpenRegKey(parent, path, KEY_READ | DELETE);
+    if (!key) {
         return false;
     }
-    TScopedRegKey key(opened);
     std::vector<std::u16string> children;
     for (DWORD index = 0;; ++index) {
         // Key names are at most 255 characters.
@@ -79,26 +98,20 @@ std::u16string TLumRegistry::FullPath(std::u16string_view key) const {
 
 bool TLumRegistry::OpenKey(std::u16string_view key, bool canCreate) {
     std::u16string sub(Trimmed(key));
-    HKEY opened = nullptr;
-    LONG result = canCreate
-                      ? RegCreateKeyExW(BaseKey(key), WinStr(sub), 0, nullptr,
-                                        REG_OPTION_NON_VOLATILE, access_, nullptr, &opened, nullptr)
-                      : RegOpenKeyExW(BaseKey(key), WinStr(sub), 0, access_, &opened);
-    if (result != ERROR_SUCCESS) {
+    TScopedRegKey opened = canCreate ? CreateRegKey(BaseKey(key), sub, access_)
+                                     : OpenRegKey(BaseKey(key), sub, access_);
+    if (!opened) {
         return false;
     }
     std::u16string path = FullPath(key);
-    currentKey_.Reset(opened);
+    currentKey_ = std::move(opened);
     currentPath_ = std::move(path);
     return true;
 }
 
 bool TLumRegistry::OpenKeyReadOnly(std::u16string_view key) {
-    REGSAM saved = access_;
-    access_ = KEY_READ;
-    bool opened = OpenKey(key, false);
-    access_ = saved;
-    return opened;
+    TRestore<REGSAM> readOnly(access_, KEY_READ);
+    return OpenKey(key, false);
 }
 
 void TLumRegistry::CloseKey() {
@@ -107,13 +120,7 @@ void TLumRegistry::CloseKey() {
 }
 
 bool TLumRegistry::KeyExists(std::u16string_view key) {
-    std::u16string sub(Trimmed(key));
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(BaseKey(key), WinStr(sub), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(opened);
-    return true;
+    return static_cast<bool>(OpenRegKey(BaseKey(key), std::u16string(Trimmed(key)), KEY_READ));
 }
 
 bool TLumRegistry::ValueExists(std::u16string_view name) const {
@@ -199,14 +206,18 @@ void TLumRegistry::WriteData(std::u16string_view name, DWORD type, const void* d
     }
 }
 
-void TLumRegistry::WriteString(std::u16string_view name, std::u16string_view value) {
+void TLumRegistry::WriteText(std::u16string_view name, DWORD type, std::u16string_view value) {
+    // With its terminating NUL, which the registry stores as part of the value.
     std::u16string text(value);
-    WriteData(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
+    WriteData(name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
+}
+
+void TLumRegistry::WriteString(std::u16string_view name, std::u16string_view value) {
+    WriteText(name, REG_SZ, value);
 }
 
 void TLumRegistry::WriteExpandString(std::u16string_view name, std::u16string_view value) {
-    std::u16string text(value);
-    WriteData(name, REG_EXPAND_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
+    WriteText(name, REG_EXPAND_SZ, value);
 }
 
 void TLumRegistry::WriteInteger(std::u16string_view name, std::int32_t value) {

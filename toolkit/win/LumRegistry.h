@@ -81,6 +81,7 @@ private:
     HKEY BaseKey(std::u16string_view key) const;
     std::u16string FullPath(std::u16string_view key) const;
     void WriteData(std::u16string_view name, DWORD type, const void* data, DWORD size);
+    void WriteText(std::u16string_view name, DWORD type, std::u16string_view value);
 
     HKEY rootKey_ = HKEY_CURRENT_USER;
     REGSAM access_;

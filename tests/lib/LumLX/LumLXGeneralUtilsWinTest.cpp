@@ -1,7 +1,7 @@
 // The Win32 general utilities: long names and paths, folders made and deleted, the system
 // queries, shell execution and the cursor stack. Files live in a folder of the test's own
 // under the temporary folder, removed at the end.
-#include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumLX/LumLXUtilsWin.h"
 
 #include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestFiles.h"

@@ -136,9 +136,8 @@ TEST_F(SetupSteps, RegistersAServerUnderItsOwnPath) {
     EXPECT_EQ(GetProgIDVersion(u"CAPICOM.EncryptedData"), MakeVersion(2, 0, 0, 3));
     {
         TScopedLibrary library(LoadLibraryW(WinStr(target_)));
-        using Entry = HRESULT(STDAPICALLTYPE*)();
-        auto unregister = reinterpret_cast<Entry>(
-            reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllUnregisterServer")));
+        auto unregister =
+            ProcAddress<HRESULT(STDAPICALLTYPE*)()>(library.Get(), "DllUnregisterServer");
         ASSERT_NE(unregister, nullptr);
         unregister();
     }

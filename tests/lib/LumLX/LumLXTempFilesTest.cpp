@@ -7,7 +7,9 @@
 #include "tests/support/LumTestFiles.h"
 #include "tests/support/LumTestRandom.h"
 #include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/base/LumWin.h"
 
 #include <gtest/gtest.h>
 

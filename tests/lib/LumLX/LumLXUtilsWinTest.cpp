@@ -2,7 +2,7 @@
 // and the component probes. Registry entries and files that the tests make are their own
 // (ProgIDs "Lum.ProbeTest.*", Office applications "LumProbe*") wherever the probe allows it,
 // and every test removes what it made.
-#include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumLX/LumLXUtilsWin.h"
 
 #include "tests/standin/LumStandins.h"
 #include "tests/support/LumTestChecks.h"
@@ -122,8 +122,7 @@ constexpr GUID kClassB = {
 HRESULT CallStandin(const std::u16string& path, const char* entry) {
     TScopedLibrary library(LoadLibraryW(WinStr(path)));
     EXPECT_TRUE(library) << WideToUtf8(path);
-    auto proc = reinterpret_cast<HRESULT(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(library.Get(), entry)));
+    auto proc = ProcAddress<HRESULT(WINAPI*)()>(library.Get(), entry);
     EXPECT_NE(proc, nullptr) << entry;
     return proc ? proc() : E_UNEXPECTED;
 }

@@ -346,6 +346,26 @@ TEST(StringList, NotifiesChangesOutsideUpdates) {
     EXPECT_TRUE(events.empty());
 }
 
+// An operation that fails part way leaves the list out of its update, and the listeners hear
+// of what it changed; one that fails while hearing of it does not hide the first failure.
+TEST(StringList, FailurePartWayEndsTheUpdate) {
+    TLumStringList list;
+    list.SetSorted(true);
+    list.SetDuplicates(dupError);
+    std::vector<std::string> events;
+    list.OnChange = [&](TLumStringList& sender) {
+        events.push_back("change " + std::to_string(sender.Count()));
+    };
+    EXPECT_THROW(list.SetText(u"b\r\na\r\nb"), EStringListError);
+    EXPECT_EQ(list.UpdateCount(), 0);
+    EXPECT_EQ(Items(list), (Texts{u"a", u"b"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"change 2"}));
+
+    list.OnChange = [](TLumStringList&) { throw ELumGeneralError(u"listener failed"); };
+    EXPECT_THROW(list.SetCommaText(u"c,c"), EStringListError);
+    EXPECT_EQ(list.UpdateCount(), 0);
+}
+
 TEST(StringList, AssignAndAddStrings) {
     TLumStringList source;
     int marker = 0;

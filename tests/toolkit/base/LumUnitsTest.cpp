@@ -11,6 +11,7 @@ namespace {
 std::string journal;
 bool failStartOfB = false;
 bool failStopOfB = false;
+bool failStartOfC = false;
 
 TUnit unitA("A", [] { journal += "+A"; }, [] { journal += "-A"; });
 TUnit unitB(
@@ -27,7 +28,15 @@ TUnit unitB(
             throw ELumGeneralError(u"B cannot stop");
         }
     });
-TUnit unitC("C", [] { journal += "+C"; }, [] { journal += "-C"; });
+TUnit unitC(
+    "C",
+    [] {
+        if (failStartOfC) {
+            throw ELumGeneralError(u"C cannot start");
+        }
+        journal += "+C";
+    },
+    [] { journal += "-C"; });
 
 TUnit* const kOrder[] = {&unitA, &unitB, &unitC};
 
@@ -35,7 +44,7 @@ class Units : public ::testing::Test {
 protected:
     void SetUp() override {
         journal.clear();
-        failStartOfB = failStopOfB = false;
+        failStartOfB = failStopOfB = failStartOfC = false;
     }
 };
 
@@ -68,6 +77,21 @@ TEST_F(Units, FailedStartStopsWhatStarted) {
     EXPECT_EQ(journal, "+A-A");
     EXPECT_EQ(unitB.StartCount(), 0);
     EXPECT_EQ(unitC.StartCount(), 0);
+}
+
+// The failed start is what the caller hears of, not a stop that fails on the way out.
+TEST_F(Units, FailedStartIsReportedOverAFailedStop) {
+    failStartOfC = true;
+    failStopOfB = true;
+    try {
+        TUnitSequence sequence(kOrder);
+        ADD_FAILURE() << "the sequence started";
+    } catch (const ELumGeneralError& error) {
+        EXPECT_EQ(error.Message(), u"C cannot start");
+    }
+    EXPECT_EQ(journal, "+A+B-B-A");
+    EXPECT_EQ(unitA.StartCount(), 0);
+    EXPECT_EQ(unitB.StartCount(), 0);
 }
 
 TEST_F(Units, FailedStopStillStopsTheRest) {
