@@ -1,6 +1,6 @@
 #include "errors/ExceptDlg.h"
 
-#include "errors/LumStackTrace.h"
+#include "errors/LumStackTraceWin.h"
 #include "toolkit/ui/LumClipboard.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumScopeGuard.h"

@@ -4,7 +4,7 @@
 // address, stack, system, modules, focused controls, system information).
 
 #include "errors/LumExceptLogWin.h"
-#include "errors/LumExceptReport.h"
+#include "errors/LumExceptReportWin.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumUnits.h"
 #include "toolkit/ui/LumBasicControls.h"

@@ -1,9 +1,9 @@
 // Gathering the report's sections from the running system.
-#include "errors/LumExceptReport.h"
+#include "errors/LumExceptReportWin.h"
 
 #include "toolkit/res/LumPeImage.h"
 #include "errors/LumExceptLogWin.h"
-#include "errors/LumStackTrace.h"
+#include "errors/LumStackTraceWin.h"
 #include "toolkit/ui/LumControlBase.h"
 #include "toolkit/ui/LumGraphics.h"
 #include "toolkit/base/LumExceptions.h"

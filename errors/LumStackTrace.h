@@ -171,21 +171,6 @@ class TLumGlobalStackList {
 
 TLumGlobalStackList& GlobalStackList();
 
-#ifdef _WIN32
-/// The current thread's latest captured stack, or null.
-std::shared_ptr<const TLumStackInfoList> LastCapturedStack();
-
-/// Turns on capture at every raise and the mapping of processor faults to exceptions
-/// (LumSysFaultsUnit); starting twice does nothing.
-void StartExceptionTracking();
-/// Turns capture off again and removes the raise hooks.
-void StopExceptionTracking();
-bool ExceptionTrackingActive();
-
-/// Stops tracking and releases the captured stacks and the module list.
-extern TUnit LumStackTraceUnit;
-#endif
-
 // ---- Frame text ----
 
 /// Where an address lies, as far as the debug information knows: what the debug information's
@@ -201,27 +186,6 @@ struct TLumLocationInfo : TDebugLocation {
 std::string FormatFrameText(std::uint32_t address, const TLumLocationInfo* location,
                             std::string_view moduleName, bool includeModuleName,
                             bool includeAddressOffset, bool includeLineOffset);
-
-#ifdef _WIN32
-/// The location of an address of the executable (or of another module that carries LUM.DBG);
-/// nothing for other addresses.
-std::optional<TLumLocationInfo> GetLocationInfo(std::uint32_t address);
-
-/// The file name of the module that holds the address; empty when none does.
-std::string ModuleNameOf(std::uint32_t address);
-
-/// One frame's line: "[%p]" without a location; "[%p] unit.procedure" (or "[%p] procedure"
-/// without a unit) plus " + $offset" from the procedure's start without a line; with a line
-/// "[%p] unit.procedure (Line %u, \"file\" + lines since the procedure's first line)" plus
-/// " + $offset" (or " - $offset") from the line's start. Module names put "{name        }"
-/// right after the bracketed address.
-std::string FrameText(std::uint32_t address, bool includeModuleName, bool includeAddressOffset,
-                      bool includeLineOffset);
-
-/// Appends one line per frame of the list, innermost first.
-void AppendFramesTo(const TLumStackInfoList& list, std::vector<std::string>& lines,
-                    bool includeModuleName, bool includeAddressOffset, bool includeLineOffset);
-#endif
 
 // ---- Stack walking, on memory that the caller provides ----
 

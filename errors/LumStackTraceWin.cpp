@@ -2,12 +2,12 @@
 // throw entry (-Wl,--wrap=__cxa_throw), which notes the raise and, while tracking is on, calls
 // the notifiers before the real throw starts unwinding.
 
-#include "errors/LumStackTrace.h"
+#include "errors/LumStackTraceWin.h"
 
 #include "debuginfo/LumDebugInfo.h"
 #include "toolkit/res/LumPeImage.h"
 #include "errors/LumRaiseHooks.h"
-#include "errors/LumSysFaults.h"
+#include "errors/LumSysFaultsWin.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumOSErrors.h"

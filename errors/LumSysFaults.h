@@ -44,11 +44,3 @@ bool IsMappedFault(std::uint32_t code);
 /// EExternalException "External exception %x" for an illegal instruction.
 [[noreturn]] void RaiseProcessorFault(const TProcessorFault& fault);
 
-#ifdef _WIN32
-/// While started, faults in the executable's code are raised as exceptions. The exception of a
-/// stack overflow is raised on a reserve stack, and the stack's guard page is set again when
-/// a handler catches it, so that a later overflow is caught too. One thread at a time can be
-/// overflowing; faults that cannot be raised (another thread overflowing, a stack pointer off
-/// its stack) stay with the system.
-extern TUnit LumSysFaultsUnit;
-#endif

@@ -9,7 +9,7 @@
 // over in registers (EAX, ECX, EDX, which the faulting code no longer needs), and the
 // trampoline pushes what it needs once the thread runs again.
 
-#include "errors/LumSysFaults.h"
+#include "errors/LumSysFaultsWin.h"
 
 #include "errors/LumRaiseHooks.h"
 #include "toolkit/base/LumHandle.h"

@@ -6,7 +6,8 @@
 The layers, bottom up, are the folders below; a file may include headers of its own layer and
 of the layers under it. errors/ and lib/LumLX/ sit side by side: neither includes the other.
 In the portable layers only Win32 files (named *Win.cpp or *Win.h) may include the native
-headers or the Win32-only layers, and no header there has a Win32-only half (#ifdef _WIN32).
+headers or the Win32-only layers; and no header anywhere has a Win32-only half (#ifdef _WIN32):
+what only Win32 has goes into a header of its own, named *Win.h.
 Generated resource string headers (rstr/<Module>.h) count as part of the folder that holds
 <Module>.rstr. Prints each offence with file and line and exits with 1 when there is one.
 """
@@ -77,7 +78,7 @@ def offences(root):
         own = layer_of(path)
         top = path.split("/", 1)[0]
         text = source.read_text(encoding="utf-8", errors="replace")
-        if own and own[2] and path.endswith(".h") and not is_win32_file(path):
+        if path.endswith(".h") and not is_win32_file(path):
             for number, line in enumerate(text.splitlines(), 1):
                 if re.match(r"^\s*#\s*if(def)?\s+.*_WIN32\b", line):
                     found.append(f"{path}:{number}: a portable header with a Win32-only half")

@@ -4,8 +4,8 @@
 // raised as an exception. Run by scripts/bench-wine.sh; the first argument, if any, is the
 // number of raises per timing.
 
-#include "errors/LumStackTrace.h"
-#include "errors/LumSysFaults.h"
+#include "errors/LumStackTraceWin.h"
+#include "errors/LumSysFaultsWin.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumWin.h"
 

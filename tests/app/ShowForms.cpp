@@ -8,7 +8,7 @@
 #include "app/CheckWinInetAndAdo.h"
 #include "app/OstrinFrm.h"
 #include "errors/ExceptDlg.h"
-#include "errors/LumStackTrace.h"
+#include "errors/LumStackTraceWin.h"
 #include "lib/LumLX/LumLXSetupUtils.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"

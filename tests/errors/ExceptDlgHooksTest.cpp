@@ -4,7 +4,7 @@
 #include "errors/ExceptDlg.h"
 
 #include "app/CheckWinInetAndAdo.h"
-#include "errors/LumStackTrace.h"
+#include "errors/LumStackTraceWin.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "toolkit/base/LumStringList.h"

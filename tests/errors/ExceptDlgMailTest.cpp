@@ -4,7 +4,7 @@
 
 #include "errors/ExceptDlg.h"
 
-#include "errors/LumStackTrace.h"
+#include "errors/LumStackTraceWin.h"
 #include "lib/LumLX/LumLXMapiUtils.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"

@@ -2,8 +2,8 @@
 // processor faults from functions of this file, whose frames must name this unit, the
 // functions and the lines below. The line constants sit right above the lines they name.
 
-#include "errors/LumStackTrace.h"
-#include "errors/LumSysFaults.h"
+#include "errors/LumStackTraceWin.h"
+#include "errors/LumSysFaultsWin.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumStrings.h"

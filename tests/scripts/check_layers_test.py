@@ -68,6 +68,12 @@ class LayeringCheck(unittest.TestCase):
         self.write("toolkit/base/LumFormat.cpp", "\n")
         self.expect_offence("toolkit/res/LumPeImage.h", "#ifdef _WIN32\n#endif\n",
                             "a Win32-only half")
+        self.write("toolkit/res/LumPeImage.h", "\n")
+        self.expect_offence("errors/LumStackTrace.h", "#ifdef _WIN32\n#endif\n",
+                            "a Win32-only half")
+        self.write("errors/LumStackTrace.h", "\n")
+        self.write("errors/LumStackTraceWin.h", "#ifdef _WIN32\n#endif\n")
+        self.assertEqual(self.run_check()[0], 0)
 
     def test_product_code_never_includes_tests(self):
         self.expect_offence("app/Ostrin.cpp", '#include "tests/support/LumTestFiles.h"\n',

@@ -86,7 +86,7 @@ public:
 
     /// The named function as type F; nullptr when the library has none.
     template <class F> F FindProc(const char* name) const {
-        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library_.Get(), name)));
+        return ProcAddress<F>(library_.Get(), name);
     }
 
     /// The named function as type F. Raises EOSError when the library has none.
