@@ -9,6 +9,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb xauth x11-apps x11-utils imagemagick
   googletest libgtest-dev libbenchmark-dev
+  clang-format
 )
 
 missing=()
