@@ -6,11 +6,11 @@
 #include "rstr/CheckWinInetAndAdo.h"
 #include "rstr/LumLXUtils.h"
 #include "toolkit/base/LumFormat.h"
-#include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumForms.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <algorithm>
@@ -51,8 +51,8 @@ const Entry kEntries[NeededCompCount] = {
      kDataAccessParams, 1, 3010, &GetJetVersion},
     {&CheckWinInetAndAdo::SDaoDesc, u"DAO", 0x0003003C, 0x0003003C, u"LumDaoSetup.exe", u"", 0, 0,
      &GetDaoVersion},
-    {&CheckWinInetAndAdo::SSqlDmoDesc, u"SQL-DMO", 0x07CE000B, kNoLimit, u"LumSqlDmoSetup.exe",
-     u"", 0, 0, &GetSqlDmoVersion},
+    {&CheckWinInetAndAdo::SSqlDmoDesc, u"SQL-DMO", 0x07CE000B, kNoLimit, u"LumSqlDmoSetup.exe", u"",
+     0, 0, &GetSqlDmoVersion},
     {&CheckWinInetAndAdo::SCrystal, u"CRPE", 0x00080005, kNoLimit, u"LumReportRuntimeSetup.exe",
      kReportParams, 1, 3010, &GetCrystalVersion},
     {&CheckWinInetAndAdo::SCrystalSQL, u"CRPE-SQL", 0x00080005, kNoLimit,
@@ -132,7 +132,9 @@ void Stop() {
 
 TUnit CheckWinInetAndAdoUnit("CheckWinInetAndAdo", &Start, &Stop);
 
-std::array<TNeededComp, NeededCompCount>& NeededComps() { return table; }
+std::array<TNeededComp, NeededCompCount>& NeededComps() {
+    return table;
+}
 
 bool CheckNeededComps(std::uint16_t mask) {
     for (size_t i = 0; i < NeededCompCount; ++i) {
@@ -140,8 +142,8 @@ bool CheckNeededComps(std::uint16_t mask) {
         if ((mask & (1u << i)) && comp.InstalledMajorMinor < comp.Required) {
             std::u16string format = LoadResString(LumLXUtils::SProgramRequires) + u"\r\n" +
                                     LoadResString(LumLXUtils::SWhereToDownload);
-            ShowMessage(Format(format, comp.Name,
-                               AnsiToWide(comp.DownloadLocation) + comp.DownloadFile));
+            ShowMessage(
+                Format(format, comp.Name, AnsiToWide(comp.DownloadLocation) + comp.DownloadFile));
             return false;
         }
     }
@@ -154,15 +156,18 @@ void RegisterReportModule(const std::u16string& path) {
     }
 }
 
-const TLumStringList& ReportModules() { return *reportModules; }
+const TLumStringList& ReportModules() {
+    return *reportModules;
+}
 
 void AddSystemInfo(TLumStringList& lines) {
     lines.Clear();
     for (int i = 0; i < reportModules->Count(); ++i) {
         const std::u16string& path = reportModules->Strings(i);
         std::u16string name = FileNameWithoutExtension(path);
-        lines.Add(FileExists(path) ? name + u": " + VersionToStr(vfShortRelease, GetFileVersion(path))
-                                   : name + u": (Not Installed)");
+        lines.Add(FileExists(path)
+                      ? name + u": " + VersionToStr(vfShortRelease, GetFileVersion(path))
+                      : name + u": (Not Installed)");
     }
     lines.Add(kSeparator);
     lines.Add(u"OS = " + GetOSVersionString());
@@ -170,7 +175,8 @@ void AddSystemInfo(TLumStringList& lines) {
     TVersionNumber kernel = GetKernelVersion(kernelProduct);
     lines.Add(u"Kernel = " + VersionToStr(vfFull, kernel) + u" (" + kernelProduct + u")");
     if (OSVersion().IsNT()) {
-        lines.Add(std::u16string(u"Administrator = ") + (UserIsAdministrator() ? u"True" : u"False"));
+        lines.Add(std::u16string(u"Administrator = ") +
+                  (UserIsAdministrator() ? u"True" : u"False"));
     }
     lines.Add(u"Computer Name = " + TextOrEmpty(&ComputerName) + u" (" + TextOrEmpty(&UserName) +
               u")");
@@ -215,7 +221,8 @@ void AddSystemInfo(TLumStringList& lines) {
                      MegaBytes(freeClusters, sectorsPerCluster, bytesPerSector)));
     lines.Add(kSeparator);
     for (size_t i = 0; i < NeededCompCount; ++i) {
-        std::u16string line = table[i].Key + u"\t(" + VersionToStr(vfFull, table[i].InstalledVersion) + u")";
+        std::u16string line =
+            table[i].Key + u"\t(" + VersionToStr(vfFull, table[i].InstalledVersion) + u")";
         if (i == 1) {
             line += u"   (" + GetMapiCompanyName() + u")";
         }

@@ -4,8 +4,8 @@
 // list of modules whose versions error reports name first.
 
 #include "lib/LumLX/LumLXVerUtils.h"
-#include "toolkit/base/LumWin.h"
 #include "toolkit/base/LumUnits.h"
+#include "toolkit/base/LumWin.h"
 
 #include <array>
 #include <cstdint>

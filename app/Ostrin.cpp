@@ -6,26 +6,20 @@
 #include "errors/LumStackTraceWin.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
+#include "toolkit/base/LumWin.h"
+#include "toolkit/ui/LumBasicControls.h"
 #include "toolkit/ui/LumForms.h"
+#include "toolkit/ui/LumTimer.h"
 #include "toolkit/win/LumProgram.h"
 #include "toolkit/win/LumResModule.h"
-#include "toolkit/ui/LumTimer.h"
-#include "toolkit/ui/LumBasicControls.h"
-#include "toolkit/base/LumWin.h"
 
 namespace {
 
 // The modules of the program in the order they start; they stop in reverse.
 TUnit* const kUnits[] = {
-    &LumResModuleUnit,
-    &LumLXUtilsUnit,
-    &LumFormsUnit,
-    &LumBasicControlsUnit,
-    &LumTimerUnit,
-    &LumStackTraceUnit,
-    &ExceptDlgUnit,
-    &LumDbgExceptDlgUnit,
-    &CheckWinInetAndAdoUnit,
+    &LumResModuleUnit,     &LumLXUtilsUnit,      &LumFormsUnit,
+    &LumBasicControlsUnit, &LumTimerUnit,        &LumStackTraceUnit,
+    &ExceptDlgUnit,        &LumDbgExceptDlgUnit, &CheckWinInetAndAdoUnit,
 };
 
 constexpr char16_t kSupportAddress[] = u"support@lum-software.example";
@@ -43,4 +37,6 @@ void OstrinMain() {
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return RunProgram(kUnits, &OstrinMain); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    return RunProgram(kUnits, &OstrinMain);
+}

@@ -4,8 +4,8 @@
 #include "lib/LumLX/LumLXSetupUtils.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "rstr/OstrinFrm.h"
-#include "toolkit/win/LumResModule.h"
 #include "toolkit/res/LumResourceStream.h"
+#include "toolkit/win/LumResModule.h"
 
 TOstrinForm* OstrinForm = nullptr;
 
@@ -16,10 +16,11 @@ constexpr std::size_t kCapicomEntry = 2;
 } // namespace
 
 const TLumClass& TOstrinForm::StaticClass() {
-    static const TLumClass cls = TLumClassBuilder<TOstrinForm>("TOstrinForm", &TLumForm::StaticClass())
-                                     .Field("Timer1", &TOstrinForm::Timer1)
-                                     .Method("Timer1Timer", &TOstrinForm::Timer1Timer)
-                                     .Build();
+    static const TLumClass cls =
+        TLumClassBuilder<TOstrinForm>("TOstrinForm", &TLumForm::StaticClass())
+            .Field("Timer1", &TOstrinForm::Timer1)
+            .Method("Timer1Timer", &TOstrinForm::Timer1Timer)
+            .Build();
     return cls;
 }
 

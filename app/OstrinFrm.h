@@ -6,7 +6,7 @@
 #include "toolkit/ui/LumTimer.h"
 
 class TOstrinForm : public TLumForm {
-public:
+  public:
     explicit TOstrinForm(TLumComponent* owner) : TLumForm(owner) {}
 
     static const TLumClass& StaticClass();

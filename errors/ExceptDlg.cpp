@@ -1,10 +1,10 @@
 #include "errors/ExceptDlg.h"
 
 #include "errors/LumStackTraceWin.h"
-#include "toolkit/ui/LumClipboard.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumClipboard.h"
 
 #include <utility>
 
@@ -61,7 +61,9 @@ TExceptionDialogClass SetExceptionDialogClass(TExceptionDialogClass newClass) {
     return std::exchange(dialogClass, newClass);
 }
 
-bool ExceptionDialogShowing() { return dialogShowing; }
+bool ExceptionDialogShowing() {
+    return dialogShowing;
+}
 
 TExceptionDialog* CreateBaseExceptionDialog(TLumComponent* owner) {
     return TLumCustomForm::Create<TExceptionDialog>(owner);
@@ -99,7 +101,9 @@ void TExceptionDialog::FormCreate(TLumPersistent*) {
     SetCaption(Format(u"%s - application error", Application()->Title()));
 }
 
-void TExceptionDialog::FormDestroy(TLumPersistent*) { Log.reset(); }
+void TExceptionDialog::FormDestroy(TLumPersistent*) {
+    Log.reset();
+}
 
 void TExceptionDialog::FormShow(TLumPersistent*) {
     BeforeBuildDetails();
@@ -122,7 +126,9 @@ void TExceptionDialog::FormPaint(TLumPersistent*) {
     Canvas().DrawIcon(TextLabel->Left() - GetSystemMetrics(SM_CXICON) - 15, TextLabel->Top(), icon);
 }
 
-void TExceptionDialog::FormResize(TLumPersistent*) { UpdateMessageScrollBar(); }
+void TExceptionDialog::FormResize(TLumPersistent*) {
+    UpdateMessageScrollBar();
+}
 
 void TExceptionDialog::FormKeyDown(TLumPersistent*, std::uint16_t& key, TShiftState shift) {
     if (key == 'C' && shift.Contains(TShiftStateFlag::ssCtrl)) {
@@ -131,7 +137,9 @@ void TExceptionDialog::FormKeyDown(TLumPersistent*, std::uint16_t& key, TShiftSt
     }
 }
 
-void TExceptionDialog::DetailsBtnClick(TLumPersistent*) { SetDetailsShown(!DetailsShown); }
+void TExceptionDialog::DetailsBtnClick(TLumPersistent*) {
+    SetDetailsShown(!DetailsShown);
+}
 
 void TExceptionDialog::BuildDetails() {
     Screen()->SetCursor(crHourGlass);
@@ -152,7 +160,9 @@ void TExceptionDialog::BuildDetails() {
     AfterBuildDetails();
 }
 
-void TExceptionDialog::FillDetails() { AppendReportSections(rsAll); }
+void TExceptionDialog::FillDetails() {
+    AppendReportSections(rsAll);
+}
 
 void TExceptionDialog::SetDetailsShown(bool show) {
     DetailsShown = show;
@@ -163,8 +173,9 @@ void TExceptionDialog::SetDetailsShown(bool show) {
         }
     }
     size_t first = base.find_first_not_of(u' ');
-    base = first == std::u16string::npos ? std::u16string()
-                                         : base.substr(first, base.find_last_not_of(u' ') - first + 1);
+    base = first == std::u16string::npos
+               ? std::u16string()
+               : base.substr(first, base.find_last_not_of(u' ') - first + 1);
     std::u16string caption;
     if (show) {
         Constraints()->SetMinHeight(CollapsedHeight + 100);
@@ -196,7 +207,9 @@ std::u16string TExceptionDialog::ReportText() {
     return text + u"\r\n" + DetailsMemo->Text();
 }
 
-void TExceptionDialog::CopyReportToClipboard() { ClipboardSetText(WideToAnsi(ReportText())); }
+void TExceptionDialog::CopyReportToClipboard() {
+    ClipboardSetText(WideToAnsi(ReportText()));
+}
 
 void TExceptionDialog::WriteReportToLog() {
     if (!(Tag() & edtWriteLog)) {
@@ -213,7 +226,8 @@ void TExceptionDialog::UpdateMessageScrollBar() {
     }
     Canvas().Font().Assign(*TextLabel->Font());
     int lineHeight = Canvas().TextHeight(u"Wg");
-    TextLabel->ShowVerticalScrollBar(TextLabel->LineCount() * lineHeight > TextLabel->ClientHeight());
+    TextLabel->ShowVerticalScrollBar(TextLabel->LineCount() * lineHeight >
+                                     TextLabel->ClientHeight());
 }
 
 void TExceptionDialog::AppendSectionSeparator() {
@@ -254,10 +268,10 @@ void PrepareExceptionDialog(TExceptionDialog& dialog, const Exception& error) {
     dialog.LastActiveControl = Screen()->ActiveControl();
     dialog.TextLabel->SetText(LabelText(error.Message()));
     dialog.UpdateMessageScrollBar();
-    dialog.AppendDetails({Format("Exception class: %s", error.ClassName()),
-                          Format("Exception address: %p", RaiseAddressOf(error)),
-                          std::string(static_cast<size_t>(dialog.SeparatorWidth()),
-                                      dialog.SeparatorChar())});
+    dialog.AppendDetails(
+        {Format("Exception class: %s", error.ClassName()),
+         Format("Exception address: %p", RaiseAddressOf(error)),
+         std::string(static_cast<size_t>(dialog.SeparatorWidth()), dialog.SeparatorChar())});
 }
 
 void PresentException(Exception& error) {

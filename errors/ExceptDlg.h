@@ -5,9 +5,9 @@
 
 #include "errors/LumExceptLogWin.h"
 #include "errors/LumExceptReportWin.h"
-#include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumUnits.h"
 #include "toolkit/ui/LumBasicControls.h"
+#include "toolkit/ui/LumForms.h"
 
 #include <memory>
 
@@ -32,7 +32,7 @@ enum TReportSection : unsigned {
 };
 
 class TExceptionDialog : public TLumForm {
-public:
+  public:
     explicit TExceptionDialog(TLumComponent* owner);
     ~TExceptionDialog() override;
 
@@ -87,7 +87,7 @@ public:
     /// Inserts a line into the details before the given line.
     void InsertDetailsLine(int index, const std::string& line);
 
-protected:
+  protected:
     void BuildDetailsMessage(TMessage& message);
 };
 

@@ -35,6 +35,7 @@ std::vector<std::u16string> ErrorTextLines(const std::u16string& text) {
     return SplitLines(breaks);
 }
 
-std::u16string ErrorFileName(const std::u16string& folder, const std::u16string& exeName, int number) {
+std::u16string ErrorFileName(const std::u16string& folder, const std::u16string& exeName,
+                             int number) {
     return Format(u"%s%s_Error_%.4d.txt", folder, exeName, number);
 }

@@ -19,4 +19,5 @@ std::vector<std::string> LogTextLines(const std::string& text, int indent);
 std::vector<std::u16string> ErrorTextLines(const std::u16string& text);
 
 /// "<folder><name>_Error_<n, four digits>.txt".
-std::u16string ErrorFileName(const std::u16string& folder, const std::u16string& exeName, int number);
+std::u16string ErrorFileName(const std::u16string& folder, const std::u16string& exeName,
+                             int number);

@@ -12,7 +12,9 @@
 
 namespace {
 
-std::u16string ExeNameWithoutExtension() { return FileNameWithoutExtension(OwnModuleFileName()); }
+std::u16string ExeNameWithoutExtension() {
+    return FileNameWithoutExtension(OwnModuleFileName());
+}
 
 void WriteWholeFile(const std::u16string& path, const std::string& bytes) {
     TLumFileStream file(path, fmCreate);
@@ -36,7 +38,9 @@ TSimpleExceptionLog::TSimpleExceptionLog(std::u16string fileName)
 
 TSimpleExceptionLog::~TSimpleExceptionLog() = default;
 
-bool TSimpleExceptionLog::IsOpen() const { return file_.IsValid(); }
+bool TSimpleExceptionLog::IsOpen() const {
+    return file_.IsValid();
+}
 
 void TSimpleExceptionLog::OpenForAppend() {
     if (IsOpen()) {
@@ -55,12 +59,14 @@ void TSimpleExceptionLog::OpenForAppend() {
     file_ = std::move(file);
 }
 
-void TSimpleExceptionLog::CloseFile() { file_.Reset(); }
+void TSimpleExceptionLog::CloseFile() {
+    file_.Reset();
+}
 
 void TSimpleExceptionLog::WriteBytes(const std::string& bytes) {
     DWORD written = 0;
-    Win32Check(WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                         nullptr));
+    Win32Check(
+        WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
 }
 
 void TSimpleExceptionLog::WriteLines(const std::string& text, int indent) {
@@ -106,8 +112,8 @@ void WriteToEventLog(const std::u16string& text) {
         RegisterEventSourceW(nullptr, WinStr(ExeNameWithoutExtension())));
     Win32Check(source.IsValid());
     const wchar_t* strings[] = {WinStr(text)};
-    Win32Check(ReportEventW(source.Get(), EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings,
-                            nullptr));
+    Win32Check(
+        ReportEventW(source.Get(), EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr));
 }
 
 std::u16string WriteErrorFile(const std::u16string& text) {

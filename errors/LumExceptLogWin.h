@@ -10,7 +10,7 @@
 
 /// A log file that reports are appended to, each under a dated header.
 class TSimpleExceptionLog {
-public:
+  public:
     /// Without a name: <folder of the executable>\<executable name>_Err.log. The file is not
     /// touched here.
     explicit TSimpleExceptionLog(std::u16string fileName = {});
@@ -31,7 +31,7 @@ public:
     /// Opens the file and writes the header with the current date and time.
     void WriteHeader(int width);
 
-private:
+  private:
     void WriteBytes(const std::string& bytes);
 
     std::u16string fileName_;

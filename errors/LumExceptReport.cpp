@@ -31,29 +31,43 @@ bool SameTextNoCase(const std::string& a, const char* b) {
 // Processor names of the manufacturers' older parts, by family and model.
 const std::map<std::pair<int, int>, const char*>& NameTable(const std::string& manufacturer) {
     static const std::map<std::pair<int, int>, const char*> intel = {
-        {{4, 0}, "i80486DX"},         {{4, 1}, "i80486DX"},       {{4, 2}, "i80486SX"},
-        {{4, 3}, "i80486DX2"},        {{4, 4}, "i80486SL"},       {{4, 5}, "i80486SX2"},
-        {{4, 7}, "i80486DX2 WB"},     {{4, 8}, "i80486DX4"},      {{4, 9}, "i80486DX4 WB"},
-        {{5, 1}, "Pentium"},          {{5, 2}, "Pentium"},        {{5, 3}, "Pentium OverDrive"},
-        {{5, 4}, "Pentium MMX"},      {{5, 7}, "Pentium"},        {{5, 8}, "Pentium MMX"},
-        {{6, 1}, "Pentium Pro"},      {{6, 3}, "Pentium II"},     {{6, 5}, "Pentium II"},
-        {{6, 6}, "Celeron"},          {{6, 7}, "Pentium III"},    {{6, 8}, "Pentium III"},
-        {{6, 9}, "Pentium M"},        {{6, 10}, "Pentium III Xeon"}, {{6, 11}, "Pentium III"},
-        {{6, 13}, "Pentium M"},       {{15, 0}, "Pentium 4"},     {{15, 1}, "Pentium 4"},
-        {{15, 2}, "Pentium 4"},       {{15, 3}, "Pentium 4"},     {{15, 4}, "Pentium 4"}};
-    static const std::map<std::pair<int, int>, const char*> amd = {
-        {{4, 3}, "Am486DX2"},         {{4, 7}, "Am486DX2 WB"},    {{4, 8}, "Am486DX4"},
-        {{4, 9}, "Am486DX4 WB"},      {{4, 14}, "Am5x86"},        {{4, 15}, "Am5x86 WB"},
-        {{5, 0}, "AMD-K5"},           {{5, 1}, "AMD-K5"},         {{5, 2}, "AMD-K5"},
-        {{5, 3}, "AMD-K5"},           {{5, 6}, "AMD-K6(R)"},      {{5, 7}, "AMD-K6(R)"},
-        {{5, 8}, "AMD-K6(R) -2"},     {{5, 9}, "AMD-K6(R) -III"}, {{6, 1}, "AMD Athlon(tm)"},
-        {{6, 2}, "AMD Athlon(tm)"},   {{6, 3}, "AMD Duron(tm)"},  {{6, 4}, "AMD Athlon(tm)"},
-        {{6, 6}, "AMD Athlon(tm) MP"}, {{6, 7}, "AMD Duron(tm)"}, {{6, 8}, "AMD Athlon(tm) XP"}};
-    static const std::map<std::pair<int, int>, const char*> cyrix = {
-        {{4, 4}, "Cyrix MediaGX"}, {{5, 2}, "Cyrix 6x86"}, {{5, 4}, "Cyrix GXm"},
-        {{6, 0}, "Cyrix 6x86MX"}};
-    static const std::map<std::pair<int, int>, const char*> transmeta = {
-        {{5, 4}, "Crusoe"}, {{15, 2}, "Efficeon"}};
+        {{4, 0}, "i80486DX"},     {{4, 1}, "i80486DX"},          {{4, 2}, "i80486SX"},
+        {{4, 3}, "i80486DX2"},    {{4, 4}, "i80486SL"},          {{4, 5}, "i80486SX2"},
+        {{4, 7}, "i80486DX2 WB"}, {{4, 8}, "i80486DX4"},         {{4, 9}, "i80486DX4 WB"},
+        {{5, 1}, "Pentium"},      {{5, 2}, "Pentium"},           {{5, 3}, "Pentium OverDrive"},
+        {{5, 4}, "Pentium MMX"},  {{5, 7}, "Pentium"},           {{5, 8}, "Pentium MMX"},
+        {{6, 1}, "Pentium Pro"},  {{6, 3}, "Pentium II"},        {{6, 5}, "Pentium II"},
+        {{6, 6}, "Celeron"},      {{6, 7}, "Pentium III"},       {{6, 8}, "Pentium III"},
+        {{6, 9}, "Pentium M"},    {{6, 10}, "Pentium III Xeon"}, {{6, 11}, "Pentium III"},
+        {{6, 13}, "Pentium M"},   {{15, 0}, "Pentium 4"},        {{15, 1}, "Pentium 4"},
+        {{15, 2}, "Pentium 4"},   {{15, 3}, "Pentium 4"},        {{15, 4}, "Pentium 4"}};
+    static const std::map<std::pair<int, int>, const char*> amd = {{{4, 3}, "Am486DX2"},
+                                                                   {{4, 7}, "Am486DX2 WB"},
+                                                                   {{4, 8}, "Am486DX4"},
+                                                                   {{4, 9}, "Am486DX4 WB"},
+                                                                   {{4, 14}, "Am5x86"},
+                                                                   {{4, 15}, "Am5x86 WB"},
+                                                                   {{5, 0}, "AMD-K5"},
+                                                                   {{5, 1}, "AMD-K5"},
+                                                                   {{5, 2}, "AMD-K5"},
+                                                                   {{5, 3}, "AMD-K5"},
+                                                                   {{5, 6}, "AMD-K6(R)"},
+                                                                   {{5, 7}, "AMD-K6(R)"},
+                                                                   {{5, 8}, "AMD-K6(R) -2"},
+                                                                   {{5, 9}, "AMD-K6(R) -III"},
+                                                                   {{6, 1}, "AMD Athlon(tm)"},
+                                                                   {{6, 2}, "AMD Athlon(tm)"},
+                                                                   {{6, 3}, "AMD Duron(tm)"},
+                                                                   {{6, 4}, "AMD Athlon(tm)"},
+                                                                   {{6, 6}, "AMD Athlon(tm) MP"},
+                                                                   {{6, 7}, "AMD Duron(tm)"},
+                                                                   {{6, 8}, "AMD Athlon(tm) XP"}};
+    static const std::map<std::pair<int, int>, const char*> cyrix = {{{4, 4}, "Cyrix MediaGX"},
+                                                                     {{5, 2}, "Cyrix 6x86"},
+                                                                     {{5, 4}, "Cyrix GXm"},
+                                                                     {{6, 0}, "Cyrix 6x86MX"}};
+    static const std::map<std::pair<int, int>, const char*> transmeta = {{{5, 4}, "Crusoe"},
+                                                                         {{15, 2}, "Efficeon"}};
     static const std::map<std::pair<int, int>, const char*> none;
     if (manufacturer == "Intel") {
         return intel;
@@ -192,13 +206,15 @@ std::string ProcessorLine(const TProcessorFacts& facts) {
                   facts.FdivBug ? " [FDIV Bug]" : "");
 }
 
-std::string SeparatorLine() { return std::string(kSeparatorWidth, kSeparatorChar); }
+std::string SeparatorLine() {
+    return std::string(kSeparatorWidth, kSeparatorChar);
+}
 
 std::string SystemLine(const std::string& osName, const std::string& productType,
                        std::uint32_t major, std::uint32_t minor, std::uint32_t build,
                        const std::string& servicePack) {
-    return Format("System   : %s %s, Version: %d.%d, Build: %x, \"%s\"", osName, productType,
-                  major, minor, build, servicePack);
+    return Format("System   : %s %s, Version: %d.%d, Build: %x, \"%s\"", osName, productType, major,
+                  minor, build, servicePack);
 }
 
 std::string DisplayLine(int width, int height, int bitsPerPixel) {
@@ -206,9 +222,10 @@ std::string DisplayLine(int width, int height, int bitsPerPixel) {
 }
 
 void AppendModuleLines(std::vector<TReportModule> modules, TReportLines& lines) {
-    std::stable_sort(modules.begin(), modules.end(), [](const TReportModule& a, const TReportModule& b) {
-        return static_cast<std::int32_t>(a.Base) < static_cast<std::int32_t>(b.Base);
-    });
+    std::stable_sort(
+        modules.begin(), modules.end(), [](const TReportModule& a, const TReportModule& b) {
+            return static_cast<std::int32_t>(a.Base) < static_cast<std::int32_t>(b.Base);
+        });
     lines.push_back("List of loaded modules:");
     const std::string blank(11, ' ');
     for (const TReportModule& m : modules) {

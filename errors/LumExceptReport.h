@@ -110,4 +110,3 @@ struct TControlName {
     std::string Name;
 };
 void AppendActiveControlLines(const std::vector<TControlName>& chain, TReportLines& lines);
-

@@ -1,16 +1,16 @@
 // Gathering the report's sections from the running system.
 #include "errors/LumExceptReportWin.h"
 
-#include "toolkit/res/LumPeImage.h"
 #include "errors/LumExceptLogWin.h"
 #include "errors/LumStackTraceWin.h"
-#include "toolkit/ui/LumControlBase.h"
-#include "toolkit/ui/LumGraphics.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
-#include "toolkit/win/LumRegistry.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/res/LumPeImage.h"
+#include "toolkit/ui/LumControlBase.h"
+#include "toolkit/ui/LumGraphics.h"
+#include "toolkit/win/LumRegistry.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <cpuid.h>
@@ -22,7 +22,9 @@
 
 namespace {
 
-std::string Ansi(const std::u16string& text) { return WideToAnsi(text); }
+std::string Ansi(const std::u16string& text) {
+    return WideToAnsi(text);
+}
 
 std::u16string ReadMachineString(const char16_t* key, const char16_t* value) {
     TLumRegistry registry(KEY_READ);
@@ -107,9 +109,11 @@ void ModulesFromAddressSpace(std::vector<LoadedModule>& modules) {
     MEMORY_BASIC_INFORMATION info;
     auto address = static_cast<char*>(nullptr);
     while (VirtualQuery(address, &info, sizeof info) == sizeof info) {
-        if (info.Type == MEM_IMAGE && info.AllocationBase && seen.insert(info.AllocationBase).second) {
-            modules.push_back({static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(info.AllocationBase)),
-                               ModuleFileNameOf(reinterpret_cast<std::uintptr_t>(info.AllocationBase))});
+        if (info.Type == MEM_IMAGE && info.AllocationBase &&
+            seen.insert(info.AllocationBase).second) {
+            modules.push_back(
+                {static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(info.AllocationBase)),
+                 ModuleFileNameOf(reinterpret_cast<std::uintptr_t>(info.AllocationBase))});
         }
         char* next = static_cast<char*>(info.BaseAddress) + info.RegionSize;
         if (next <= address) {
@@ -184,7 +188,8 @@ void AppendSystemSection(TReportLines& lines) {
     std::string servicePack = Ansi(version.ServicePack);
     std::string osName;
     if (version.IsWin9x()) {
-        VS_FIXEDFILEINFO kernel = VersionInfoFixed(FileVersionInfo(SystemFolder() + u"\\kernel32.dll"));
+        VS_FIXEDFILEINFO kernel =
+            VersionInfoFixed(FileVersionInfo(SystemFolder() + u"\\kernel32.dll"));
         osName = OSName(version.PlatformId, version.Major, version.Minor, servicePack,
                         kernel.dwProductVersionMS);
     } else {
@@ -204,8 +209,8 @@ void AppendSystemSection(TReportLines& lines) {
             u"System\\CurrentControlSet\\Control\\ProductOptions", u"ProductType"));
         productType = ProductType(product);
     }
-    lines.push_back(SystemLine(osName, productType, version.Major, version.Minor, version.Build,
-                               servicePack));
+    lines.push_back(
+        SystemLine(osName, productType, version.Major, version.Minor, version.Build, servicePack));
     try {
         lines.push_back(ProcessorLine(GatherProcessorFacts()));
     } catch (const Exception& error) {

@@ -25,6 +25,5 @@ void AppendStackSection(TReportLines& lines);
 /// The frames of the thread's latest captured stack without module names or offsets.
 void AppendLastStackFrames(TReportLines& lines);
 
-
 /// The processor as the report describes it; raises when the processor cannot be asked.
 TProcessorFacts GatherProcessorFacts();

@@ -5,7 +5,6 @@
 #include "errors/LumStackTraceWin.h"
 
 #include "debuginfo/LumDebugInfo.h"
-#include "toolkit/res/LumPeImage.h"
 #include "errors/LumRaiseHooks.h"
 #include "errors/LumSysFaultsWin.h"
 #include "toolkit/base/LumExceptions.h"
@@ -13,6 +12,7 @@
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/res/LumPeImage.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <tlhelp32.h>

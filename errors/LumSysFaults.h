@@ -43,4 +43,3 @@ bool IsMappedFault(std::uint32_t code);
 /// module holds the instruction), EDivByZero, EIntOverflow, EStackOverflow, EPrivilege, and
 /// EExternalException "External exception %x" for an illegal instruction.
 [[noreturn]] void RaiseProcessorFault(const TProcessorFault& fault);
-

@@ -33,7 +33,7 @@ constexpr wchar_t kDescription[] = L"EncryptedData Class";
 LONG gLocks = 0;
 
 class TObject final : public IUnknown {
-public:
+  public:
     TObject() { InterlockedIncrement(&gLocks); }
     TObject(const TObject&) = delete;
     TObject& operator=(const TObject&) = delete;
@@ -62,13 +62,13 @@ public:
         return static_cast<ULONG>(refs);
     }
 
-private:
+  private:
     LONG refs_ = 1;
 };
 
 // One factory for the life of the module; its references count as server locks.
 class TFactory final : public IClassFactory {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (out == nullptr) {
             return E_POINTER;
@@ -123,7 +123,9 @@ std::wstring ClassIdText() {
     return text;
 }
 
-HRESULT FromWin32(LONG error) { return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error); }
+HRESULT FromWin32(LONG error) {
+    return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
+}
 
 // Creates the key below HKEY_CLASSES_ROOT and sets one string value (empty name: the default).
 HRESULT SetString(const std::wstring& key, const wchar_t* name, const std::wstring& value) {

@@ -24,7 +24,7 @@ std::wstring Environment(const wchar_t* name) {
 }
 
 class TRecord {
-public:
+  public:
     void Number(const std::string& name, unsigned long value) {
         text_ += name + "=" + std::to_string(value) + "\n";
     }
@@ -59,15 +59,15 @@ public:
         }
     }
 
-private:
+  private:
     std::string text_;
 };
 
 } // namespace
 
-extern "C" __declspec(dllexport) ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR uiParam,
-                                                            lpMapiMessage message, FLAGS flags,
-                                                            ULONG reserved) {
+extern "C" __declspec(dllexport) ULONG WINAPI
+    MAPISendMail(LHANDLE session, ULONG_PTR uiParam, lpMapiMessage message, FLAGS flags,
+                 ULONG reserved) {
     TRecord record;
     record.Number("session", session);
     record.Number("parent", uiParam);

@@ -12,7 +12,9 @@ constexpr std::array<std::uint32_t, 64> kRound = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+std::uint32_t Rotr(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 } // namespace
 
@@ -66,8 +68,8 @@ void TSha256::Block(const std::uint8_t* block) {
     }
     auto [a, b, c, d, e, f, g, h] = state_;
     for (int i = 0; i < 64; ++i) {
-        std::uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                           kRound[i] + w[i];
+        std::uint32_t t1 =
+            h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
         std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
         h = g;
         g = f;

@@ -6,12 +6,12 @@
 #include <span>
 
 class TSha256 {
-public:
+  public:
     TSha256();
     void Update(std::span<const std::uint8_t> data);
     std::array<std::uint8_t, 32> Final();
 
-private:
+  private:
     void Block(const std::uint8_t* block);
 
     std::array<std::uint32_t, 8> state_;

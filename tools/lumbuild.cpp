@@ -61,7 +61,8 @@ void WriteIfChanged(const fs::path& path, std::string_view content) {
 }
 
 void WriteIfChanged(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-    WriteIfChanged(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    WriteIfChanged(path,
+                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // Options of the form --name VALUE, in order, plus the remaining plain arguments.

@@ -6,9 +6,9 @@
 // ("object OstrinForm: TOstrinForm" gives TOSTRINFORM).
 
 #include "toolkit/base/LumExceptions.h"
-#include "toolkit/persist/LumFormStream.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/persist/LumFormStream.h"
 #include "toolkit/res/LumResFile.h"
 
 #include <fstream>
@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
         entry.Data.assign(bytes.begin(), bytes.end());
         std::vector<std::uint8_t> res = WriteResFile({entry});
         std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(res.data()), static_cast<std::streamsize>(res.size()));
+        out.write(reinterpret_cast<const char*>(res.data()),
+                  static_cast<std::streamsize>(res.size()));
         if (!out.flush()) {
             throw std::runtime_error(std::string("cannot write ") + argv[2]);
         }

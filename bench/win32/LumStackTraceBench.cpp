@@ -23,7 +23,9 @@ namespace {
     return Raise(depth - 1) + 1;
 }
 
-[[gnu::noipa]] int ReadThrough(const volatile int* pointer) { return *pointer; }
+[[gnu::noipa]] int ReadThrough(const volatile int* pointer) {
+    return *pointer;
+}
 
 [[gnu::noipa]] int Fault(int depth) {
     if (depth == 0) {

@@ -11,20 +11,34 @@ namespace {
 const TResStringRec* MapiErrorRec(std::uint32_t code) {
     using namespace LumLXMapiUtils;
     switch (code) {
-    case 1: return &SMapiUserAbort;
-    case 2: return &SMapiFailure;
-    case 3: return &SMapiLoginFailure;
-    case 5: return &SMapiInsufficientMemory;
-    case 9: return &SMapiTooManyFiles;
-    case 10: return &SMapiTooManyRecipients;
-    case 11: return &SMapiAttachmentNotFound;
-    case 12: return &SMapiAttachmentOpenFailure;
-    case 14: return &SMapiUnknownRecipient;
-    case 15: return &SMapiBadRecipType;
-    case 18: return &SMapiTextTooLarge;
-    case 21: return &SMapiAmbiguousRecipient;
-    case 25: return &SMapiInvalidRecips;
-    default: return nullptr;
+    case 1:
+        return &SMapiUserAbort;
+    case 2:
+        return &SMapiFailure;
+    case 3:
+        return &SMapiLoginFailure;
+    case 5:
+        return &SMapiInsufficientMemory;
+    case 9:
+        return &SMapiTooManyFiles;
+    case 10:
+        return &SMapiTooManyRecipients;
+    case 11:
+        return &SMapiAttachmentNotFound;
+    case 12:
+        return &SMapiAttachmentOpenFailure;
+    case 14:
+        return &SMapiUnknownRecipient;
+    case 15:
+        return &SMapiBadRecipType;
+    case 18:
+        return &SMapiTextTooLarge;
+    case 21:
+        return &SMapiAmbiguousRecipient;
+    case 25:
+        return &SMapiInvalidRecips;
+    default:
+        return nullptr;
     }
 }
 

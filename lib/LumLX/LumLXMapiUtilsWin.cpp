@@ -4,8 +4,8 @@
 #include "rstr/LumLXMapiUtils.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumResStrings.h"
-#include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/ui/LumForms.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <mapi.h>
@@ -15,7 +15,7 @@ namespace {
 // The Simple MAPI message with the texts and descriptors it points to, in one object that
 // stays in place for the call: Simple MAPI takes writable ANSI texts.
 class TMapiMessage {
-public:
+  public:
     explicit TMapiMessage(const TMapiMail& mail)
         : subject_(mail.Subject), body_(mail.Body), path_(mail.AttachmentPath) {
         message_.lpszSubject = subject_.data();
@@ -42,7 +42,7 @@ public:
 
     MapiMessage* Get() { return &message_; }
 
-private:
+  private:
     // An SMTP address; named by its address when it has no name of its own.
     struct TParty {
         void Set(ULONG recipClass, const std::string& name, const std::string& address) {

@@ -6,7 +6,7 @@
 /// The toolkit's registry class under the library's name; the library's registry lookups
 /// (COM servers, Office, the translation module's locale keys) go through it.
 class TLumRegistryLX : public TLumRegistry {
-public:
+  public:
     using TLumRegistry::TLumRegistry;
     ~TLumRegistryLX() override;
 };

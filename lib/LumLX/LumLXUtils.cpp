@@ -146,7 +146,9 @@ int CompareVariants(const TLumVariant& a, const TLumVariant& b, TLocateOptions o
     return 0;
 }
 
-bool IsNullOrEmpty(const TLumVariant& value) { return value.IsNull() || value.IsEmpty(); }
+bool IsNullOrEmpty(const TLumVariant& value) {
+    return value.IsNull() || value.IsEmpty();
+}
 
 // ---- Numbers and texts ----
 

@@ -2,10 +2,10 @@
 
 #include "lib/LumLX/LumLXMapiUtils.h"
 #include "lib/LumLX/LumLXUtils.h"
-#include "toolkit/ui/LumClipboard.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumClipboard.h"
 
 #include <algorithm>
 #include <utility>
@@ -74,7 +74,9 @@ TSystemInfoHook SetSystemInfoHook(TSystemInfoHook hook) {
     return std::exchange(systemInfoHook, hook);
 }
 
-TLumDbgExceptionDialog* CurrentDialog() { return currentDialog; }
+TLumDbgExceptionDialog* CurrentDialog() {
+    return currentDialog;
+}
 
 TLumDbgExceptionDialog::TLumDbgExceptionDialog(TLumComponent* owner) : TExceptionDialog(owner) {
     currentDialog = this;
@@ -82,7 +84,9 @@ TLumDbgExceptionDialog::TLumDbgExceptionDialog(TLumComponent* owner) : TExceptio
     DetailsAllowed = !SameAsciiText(exe.substr(exe.find_last_of(u"\\/:") + 1), kDevelopmentHost);
 }
 
-TLumDbgExceptionDialog::~TLumDbgExceptionDialog() { currentDialog = nullptr; }
+TLumDbgExceptionDialog::~TLumDbgExceptionDialog() {
+    currentDialog = nullptr;
+}
 
 const TLumClass& TLumDbgExceptionDialog::StaticClass() {
     using D = TLumDbgExceptionDialog;
@@ -186,7 +190,9 @@ void TLumDbgExceptionDialog::FillDetails() {
     AppendDetails(info);
 }
 
-void TLumDbgExceptionDialog::AfterBuildDetails() { DetailsBuilt = true; }
+void TLumDbgExceptionDialog::AfterBuildDetails() {
+    DetailsBuilt = true;
+}
 
 void TLumDbgExceptionDialog::DetailsBtnClick(TLumPersistent* sender) {
     DetailsAllowed = true;
@@ -227,8 +233,8 @@ void TLumDbgExceptionDialog::ClipboardBtnClick(TLumPersistent*) {
 void TLumDbgExceptionDialog::EmailBtnClick(TLumPersistent*) {
     std::u16string attachment = NewGarbageCollectedFolder() + std::u16string(ErrorReportFileName);
     SaveAnsiTextFile(attachment, DetailsMemo->Text());
-    SendMailViaMapi(ErrorReportMail(Application()->Title(), ExceptionMessage, attachment,
-                                    SupportEmailAddress));
+    SendMailViaMapi(
+        ErrorReportMail(Application()->Title(), ExceptionMessage, attachment, SupportEmailAddress));
 }
 
 void TLumDbgExceptionDialog::DetailsMemoDblClick(TLumPersistent*) {

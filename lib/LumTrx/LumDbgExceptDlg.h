@@ -21,7 +21,7 @@ using TSystemInfoHook = void (*)(TLumStringList& lines);
 TSystemInfoHook SetSystemInfoHook(TSystemInfoHook hook);
 
 class TLumDbgExceptionDialog : public TExceptionDialog {
-public:
+  public:
     explicit TLumDbgExceptionDialog(TLumComponent* owner);
     ~TLumDbgExceptionDialog() override;
 

@@ -4,10 +4,10 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "tests/support/LumTestWindows.h"
-#include "toolkit/ui/LumForms.h"
-#include "toolkit/win/LumResModule.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/win/LumResModule.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ namespace {
 TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &CheckWinInetAndAdoUnit};
 
 class Prerequisites : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { units_.emplace(kUnits); }
     static void TearDownTestSuite() {
         units_->Stop();
@@ -49,7 +49,7 @@ std::optional<TUnitSequence> Prerequisites::units_;
 
 TEST_F(Prerequisites, TableHoldsEveryEntry) {
     const auto& t = NeededComps();
-    const char16_t* keys[] = {u"IE",   u"MAPI",    u"CAPICOM", u"MDAC",     u"JET",     u"DAO",
+    const char16_t* keys[] = {u"IE",      u"MAPI", u"CAPICOM",  u"MDAC",     u"JET",     u"DAO",
                               u"SQL-DMO", u"CRPE", u"CRPE-SQL", u"CRPE-UFL", u"CRPE-XLS"};
     const std::int32_t required[] = {0x00050000, 0x00010000, 0x00020000, 0x00020032,
                                      0x00040000, 0x0003003C, 0x07CE000B, 0x00080005,
@@ -99,8 +99,9 @@ TEST_F(Prerequisites, MissingBrowserIsNamedWithWhereToGetIt) {
     Installed(0, 0);
     auto boxes = Check(1, false);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].Text, u"This program requires Internet Explorer 5.0 or newer.\r\n"
-                             u"You can download it from http://www.microsoft.com/windows/ie/downloads/");
+    EXPECT_EQ(boxes[0].Text,
+              u"This program requires Internet Explorer 5.0 or newer.\r\n"
+              u"You can download it from http://www.microsoft.com/windows/ie/downloads/");
     EXPECT_EQ(boxes[0].Caption, Application()->Title());
 }
 
@@ -164,19 +165,30 @@ TEST_F(Prerequisites, SystemInformationBlockInItsOrder) {
     int os = Find(lines, u"OS = NT ");
     ASSERT_GT(os, 0);
     EXPECT_EQ(lines.Strings(os - 1), separator);
-    const std::u16string_view order[] = {u"Kernel = ",          u"Administrator = True",
-                                         u"Computer Name = ",   u"System Locale ID = 1033: English (",
+    const std::u16string_view order[] = {u"Kernel = ",
+                                         u"Administrator = True",
+                                         u"Computer Name = ",
+                                         u"System Locale ID = 1033: English (",
                                          u"ANSI Code Page = 1252,  ISO 8859-1,  Latin 1 (ANSI)",
-                                         u"System Time = ",     u"-------",
-                                         u"Total Physical Memory: ", u"Avail Physical Memory: ",
-                                         u"Memory Load: ",      u"-------",
+                                         u"System Time = ",
+                                         u"-------",
+                                         u"Total Physical Memory: ",
+                                         u"Avail Physical Memory: ",
+                                         u"Memory Load: ",
+                                         u"-------",
                                          u"Total Windows HD Space (C:) = ",
-                                         u"Free Windows HD Space = ", u"-------",
-                                         u"IE\t(",              u"MAPI\t(",
-                                         u"CAPICOM\t(",         u"CRPE-XLS\t(",
-                                         u"-------",            u"Word=",
-                                         u"Excel=",             u"Outlook=",
-                                         u"Access=",            u"-------"};
+                                         u"Free Windows HD Space = ",
+                                         u"-------",
+                                         u"IE\t(",
+                                         u"MAPI\t(",
+                                         u"CAPICOM\t(",
+                                         u"CRPE-XLS\t(",
+                                         u"-------",
+                                         u"Word=",
+                                         u"Excel=",
+                                         u"Outlook=",
+                                         u"Access=",
+                                         u"-------"};
     int at = os;
     for (std::u16string_view prefix : order) {
         SCOPED_TRACE(WideToUtf8(std::u16string(prefix)));
@@ -206,5 +218,6 @@ TEST_F(Prerequisites, DialUpLibraryOfAKnownBadVersionIsWarnedAbout) {
     DeleteFileW(WinStr(copy));
     int line = Find(lines, u"RpaWInet.dll\t(3.13.0.7)   (CompuServe");
     ASSERT_GT(line, 0);
-    EXPECT_EQ(lines.Strings(line + 1), u"Warning: your version of RpaWInet.dll is known to be unstable.");
+    EXPECT_EQ(lines.Strings(line + 1),
+              u"Warning: your version of RpaWInet.dll is known to be unstable.");
 }

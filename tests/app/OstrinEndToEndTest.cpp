@@ -29,7 +29,9 @@ std::u16string BuildFolder() {
     return path;
 }
 
-std::u16string Target() { return GetSystemDir() + u"\\capicom.dll"; }
+std::u16string Target() {
+    return GetSystemDir() + u"\\capicom.dll";
+}
 
 void CallServerEntry(const std::u16string& path, const char* entry) {
     TScopedLibrary library(LoadLibraryW(WinStr(path)));
@@ -66,7 +68,7 @@ void InstallOldCapicom() {
 }
 
 class Program {
-public:
+  public:
     explicit Program(const std::u16string& exe) {
         STARTUPINFOW si{};
         si.cb = sizeof si;
@@ -101,7 +103,7 @@ public:
         return WaitForProcessWindowWithCaption(id_, L"TLumForm", caption, milliseconds);
     }
 
-private:
+  private:
     TScopedKernelHandle process_;
     DWORD id_ = 0;
     DWORD started_ = 0;
@@ -114,7 +116,7 @@ FILETIME LastWrite(const std::u16string& path) {
 }
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { RemoveCapicom(); }
     void TearDown() override { RemoveCapicom(); }
 
@@ -184,14 +186,16 @@ TEST_F(EndToEnd, FailingRegistrationIsReportedInTheDialogAndTheFormStays) {
         ++ole;
     }
     ASSERT_LT(ole + 2, lines.size());
-    EXPECT_TRUE(SameAsciiText(lines[ole - 1], u"Error occurred while registering " + Target() + u"."));
+    EXPECT_TRUE(
+        SameAsciiText(lines[ole - 1], u"Error occurred while registering " + Target() + u"."));
     EXPECT_EQ(lines[ole - 2], u"");
     EXPECT_EQ(lines[ole], u"OLE Exception Code: 0x80004005 (-2147467259)");
     EXPECT_EQ(lines[ole + 1], std::u16string(100, u'-'));
     EXPECT_EQ(lines[ole + 2].substr(0, 22), u"Stack list, generated ");
     bool timerFrame = false;
     for (const std::u16string& line : lines) {
-        timerFrame = timerFrame || line.find(u"OstrinFrm.TOstrinForm::Timer1Timer") != std::u16string::npos;
+        timerFrame =
+            timerFrame || line.find(u"OstrinFrm.TOstrinForm::Timer1Timer") != std::u16string::npos;
     }
     EXPECT_TRUE(timerFrame) << "no frame of the timer's handler";
 

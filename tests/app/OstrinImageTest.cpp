@@ -1,10 +1,10 @@
 // The built Ostrin.exe: its name map section, build identity and other resources.
 
-#include "toolkit/res/LumPeImage.h"
 #include "rstr/LumSysConst.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/res/LumPeImage.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ std::vector<std::uint8_t> ReadAll(const std::u16string& path) {
 }
 
 class OstrinImage : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         bytes_ = new std::vector<std::uint8_t>(ReadAll(OstrinPath()));
         module_ = LoadLibraryExW(WinStr(OstrinPath()), nullptr, LOAD_LIBRARY_AS_DATAFILE);

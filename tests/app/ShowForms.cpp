@@ -12,12 +12,12 @@
 #include "lib/LumLX/LumLXSetupUtils.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
-#include "toolkit/ui/LumForms.h"
-#include "toolkit/win/LumResModule.h"
 #include "toolkit/base/LumStrings.h"
-#include "toolkit/ui/LumTimer.h"
 #include "toolkit/base/LumUnits.h"
 #include "toolkit/ui/LumBasicControls.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/ui/LumTimer.h"
+#include "toolkit/win/LumResModule.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,9 +25,9 @@
 
 namespace {
 
-TUnit* const kUnits[] = {&LumResModuleUnit, &LumLXUtilsUnit,      &LumFormsUnit,
-                         &LumBasicControlsUnit,   &LumTimerUnit,        &LumStackTraceUnit,
-                         &ExceptDlgUnit,    &LumDbgExceptDlgUnit, &CheckWinInetAndAdoUnit};
+TUnit* const kUnits[] = {&LumResModuleUnit,     &LumLXUtilsUnit,      &LumFormsUnit,
+                         &LumBasicControlsUnit, &LumTimerUnit,        &LumStackTraceUnit,
+                         &ExceptDlgUnit,        &LumDbgExceptDlgUnit, &CheckWinInetAndAdoUnit};
 
 void ShowFor(TLumCustomForm* form, int seconds) {
     form->Show();

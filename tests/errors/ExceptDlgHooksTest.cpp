@@ -24,7 +24,9 @@ TUnit* const kUnits[] = {&LumResModuleUnit, &LumLXUtilsUnit, &LumFormsUnit, &Lum
 
 std::vector<std::u16string> seenByHook;
 
-void RecordingHook(TLumPersistent*, Exception& error) { seenByHook.push_back(error.Message()); }
+void RecordingHook(TLumPersistent*, Exception& error) {
+    seenByHook.push_back(error.Message());
+}
 
 using THookFunction = void (*)(TLumPersistent*, Exception&);
 
@@ -42,9 +44,13 @@ void RaiseAndHandle(const char16_t* message) {
     }
 }
 
-TExceptionDialog* CreateTestDialog(TLumComponent* owner) { return CreateBaseExceptionDialog(owner); }
+TExceptionDialog* CreateTestDialog(TLumComponent* owner) {
+    return CreateBaseExceptionDialog(owner);
+}
 
-void TestSystemInfo(TLumStringList& lines) { lines.Add(u"from the test"); }
+void TestSystemInfo(TLumStringList& lines) {
+    lines.Add(u"from the test");
+}
 
 TSystemInfoHook InstalledSystemInfoHook() {
     TSystemInfoHook installed = SetSystemInfoHook(nullptr);
@@ -53,7 +59,7 @@ TSystemInfoHook InstalledSystemInfoHook() {
 }
 
 class ExceptionRoute : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { units_.emplace(kUnits); }
     static void TearDownTestSuite() {
         units_->Stop();

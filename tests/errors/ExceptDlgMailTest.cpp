@@ -9,10 +9,10 @@
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "tests/standin/LumStandins.h"
-#include "toolkit/win/LumResModule.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/ui/LumTimer.h"
+#include "toolkit/win/LumResModule.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +20,9 @@
 
 namespace {
 
-TUnit* const kUnits[] = {&LumResModuleUnit, &LumLXUtilsUnit, &LumFormsUnit, &LumBasicControlsUnit,
-                         &LumTimerUnit, &LumStackTraceUnit, &ExceptDlgUnit, &LumDbgExceptDlgUnit};
+TUnit* const kUnits[] = {&LumResModuleUnit,     &LumLXUtilsUnit,     &LumFormsUnit,
+                         &LumBasicControlsUnit, &LumTimerUnit,       &LumStackTraceUnit,
+                         &ExceptDlgUnit,        &LumDbgExceptDlgUnit};
 
 std::string FileBytes(const std::u16string& path) {
     TLumMemoryStream stream;
@@ -39,7 +40,7 @@ std::string TextField(const std::string& name, const std::string& value) {
 }
 
 class DialogMail : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         units_.emplace(kUnits);
         Application()->SetTitle(u"MailTest");
@@ -113,7 +114,8 @@ TEST_F(DialogMail, CancelIsSilentAndFailuresRaiseTheirText) {
         dialog->EmailBtnClick(dialog->EmailBtn);
         ADD_FAILURE() << "no exception";
     } catch (const ELumGeneralError& failure) {
-        EXPECT_EQ(failure.Message(), u"One or more unspecified errors occurred. No message was sent.");
+        EXPECT_EQ(failure.Message(),
+                  u"One or more unspecified errors occurred. No message was sent.");
     }
     dialog->Free();
 }

@@ -7,14 +7,14 @@
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "tests/support/LumTestWindows.h"
-#include "toolkit/ui/LumClipboard.h"
+#include "toolkit/base/LumStringList.h"
+#include "toolkit/base/LumStrings.h"
 #include "toolkit/persist/LumFormStream.h"
 #include "toolkit/persist/LumPersist.h"
 #include "toolkit/res/LumResourceStream.h"
-#include "toolkit/win/LumResModule.h"
-#include "toolkit/base/LumStringList.h"
-#include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumClipboard.h"
 #include "toolkit/ui/LumTimer.h"
+#include "toolkit/win/LumResModule.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,9 @@
 
 namespace {
 
-TUnit* const kUnits[] = {&LumResModuleUnit, &LumLXUtilsUnit, &LumFormsUnit, &LumBasicControlsUnit,
-                         &LumTimerUnit, &LumStackTraceUnit, &ExceptDlgUnit, &LumDbgExceptDlgUnit};
+TUnit* const kUnits[] = {&LumResModuleUnit,     &LumLXUtilsUnit,     &LumFormsUnit,
+                         &LumBasicControlsUnit, &LumTimerUnit,       &LumStackTraceUnit,
+                         &ExceptDlgUnit,        &LumDbgExceptDlgUnit};
 
 // A known place to raise from: its frame must show in the report's stack.
 __attribute__((noinline)) void RaiseOleFailure() {
@@ -38,7 +39,9 @@ void SystemInfoForTests(TLumStringList& lines) {
     lines.Add(u"second info line");
 }
 
-std::vector<std::u16string> Lines(const std::u16string& text) { return SplitLines(text); }
+std::vector<std::u16string> Lines(const std::u16string& text) {
+    return SplitLines(text);
+}
 
 int IndexOf(const std::vector<std::u16string>& lines, std::u16string_view prefix) {
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -50,7 +53,7 @@ int IndexOf(const std::vector<std::u16string>& lines, std::u16string_view prefix
 }
 
 class ExceptionDialogs : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         units_.emplace(kUnits);
         Application()->SetTitle(u"DialogTest");
@@ -77,14 +80,14 @@ std::optional<TUnitSequence> ExceptionDialogs::units_;
 // Drives a modal dialog from another thread: waits for it, runs the steps, then presses
 // Escape (the dialog closes) and waits for the dialog to go.
 class DialogDriver {
-public:
+  public:
     using Step = std::function<void(HWND dialog)>;
 
     explicit DialogDriver(Step step) : thread_([this, step] { Run(step); }) {}
     ~DialogDriver() { thread_.join(); }
     bool Found() const { return found_; }
 
-private:
+  private:
     void Run(const Step& step) {
         HWND dialog = nullptr;
         DWORD end = GetTickCount() + 15000;
@@ -146,7 +149,8 @@ TEST_F(ExceptionDialogs, ReportHasItsSectionsInOrder) {
         // The frame of the function that raised names its unit and procedure.
         bool named = false;
         for (int i = stack + 1; i < system; ++i) {
-            named = named || lines[i].find(u"ExceptDlgTest.RaiseOleFailure") != std::u16string::npos;
+            named =
+                named || lines[i].find(u"ExceptDlgTest.RaiseOleFailure") != std::u16string::npos;
         }
         EXPECT_TRUE(named);
     }

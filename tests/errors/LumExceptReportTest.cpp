@@ -1,7 +1,7 @@
 // The report's tables and lines, and the texts of the log and error files.
 
-#include "errors/LumExceptLog.h"
 #include "errors/LumExceptReport.h"
+#include "errors/LumExceptLog.h"
 
 #include <gtest/gtest.h>
 
@@ -73,8 +73,10 @@ TEST(ExceptReport, ProductTypes) {
     xp.Personal = false;
     EXPECT_EQ(ProductType(xp), "Professional");
     TProductFacts registryOnly;
-    for (auto [value, type] : {std::pair{"WINNT", "Workstation"}, {"ServerNT", "Advanced Server"},
-                               {"LANMANNT", "Server"}, {"Other", ""}}) {
+    for (auto [value, type] : {std::pair{"WINNT", "Workstation"},
+                               {"ServerNT", "Advanced Server"},
+                               {"LANMANNT", "Server"},
+                               {"Other", ""}}) {
         registryOnly.RegistryProductType = value;
         EXPECT_EQ(ProductType(registryOnly), type) << value;
     }
@@ -84,8 +86,14 @@ TEST(ExceptReport, ProductTypes) {
 }
 
 TEST(ExceptReport, ProcessorLine) {
-    for (auto [mhz, rounded] : {std::pair{1998, 2000}, {733, 733}, {866, 866}, {1011, 1020},
-                                {1009, 1000}, {1010, 1020}, {499, 500}, {2400, 2400}}) {
+    for (auto [mhz, rounded] : {std::pair{1998, 2000},
+                                {733, 733},
+                                {866, 866},
+                                {1011, 1020},
+                                {1009, 1000},
+                                {1010, 1020},
+                                {499, 500},
+                                {2400, 2400}}) {
         EXPECT_EQ(RoundProcessorFrequency(mhz), rounded) << mhz;
     }
     auto facts = [](const char* vendor, int family, int model, int mhz, bool mmx, bool fdiv) {
@@ -178,5 +186,6 @@ TEST(ExceptLog, LinesOfTextsAndFiles) {
               (std::vector<std::u16string>{u"a", u"b", u"c", u"d", u"e"}));
     EXPECT_EQ(ErrorTextLines(u"last line without break"),
               (std::vector<std::u16string>{u"last line without break"}));
-    EXPECT_EQ(ErrorFileName(u"C:\\Temp\\Ostrin\\", u"Ostrin", 2), u"C:\\Temp\\Ostrin\\Ostrin_Error_0002.txt");
+    EXPECT_EQ(ErrorFileName(u"C:\\Temp\\Ostrin\\", u"Ostrin", 2),
+              u"C:\\Temp\\Ostrin\\Ostrin_Error_0002.txt");
 }

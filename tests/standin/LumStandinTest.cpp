@@ -2,8 +2,8 @@
 // server's registration and objects, the failing registrations, the missing entry point.
 #include "tests/standin/LumStandins.h"
 #include "toolkit/base/LumHandle.h"
-#include "toolkit/win/LumRegistry.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/win/LumRegistry.h"
 
 #include <objbase.h>
 

@@ -2,8 +2,8 @@
 // Test helpers around the stand-in libraries: where the tests find them (<build>/standin,
 // beside <build>/tests), and keeping the shared test prefix's COM registrations as they were.
 
-#include "toolkit/win/LumRegistry.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/win/LumRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,7 @@ inline std::u16string StandinPath(std::u16string_view relative) {
 /// is there, and at the end removes whatever the test left under that name and puts the saved
 /// key back.
 class THiddenProgID {
-public:
+  public:
     explicit THiddenProgID(std::u16string progId) : progId_(std::move(progId)) {
         Save(progId_);
         TLumRegistry registry;
@@ -44,7 +44,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Value {
         std::u16string Key;
         std::u16string Name;

@@ -56,8 +56,8 @@ void WriteTestFile(const std::u16string& path, std::string_view content) {
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(file) << WideToUtf8(path);
     DWORD written = 0;
-    EXPECT_TRUE(WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()),
-                          &written, nullptr) &&
+    EXPECT_TRUE(WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                          nullptr) &&
                 written == content.size())
         << WideToUtf8(path);
 }

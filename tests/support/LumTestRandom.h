@@ -8,7 +8,7 @@
 
 /// Makes RandomNumber answer the given values, in turn, while it lives.
 class TRandomValues {
-public:
+  public:
     explicit TRandomValues(std::vector<std::int32_t> values) : values_(std::move(values)) {
         previous_ = SetRandomSource([this] { return values_.at(next_++); });
     }
@@ -19,7 +19,7 @@ public:
     /// How many values were asked for.
     std::size_t Used() const { return next_; }
 
-private:
+  private:
     std::vector<std::int32_t> values_;
     std::size_t next_ = 0;
     TRandomSource previous_;

@@ -51,7 +51,7 @@ struct TAnsweredBox {
 /// While it lives, a thread watches this process for message boxes, records each one's
 /// caption and text and presses its OK button, so that code showing one modally goes on.
 class TMessageBoxAnswerer {
-public:
+  public:
     TMessageBoxAnswerer();
     ~TMessageBoxAnswerer();
     TMessageBoxAnswerer(const TMessageBoxAnswerer&) = delete;
@@ -60,7 +60,7 @@ public:
     /// The boxes answered so far (call from the thread that showed them, after they closed).
     std::vector<TAnsweredBox> Answered();
 
-private:
+  private:
     void Watch();
 
     std::atomic<bool> stop_{false};

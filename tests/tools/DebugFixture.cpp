@@ -8,11 +8,11 @@
 namespace fixture {
 
 class Shape {
-public:
+  public:
     explicit Shape(int side) : side_(side) {}
     int Area() const;
 
-private:
+  private:
     int side_;
 };
 
@@ -39,7 +39,7 @@ extern "C" [[gnu::noinline]] int PlainC(int x) { // line 35
 int main(int argc, char**) { // line 39
     fixture::Shape shape(argc);
     std::vector<int> values{1, 2, 3};
-    std::printf("%d\n", shape.Area() + fixture::Twice(argc) + fixture::Helper(argc) +
-                            PlainC(argc) + values.at(static_cast<size_t>(argc)));
+    std::printf("%d\n", shape.Area() + fixture::Twice(argc) + fixture::Helper(argc) + PlainC(argc) +
+                            values.at(static_cast<size_t>(argc)));
     return 0;
 }

@@ -21,7 +21,9 @@ std::vector<TResEntry> Sample() {
             Entry(TResId::Of(kRtRcData), TResId::Of(u"TOSTRINFORM"), {'L', 'P', 'F', '0'})};
 }
 
-std::string Text(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+std::string Text(const std::u16string& s) {
+    return std::string(s.begin(), s.end());
+}
 
 } // namespace
 

@@ -89,8 +89,8 @@ std::string_view TByteReader::CString() {
     return std::string_view(begin, length);
 }
 
-TByteReader::TLebResult TByteReader::ReadLeb(bool isSigned, TLebLength length,
-                                             std::uint64_t& value, size_t& failedAt) {
+TByteReader::TLebResult TByteReader::ReadLeb(bool isSigned, TLebLength length, std::uint64_t& value,
+                                             size_t& failedAt) {
     size_t at = position_;
     value = 0;
     int shift = 0;

@@ -14,7 +14,9 @@ void Exception::SetMessage(std::u16string message) {
     what_ = WideToUtf8(message_);
 }
 
-void Abort() { throw EAbort(LoadResString(LumSysConst::SOperationAborted)); }
+void Abort() {
+    throw EAbort(LoadResString(LumSysConst::SOperationAborted));
+}
 
 EOSError::EOSError(std::u16string message, std::uint32_t errorCode)
     : Exception(std::move(message)), errorCode_(errorCode) {}

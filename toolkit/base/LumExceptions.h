@@ -8,7 +8,7 @@
 #include <string_view>
 
 class Exception : public std::exception {
-public:
+  public:
     explicit Exception(std::u16string message);
     Exception(const Exception&) = default;
     Exception& operator=(const Exception&) = default;
@@ -24,7 +24,7 @@ public:
     /// The message as UTF-8, for code that only knows std::exception.
     const char* what() const noexcept override { return what_.c_str(); }
 
-private:
+  private:
     std::u16string message_;
     std::string what_;
 };
@@ -32,7 +32,7 @@ private:
 // A class that adds nothing but its name to its base.
 #define LUM_EXCEPTION_CLASS(Name, Base)                                                            \
     class Name : public Base {                                                                     \
-    public:                                                                                        \
+      public:                                                                                      \
         using Base::Base;                                                                          \
         const char* ClassName() const override { return #Name; }                                   \
     }
@@ -63,7 +63,7 @@ LUM_EXCEPTION_CLASS(EOleError, Exception);
 
 /// A processor fault raised as an exception: its exception code and the faulting instruction.
 class EExternal : public Exception {
-public:
+  public:
     EExternal(std::u16string message, std::uint32_t exceptionCode, std::uint32_t exceptionAddress)
         : Exception(std::move(message)), exceptionCode_(exceptionCode),
           exceptionAddress_(exceptionAddress) {}
@@ -72,7 +72,7 @@ public:
     std::uint32_t ExceptionAddress() const { return exceptionAddress_; }
     const char* ClassName() const override { return "EExternal"; }
 
-private:
+  private:
     std::uint32_t exceptionCode_;
     std::uint32_t exceptionAddress_;
 };
@@ -92,7 +92,7 @@ LUM_EXCEPTION_CLASS(ELumInternalError, Exception);
 
 /// A failed operating-system call, carrying the last error code.
 class EOSError : public Exception {
-public:
+  public:
     EOSError(std::u16string message, std::uint32_t errorCode);
 
     /// "System Error.  Code: %d.\r\n%s" with the code and the system's text for it, or
@@ -102,13 +102,13 @@ public:
     std::uint32_t ErrorCode() const { return errorCode_; }
     const char* ClassName() const override { return "EOSError"; }
 
-private:
+  private:
     std::uint32_t errorCode_;
 };
 
 /// A failing COM result code.
 class EOleSysError : public EOleError {
-public:
+  public:
     EOleSysError(std::u16string message, std::int32_t errorCode);
 
     /// The system's text for the code, or "OLE error %.8x" when the system has none.
@@ -117,13 +117,13 @@ public:
     std::int32_t ErrorCode() const { return errorCode_; }
     const char* ClassName() const override { return "EOleSysError"; }
 
-private:
+  private:
     std::int32_t errorCode_;
 };
 
 /// A programming assertion that did not hold: "%s (%s, line %d)".
 class EAssertionFailed : public Exception {
-public:
+  public:
     using Exception::Exception;
     const char* ClassName() const override { return "EAssertionFailed"; }
 };

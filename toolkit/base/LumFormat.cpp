@@ -14,8 +14,12 @@ namespace {
 template <class CharT> using Text = std::basic_string<CharT>;
 template <class CharT> using TextView = std::basic_string_view<CharT>;
 
-std::u16string AsWide(std::u16string_view text) { return std::u16string(text); }
-std::u16string AsWide(std::string_view text) { return AnsiToWide(text); }
+std::u16string AsWide(std::u16string_view text) {
+    return std::u16string(text);
+}
+std::u16string AsWide(std::string_view text) {
+    return AnsiToWide(text);
+}
 
 template <class CharT> Text<CharT> FromAscii(std::string_view ascii) {
     return Text<CharT>(ascii.begin(), ascii.end());
@@ -224,29 +228,49 @@ std::u16string CurrencyText(const std::u16string& amount, bool negative) {
     const std::u16string& c = s.CurrencyString;
     if (!negative) {
         switch (s.CurrencyFormat) {
-        case 1: return amount + c;
-        case 2: return c + u" " + amount;
-        case 3: return amount + u" " + c;
-        default: return c + amount;
+        case 1:
+            return amount + c;
+        case 2:
+            return c + u" " + amount;
+        case 3:
+            return amount + u" " + c;
+        default:
+            return c + amount;
         }
     }
     switch (s.NegCurrFormat) {
-    case 1: return u"-" + c + amount;
-    case 2: return c + u"-" + amount;
-    case 3: return c + amount + u"-";
-    case 4: return u"(" + amount + c + u")";
-    case 5: return u"-" + amount + c;
-    case 6: return amount + u"-" + c;
-    case 7: return amount + c + u"-";
-    case 8: return u"-" + amount + u" " + c;
-    case 9: return u"-" + c + u" " + amount;
-    case 10: return amount + u" " + c + u"-";
-    case 11: return c + u" " + amount + u"-";
-    case 12: return c + u" -" + amount;
-    case 13: return amount + u"- " + c;
-    case 14: return u"(" + c + u" " + amount + u")";
-    case 15: return u"(" + amount + u" " + c + u")";
-    default: return u"(" + c + amount + u")";
+    case 1:
+        return u"-" + c + amount;
+    case 2:
+        return c + u"-" + amount;
+    case 3:
+        return c + amount + u"-";
+    case 4:
+        return u"(" + amount + c + u")";
+    case 5:
+        return u"-" + amount + c;
+    case 6:
+        return amount + u"-" + c;
+    case 7:
+        return amount + c + u"-";
+    case 8:
+        return u"-" + amount + u" " + c;
+    case 9:
+        return u"-" + c + u" " + amount;
+    case 10:
+        return amount + u" " + c + u"-";
+    case 11:
+        return c + u" " + amount + u"-";
+    case 12:
+        return c + u" -" + amount;
+    case 13:
+        return amount + u"- " + c;
+    case 14:
+        return u"(" + c + u" " + amount + u")";
+    case 15:
+        return u"(" + amount + u" " + c + u")";
+    default:
+        return u"(" + c + amount + u")";
     }
 }
 
@@ -270,7 +294,8 @@ std::u16string FloatText(double number, char type, int precision) {
         text = GeneralText(value, precision < 0 ? 15 : std::max(precision, 1));
         break;
     case 'm':
-        text = FixedText(value, precision < 0 ? FormatSettings().CurrencyDecimals : precision, true);
+        text =
+            FixedText(value, precision < 0 ? FormatSettings().CurrencyDecimals : precision, true);
         return CurrencyText(text.Body, text.Negative);
     default: // 'f', 'n'
         if (value.Exponent > 18) {
@@ -284,7 +309,7 @@ std::u16string FloatText(double number, char type, int precision) {
 }
 
 template <class CharT> class Formatter {
-public:
+  public:
     Formatter(TextView<CharT> format, std::span<const TFormatArg> args)
         : format_(format), args_(args) {}
 
@@ -307,7 +332,7 @@ public:
         return out;
     }
 
-private:
+  private:
     [[noreturn]] void Invalid() const {
         throw EConvertError(Format(LoadResString(LumSysConst::SInvalidFormat), AsWide(format_)));
     }
@@ -415,9 +440,8 @@ private:
                 Invalid();
             }
             // A 32-bit argument shows its 32-bit pattern: -1 is FFFFFFFF, not 16 digits.
-            std::uint64_t v = kind == Kind::Integer
-                                  ? static_cast<std::uint32_t>(arg.IntValue())
-                                  : static_cast<std::uint64_t>(arg.IntValue());
+            std::uint64_t v = kind == Kind::Integer ? static_cast<std::uint32_t>(arg.IntValue())
+                                                    : static_cast<std::uint64_t>(arg.IntValue());
             return FromAscii<CharT>(ZeroPadded(type == 'u' ? Decimal(v) : Hex(v), precision));
         }
         case 'p':

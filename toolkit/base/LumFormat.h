@@ -21,13 +21,12 @@
 /// wide texts, single characters and pointers; it refers to texts without copying them, so
 /// it lives only as long as the call.
 class TFormatArg {
-public:
+  public:
     enum class Kind { Integer, Int64, Float, AnsiText, WideText, Pointer };
 
     template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char> && !std::same_as<T, char16_t> &&
-                 !std::same_as<T, wchar_t>)
-    TFormatArg(T value) {
+    requires(!std::same_as<T, bool> && !std::same_as<T, char> && !std::same_as<T, char16_t> &&
+             !std::same_as<T, wchar_t>) TFormatArg(T value) {
         if constexpr (std::is_signed_v<T> && sizeof(T) <= 4) {
             kind_ = Kind::Integer;
             int_ = value;
@@ -48,7 +47,8 @@ public:
     TFormatArg(char c) : kind_(Kind::AnsiText), char_(c), ansi_(&char_, 1) {}
     TFormatArg(char16_t c) : kind_(Kind::WideText), wchar_(c), wide_(&wchar_, 1) {}
     TFormatArg(const void* pointer)
-        : kind_(Kind::Pointer), int_(static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(pointer))) {}
+        : kind_(Kind::Pointer),
+          int_(static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(pointer))) {}
 
     TFormatArg(const TFormatArg&) = delete;
     TFormatArg& operator=(const TFormatArg&) = delete;
@@ -59,7 +59,7 @@ public:
     std::string_view AnsiValue() const { return ansi_; }
     std::u16string_view WideValue() const { return wide_; }
 
-private:
+  private:
     Kind kind_;
     std::int64_t int_ = 0;
     double float_ = 0;
@@ -87,15 +87,13 @@ TFormatSettings& FormatSettings();
 std::u16string FormatArgs(std::u16string_view format, std::span<const TFormatArg> args);
 std::string FormatArgs(std::string_view format, std::span<const TFormatArg> args);
 
-template <class... Args>
-std::u16string Format(std::u16string_view format, const Args&... args) {
+template <class... Args> std::u16string Format(std::u16string_view format, const Args&... args) {
     // The extra element keeps the array non-empty when there are no arguments.
     const TFormatArg converted[] = {TFormatArg(args)..., TFormatArg(0)};
     return FormatArgs(format, std::span<const TFormatArg>(converted, sizeof...(Args)));
 }
 
-template <class... Args>
-std::string Format(std::string_view format, const Args&... args) {
+template <class... Args> std::string Format(std::string_view format, const Args&... args) {
     const TFormatArg converted[] = {TFormatArg(args)..., TFormatArg(0)};
     return FormatArgs(format, std::span<const TFormatArg>(converted, sizeof...(Args)));
 }

@@ -8,7 +8,7 @@
 #include <utility>
 
 template <class Traits> class TScopedHandle {
-public:
+  public:
     using Handle = typename Traits::Handle;
 
     TScopedHandle() = default;
@@ -37,7 +37,7 @@ public:
         }
     }
 
-private:
+  private:
     Handle handle_ = Traits::Empty();
 };
 

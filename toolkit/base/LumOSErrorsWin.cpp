@@ -5,10 +5,10 @@
 
 std::u16string SysErrorMessage(std::uint32_t errorCode) {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                                  nullptr, errorCode, 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                                  nullptr);
+    DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                       nullptr, errorCode, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::u16string text = length ? FromWinStr(buffer, length) : std::u16string();
     if (buffer) {
         LocalFree(buffer);
@@ -24,7 +24,9 @@ void RaiseOSError(std::uint32_t errorCode) {
     throw EOSError::FromCode(errorCode, SysErrorMessage(errorCode));
 }
 
-void RaiseLastOSError() { RaiseOSError(GetLastError()); }
+void RaiseLastOSError() {
+    RaiseOSError(GetLastError());
+}
 
 std::int32_t OleCheck(std::int32_t result) {
     if (result < 0) {

@@ -2,10 +2,14 @@
 
 namespace {
 
-bool IsPathDelimiter(char16_t c) { return c == u'\\' || c == u':'; }
+bool IsPathDelimiter(char16_t c) {
+    return c == u'\\' || c == u':';
+}
 
 // The index of the last "\" or ":", or npos.
-std::size_t LastDelimiter(std::u16string_view path) { return path.find_last_of(u"\\:"); }
+std::size_t LastDelimiter(std::u16string_view path) {
+    return path.find_last_of(u"\\:");
+}
 
 } // namespace
 

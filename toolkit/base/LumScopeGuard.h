@@ -12,7 +12,7 @@ enum class TGuardWhen {
 };
 
 template <class Action> class TScopeGuard {
-public:
+  public:
     explicit TScopeGuard(Action action, TGuardWhen when = TGuardWhen::Always)
         : action_(std::move(action)), when_(when), exceptions_(std::uncaught_exceptions()) {}
     TScopeGuard(const TScopeGuard&) = delete;
@@ -30,7 +30,7 @@ public:
     /// The work succeeded: nothing to undo.
     void Dismiss() { active_ = false; }
 
-private:
+  private:
     Action action_;
     TGuardWhen when_;
     int exceptions_;
@@ -49,13 +49,14 @@ template <class Action> [[nodiscard]] TScopeGuard<Action> OnScopeFailure(Action 
 
 /// Sets a variable for the length of a scope and puts the old value back at its end.
 template <class T> class TRestore {
-public:
-    TRestore(T& target, T value) : target_(target), saved_(std::exchange(target, std::move(value))) {}
+  public:
+    TRestore(T& target, T value)
+        : target_(target), saved_(std::exchange(target, std::move(value))) {}
     TRestore(const TRestore&) = delete;
     TRestore& operator=(const TRestore&) = delete;
     ~TRestore() { target_ = std::move(saved_); }
 
-private:
+  private:
     T& target_;
     T saved_;
 };

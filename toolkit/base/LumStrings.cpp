@@ -32,8 +32,12 @@ void AppendUtf16(std::u16string& out, char32_t c) {
     }
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 template <class Char> Char AsciiUpper(Char c) {
     return (c >= Char('a') && c <= Char('z')) ? Char(c - (Char('a') - Char('A'))) : c;
@@ -73,9 +77,13 @@ std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> text) {
 
 } // namespace
 
-std::vector<std::u16string> SplitLines(std::u16string_view text) { return Split(text); }
+std::vector<std::u16string> SplitLines(std::u16string_view text) {
+    return Split(text);
+}
 
-std::vector<std::string> SplitLines(std::string_view text) { return Split(text); }
+std::vector<std::string> SplitLines(std::string_view text) {
+    return Split(text);
+}
 
 std::string WideToUtf8(std::u16string_view wide) {
     std::string out;
@@ -145,6 +153,10 @@ std::u16string AsciiUpperCase(std::u16string_view text) {
     return out;
 }
 
-bool SameAsciiText(std::u16string_view a, std::u16string_view b) { return SameAscii(a, b); }
+bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
+    return SameAscii(a, b);
+}
 
-bool SameAsciiText(std::string_view a, std::string_view b) { return SameAscii(a, b); }
+bool SameAsciiText(std::string_view a, std::string_view b) {
+    return SameAscii(a, b);
+}

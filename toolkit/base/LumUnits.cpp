@@ -29,7 +29,9 @@ TUnitSequence::TUnitSequence(std::span<TUnit* const> units) : units_(units) {
 
 // A stop that raises here ends the process: destructors do not throw, and the program's
 // normal path calls Stop itself, where a failure is reported.
-TUnitSequence::~TUnitSequence() { Stop(); }
+TUnitSequence::~TUnitSequence() {
+    Stop();
+}
 
 void TUnitSequence::Stop() {
     if (std::exception_ptr first = StopAll()) {

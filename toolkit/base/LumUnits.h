@@ -8,7 +8,7 @@
 #include <span>
 
 class TUnit {
-public:
+  public:
     using Action = void (*)();
 
     /// Constant-initialised, so no unit depends on the order of static construction.
@@ -25,7 +25,7 @@ public:
     const char* Name() const { return name_; }
     int StartCount() const { return count_; }
 
-private:
+  private:
     const char* name_;
     Action start_;
     Action stop_;
@@ -35,7 +35,7 @@ private:
 /// Starts units in the given order and stops them in reverse. When a start raises, the units
 /// already started are stopped again (in reverse) and the exception goes on.
 class TUnitSequence {
-public:
+  public:
     explicit TUnitSequence(std::span<TUnit* const> units);
     /// Stops what Stop has not stopped yet.
     ~TUnitSequence();
@@ -46,7 +46,7 @@ public:
     /// stopped and the first exception goes on afterwards.
     void Stop();
 
-private:
+  private:
     // Stops every unit in reverse order and answers the first exception a stop raised.
     std::exception_ptr StopAll() noexcept;
 

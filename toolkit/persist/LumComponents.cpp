@@ -11,7 +11,9 @@
 
 namespace {
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -120,16 +122,19 @@ std::vector<const TPropInfo*> TLumClass::AllProperties() const {
     std::vector<const TPropInfo*> all;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         for (const TPropInfo& p : (*it)->Properties) {
-            all.erase(std::remove_if(all.begin(), all.end(),
-                                     [&](const TPropInfo* q) { return SameAsciiText(q->Name, p.Name); }),
-                      all.end());
+            all.erase(
+                std::remove_if(all.begin(), all.end(),
+                               [&](const TPropInfo* q) { return SameAsciiText(q->Name, p.Name); }),
+                all.end());
             all.push_back(&p);
         }
     }
     return all;
 }
 
-void RegisterComponentClass(const TLumClass& cls) { Registry()[Lower(cls.Name)] = &cls; }
+void RegisterComponentClass(const TLumClass& cls) {
+    Registry()[Lower(cls.Name)] = &cls;
+}
 
 const TLumClass* FindComponentClass(std::string_view name) {
     auto it = Registry().find(Lower(name));
@@ -143,13 +148,14 @@ void RaiseMethodMismatch(const std::string& methodName) {
 TLumPersistent::~TLumPersistent() = default;
 
 const TLumClass& TLumPersistent::StaticClass() {
-    static const TLumClass cls = TLumClassBuilder<TLumPersistent>("TLumPersistent", nullptr).Build();
+    static const TLumClass cls =
+        TLumClassBuilder<TLumPersistent>("TLumPersistent", nullptr).Build();
     return cls;
 }
 
 void TLumPersistent::Assign(const TLumPersistent& source) {
-    throw EConvertError(Format(LoadResString(LumComponents::SAssignError), source.ClassName(),
-                               ClassName()));
+    throw EConvertError(
+        Format(LoadResString(LumComponents::SAssignError), source.ClassName(), ClassName()));
 }
 
 void TLumPersistent::DefineProperties(TLumFiler&) {}
@@ -202,7 +208,9 @@ void TLumComponent::Free() {
     delete this;
 }
 
-void TLumComponent::BeforeDestruction() { Destroying(); }
+void TLumComponent::BeforeDestruction() {
+    Destroying();
+}
 
 void TLumComponent::Destroying() {
     if (state_.Contains(TComponentStateFlag::csDestroying)) {
@@ -294,7 +302,9 @@ void TLumComponent::RemoveComponent(TLumComponent* component) {
     component->owner_ = nullptr;
 }
 
-void TLumComponent::BeginLoading() { state_.Include(TComponentStateFlag::csLoading); }
+void TLumComponent::BeginLoading() {
+    state_.Include(TComponentStateFlag::csLoading);
+}
 
 void TLumComponent::GetChildren(const std::function<void(TLumComponent*)>& proc,
                                 TLumComponent* root) {
@@ -310,7 +320,9 @@ void TLumComponent::GetChildren(const std::function<void(TLumComponent*)>& proc,
 
 void TLumComponent::SetParentComponent(TLumComponent*) {}
 
-void TLumComponent::Loaded() { state_.Exclude(TComponentStateFlag::csLoading); }
+void TLumComponent::Loaded() {
+    state_.Exclude(TComponentStateFlag::csLoading);
+}
 
 // Owned components hear of every insertion and removal in their owner, so that references
 // between siblings are dropped when one of them goes.

@@ -26,7 +26,7 @@ class TLumFormWriter;
 
 /// What DefineProperties talks to while a component is read or written.
 class TLumFiler {
-public:
+  public:
     virtual ~TLumFiler() = default;
     /// A value the class stores itself under `name`: the reader calls `read` when the stream
     /// holds the name; the writer writes the name and calls `write` when `hasData` is true.
@@ -43,7 +43,7 @@ public:
 /// Identifiers of an enumeration's members, a set's elements (bit i is element i), or the
 /// named values an integer property also accepts (colours, character sets, cursors).
 class TLumIdentTable {
-public:
+  public:
     TLumIdentTable(std::initializer_list<std::pair<std::string, std::int64_t>> items)
         : items_(items) {}
 
@@ -53,7 +53,7 @@ public:
     std::optional<std::int64_t> ValueOf(std::string_view ident) const;
     const std::vector<std::pair<std::string, std::int64_t>>& Items() const { return items_; }
 
-private:
+  private:
     std::vector<std::pair<std::string, std::int64_t>> items_;
 };
 
@@ -63,7 +63,7 @@ template <class E> struct TLumEnumInfo;
 
 /// A set of enumeration members, stored as a bit mask (member ordinal = bit number).
 template <class E> class TLumSet {
-public:
+  public:
     constexpr TLumSet() = default;
     constexpr TLumSet(std::initializer_list<E> members) {
         for (E m : members) {
@@ -88,7 +88,7 @@ public:
     constexpr std::uint32_t Bits() const { return bits_; }
     constexpr bool operator==(const TLumSet&) const = default;
 
-private:
+  private:
     static constexpr std::uint32_t Bit(E m) { return 1u << static_cast<unsigned>(m); }
     std::uint32_t bits_ = 0;
 };
@@ -97,7 +97,7 @@ private:
 /// component can be written back with the same reference).
 template <class Signature> class TLumEvent;
 template <class R, class... Args> class TLumEvent<R(Args...)> {
-public:
+  public:
     using Function = std::function<R(Args...)>;
 
     TLumEvent() = default;
@@ -109,7 +109,7 @@ public:
     const std::string& MethodName() const { return method_; }
     const Function& Handler() const { return fn_; }
 
-private:
+  private:
     Function fn_;
     std::string method_;
 };
@@ -195,7 +195,7 @@ struct TFieldInfo {
 
 /// The description of a streamable class.
 class TLumClass {
-public:
+  public:
     std::string Name;
     const TLumClass* Parent = nullptr;
     /// Creates an instance by name (for child components in streams); empty when the class
@@ -222,7 +222,7 @@ const TLumClass* FindComponentClass(std::string_view name);
 
 /// Objects with published properties.
 class TLumPersistent {
-public:
+  public:
     TLumPersistent() = default;
     TLumPersistent(const TLumPersistent&) = delete;
     TLumPersistent& operator=(const TLumPersistent&) = delete;
@@ -250,7 +250,7 @@ using TComponentState = TLumSet<TComponentStateFlag>;
 /// Components are freed with Free(), which lets the whole object see its end
 /// (BeforeDestruction) before any destructor runs; an owner frees what it owns the same way.
 class TLumComponent : public TLumPersistent {
-public:
+  public:
     /// The owner, if any, takes the new component and frees it with itself.
     explicit TLumComponent(TLumComponent* owner);
     /// Frees the owned components (last first) and tells the components that asked for free
@@ -305,7 +305,7 @@ public:
     /// needed every property (anchors, fonts), then call the base.
     virtual void Loaded();
 
-protected:
+  protected:
     /// A component this one owns or asked about is inserted or removed.
     virtual void Notification(TLumComponent* component, TOperation operation);
     /// Runs while the object is still whole, before the destructors: overrides fire their
@@ -315,7 +315,7 @@ protected:
     /// Marks the component (and what it owns) as being destroyed.
     void Destroying();
 
-private:
+  private:
     void RemoveNotification(TLumComponent* other);
 
     TLumComponent* owner_ = nullptr;
@@ -345,12 +345,13 @@ template <class T> using TLumOwned = std::unique_ptr<T, TLumFree>;
 bool IsValidIdent(std::u16string_view name);
 
 /// Describes a class in a few lines:
-///     static const TLumClass cls = TLumClassBuilder<TMyButton>("TMyButton", &TLumButton::StaticClass())
+///     static const TLumClass cls = TLumClassBuilder<TMyButton>("TMyButton",
+///     &TLumButton::StaticClass())
 ///         .Creatable()
 ///         .Prop<&TMyButton::Flat, &TMyButton::SetFlat>("Flat", false)
 ///         .Build();
 template <class C> class TLumClassBuilder {
-public:
+  public:
     TLumClassBuilder(std::string name, const TLumClass* parent) {
         cls_.Name = std::move(name);
         cls_.Parent = parent;
@@ -473,7 +474,7 @@ public:
 
     TLumClass Build() { return std::move(cls_); }
 
-private:
+  private:
     [[noreturn]] static void ThrowWrongMethod(const std::string& name);
 
     template <class V> static TPropValue ToValue(const V& v) {
@@ -533,9 +534,7 @@ private:
     }
 
     template <class S> struct SetMember;
-    template <class E> struct SetMember<TLumSet<E>> {
-        using Type = E;
-    };
+    template <class E> struct SetMember<TLumSet<E>> { using Type = E; };
 
     TLumClass cls_;
 };

@@ -226,8 +226,9 @@ class TLumFormWriter {
 std::string FormStringLiteral(std::u16string_view text, std::string_view indent = {});
 
 /// Converts the binary form stream at the input's position into form text, written at the
-/// output's position; bytes after the object stay unread. Raises EReadError for a corrupt stream; values that form text cannot
-/// show (a non-finite float, a name that is no identifier) raise it too.
+/// output's position; bytes after the object stay unread. Raises EReadError for a corrupt stream;
+/// values that form text cannot show (a non-finite float, a name that is no identifier) raise it
+/// too.
 void ObjectBinaryToText(TLumStream& input, TLumStream& output);
 
 /// Converts the form text (the rest of the input) into a binary form stream at the output's

@@ -113,8 +113,8 @@ std::string CurrencyText(std::int64_t value) {
 }
 
 bool IsKeyword(std::string_view name) {
-    return SameAsciiText(name, "object") || SameAsciiText(name, "inherited") || SameAsciiText(name, "inline") ||
-           SameAsciiText(name, "end");
+    return SameAsciiText(name, "object") || SameAsciiText(name, "inherited") ||
+           SameAsciiText(name, "inline") || SameAsciiText(name, "end");
 }
 
 class TBinaryToText {

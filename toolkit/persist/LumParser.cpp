@@ -209,7 +209,8 @@ void TLumParser::CheckToken(char kind) const {
 
 bool TLumParser::TokenSymbolIs(std::string_view symbol) const {
     return token_ == toSymbol &&
-           SameAsciiText(std::string_view(text_).substr(tokenStart_, tokenEnd_ - tokenStart_), symbol);
+           SameAsciiText(std::string_view(text_).substr(tokenStart_, tokenEnd_ - tokenStart_),
+                         symbol);
 }
 
 void TLumParser::CheckTokenSymbol(std::string_view symbol) const {

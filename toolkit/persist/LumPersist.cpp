@@ -3,10 +3,10 @@
 #include "rstr/LumPersist.h"
 #include "rstr/LumRtlConsts.h"
 #include "toolkit/base/LumExceptions.h"
-#include "toolkit/base/LumScopeGuard.h"
-#include "toolkit/persist/LumFormStream.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/persist/LumFormStream.h"
 
 #include <algorithm>
 
@@ -17,7 +17,7 @@ namespace {
 }
 
 class ComponentReader : public TLumFiler {
-public:
+  public:
     ComponentReader(TLumStream& stream, TLumComponent& root) : in_(stream), root_(root) {}
 
     void Read() {
@@ -45,7 +45,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Fixup {
         TLumPersistent* Object;
         const TPropInfo* Property;
@@ -215,8 +215,8 @@ private:
         child->SetParentComponent(&context);
         if (const TFieldInfo* field = root_.ClassType().FindField(header.ObjectName)) {
             if (!field->Assign(root_, child)) {
-                throw EReadError(Format(LoadResString(LumPersist::SInvalidClassType), name,
-                                        field->Name));
+                throw EReadError(
+                    Format(LoadResString(LumPersist::SInvalidClassType), name, field->Name));
             }
         }
         ReadProperties(*child, *child);
@@ -231,8 +231,8 @@ private:
             if (!found || !found->ClassType().InheritsFrom(fixup.Property->RefClass())) {
                 std::u16string what =
                     Format(LoadResString(LumPersist::SComponentNotFound), fixup.Component);
-                throw EReadError(Format(LoadResString(LumPersist::SErrorReading), fixup.Name,
-                                        fixup.Path, what));
+                throw EReadError(
+                    Format(LoadResString(LumPersist::SErrorReading), fixup.Name, fixup.Path, what));
             }
             fixup.Property->Set(*fixup.Object, TPropValue::OfComponent(found));
         }
@@ -247,7 +247,7 @@ private:
 };
 
 class ComponentWriter : public TLumFiler {
-public:
+  public:
     ComponentWriter(TLumStream& stream, TLumComponent& root) : out_(stream), root_(root) {}
 
     void Write(TLumComponent* ancestor) {
@@ -265,7 +265,7 @@ public:
 
     const TLumPersistent* Ancestor() const override { return ancestorObject_; }
 
-private:
+  private:
     void WriteObject(TLumComponent& component, TLumComponent* ancestor, bool isRoot) {
         TObjectHeader header;
         header.Flags = ancestor ? ffInherited : 0;
@@ -289,7 +289,8 @@ private:
         out_.WriteListEnd();
     }
 
-    void WriteProperties(TLumPersistent& object, TLumPersistent* ancestor, const std::string& prefix) {
+    void WriteProperties(TLumPersistent& object, TLumPersistent* ancestor,
+                         const std::string& prefix) {
         for (const TPropInfo* property : object.ClassType().AllProperties()) {
             if (property->Stored && !property->Stored(object)) {
                 continue;
@@ -305,7 +306,8 @@ private:
                 if (SameAsAncestor(*property, value, property->Get(*ancestor))) {
                     continue;
                 }
-            } else if (property->Default && SamePropValue(property->Kind, value, *property->Default)) {
+            } else if (property->Default &&
+                       SamePropValue(property->Kind, value, *property->Default)) {
                 continue;
             } else if ((property->Kind == TPropKind::Event && value.MethodName.empty()) ||
                        (property->Kind == TPropKind::Component && !value.Component)) {
@@ -338,7 +340,8 @@ private:
     void WriteValue(const TPropInfo& property, const TPropValue& value) {
         switch (property.Kind) {
         case TPropKind::Integer:
-            if (const std::string* name = property.Idents ? property.Idents->NameOf(value.Int) : nullptr) {
+            if (const std::string* name =
+                    property.Idents ? property.Idents->NameOf(value.Int) : nullptr) {
                 out_.WriteIdent(*name);
             } else {
                 out_.WriteInteger(value.Int);

@@ -19,7 +19,8 @@ void ReadComponent(TLumStream& stream, TLumComponent& root);
 /// `rootAncestor` down to `cls`, the RCDATA resource named after the class in upper case,
 /// looked up through the active resource module. Raises EResNotFound "Resource %s not found"
 /// with the class name when none of the classes has one.
-void ReadFormResources(TLumComponent& instance, const TLumClass& cls, const TLumClass& rootAncestor);
+void ReadFormResources(TLumComponent& instance, const TLumClass& cls,
+                       const TLumClass& rootAncestor);
 
 /// Writes `root` and the components it owns as a binary form stream: only the properties
 /// that differ from their defaults, or, when `ancestor` is given, from the ancestor's values

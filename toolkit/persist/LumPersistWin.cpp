@@ -4,14 +4,15 @@
 #include "rstr/LumSysConst.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
-#include "toolkit/win/LumResModule.h"
-#include "toolkit/res/LumResourceStream.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/res/LumResourceStream.h"
+#include "toolkit/win/LumResModule.h"
 
 #include <vector>
 
-void ReadFormResources(TLumComponent& instance, const TLumClass& cls, const TLumClass& rootAncestor) {
+void ReadFormResources(TLumComponent& instance, const TLumClass& cls,
+                       const TLumClass& rootAncestor) {
     std::vector<const TLumClass*> chain;
     for (const TLumClass* c = &cls; c && c != &rootAncestor; c = c->Parent) {
         chain.push_back(c);

@@ -42,8 +42,8 @@ TResEntry BuildIdentityResource(std::u16string_view identity) {
 }
 
 TResEntry TranslationFlagResource() {
-    return RcData(kTranslationFlagName,
-                  std::vector<std::uint8_t>(kTranslationFlagText.begin(), kTranslationFlagText.end()));
+    return RcData(kTranslationFlagName, std::vector<std::uint8_t>(kTranslationFlagText.begin(),
+                                                                  kTranslationFlagText.end()));
 }
 
 std::u16string ParseBuildIdentity(std::span<const std::uint8_t> data) {

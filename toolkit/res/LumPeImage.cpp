@@ -156,8 +156,7 @@ std::optional<TPeImage> TPeImage::Parse(std::span<const std::uint8_t> bytes) {
     auto fileAlignment = u32(optional + 36);
     auto sizeOfImage = u32(optional + 56);
     std::uint64_t table = optional + *optionalSize;
-    if (!imageBase || !sectionAlignment || !fileAlignment || !sizeOfImage ||
-        table > bytes.size() ||
+    if (!imageBase || !sectionAlignment || !fileAlignment || !sizeOfImage || table > bytes.size() ||
         std::uint64_t{*sectionCount} * kSectionHeaderSize > bytes.size() - table) {
         return std::nullopt;
     }
@@ -179,8 +178,8 @@ std::optional<TPeImage> TPeImage::Parse(std::span<const std::uint8_t> bytes) {
     image.fileAlignment_ = *fileAlignment;
     image.sizeOfImage_ = *sizeOfImage;
     // Inside the bytes, checked above.
-    TByteReader in(bytes.subspan(static_cast<size_t>(table),
-                                 size_t{*sectionCount} * kSectionHeaderSize));
+    TByteReader in(
+        bytes.subspan(static_cast<size_t>(table), size_t{*sectionCount} * kSectionHeaderSize));
     for (size_t i = 0; i < *sectionCount; ++i) {
         TPeSection section;
         auto name = in.Bytes(8);
@@ -267,7 +266,8 @@ std::vector<TPeResource> TPeImage::Resources() const {
     return ResourceWalker(*this, bytes_.subspan(*start, static_cast<size_t>(end - *start))).Walk();
 }
 
-std::optional<TPeResource> TPeImage::FindResourceEntry(const TResId& type, const TResId& name) const {
+std::optional<TPeResource> TPeImage::FindResourceEntry(const TResId& type,
+                                                       const TResId& name) const {
     for (TPeResource& resource : Resources()) {
         if (resource.Type == type && resource.Name == name) {
             return std::move(resource);

@@ -37,7 +37,7 @@ struct TPeResource {
 };
 
 class TPeImage {
-public:
+  public:
     /// The image's headers, or nothing when the bytes are not a 32-bit PE image (too short,
     /// no "MZ" or "PE" signature, not PE32, or a section table outside the bytes); raises
     /// nothing. The image refers to the bytes, which must outlive it.
@@ -71,8 +71,8 @@ public:
     /// languages, each level names before numbers as the directory keeps them. None when the
     /// image has no resource directory. A directory that points outside its section, a name
     /// or data entry cut short, levels that nest other than type, name, language, or more
-    /// entries than the directory can hold (a loop) raise EByteReadError; data that lies outside the file
-    /// raises it too.
+    /// entries than the directory can hold (a loop) raise EByteReadError; data that lies outside
+    /// the file raises it too.
     std::vector<TPeResource> Resources() const;
 
     /// The first resource with that type and name (any language), or nothing.
@@ -81,7 +81,7 @@ public:
     /// The resource's bytes in the file.
     std::span<const std::uint8_t> ResourceData(const TPeResource& resource) const;
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
     std::uint32_t imageBase_ = 0;
     std::uint32_t sectionAlignment_ = 0;

@@ -105,8 +105,9 @@ void SortResEntries(std::vector<TResEntry>& entries) {
     auto key = [](const TResEntry& e) { return std::tie(e.Type, e.Name, e.Language); };
     std::stable_sort(entries.begin(), entries.end(),
                      [&](const TResEntry& a, const TResEntry& b) { return key(a) < key(b); });
-    auto same = std::adjacent_find(entries.begin(), entries.end(),
-                                   [&](const TResEntry& a, const TResEntry& b) { return key(a) == key(b); });
+    auto same = std::adjacent_find(
+        entries.begin(), entries.end(),
+        [&](const TResEntry& a, const TResEntry& b) { return key(a) == key(b); });
     if (same != entries.end()) {
         throw std::runtime_error("duplicate resource");
     }

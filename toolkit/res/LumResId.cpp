@@ -13,5 +13,6 @@ std::u16string TResId::Display() const {
 }
 
 std::strong_ordering TResId::operator<=>(const TResId& other) const {
-    return std::tie(isName_, name_, number_) <=> std::tie(other.isName_, other.name_, other.number_);
+    return std::tie(isName_, name_, number_) <=>
+           std::tie(other.isName_, other.name_, other.number_);
 }

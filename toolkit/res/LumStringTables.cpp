@@ -15,7 +15,9 @@ bool IsIdentifierStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
 
-bool IsIdentifierChar(char c) { return IsIdentifierStart(c) || (c >= '0' && c <= '9'); }
+bool IsIdentifierChar(char c) {
+    return IsIdentifierStart(c) || (c >= '0' && c <= '9');
+}
 
 bool IsIdentifier(std::string_view text) {
     return !text.empty() && IsIdentifierStart(text[0]) &&
@@ -23,8 +25,9 @@ bool IsIdentifier(std::string_view text) {
 }
 
 class LineParser {
-public:
-    LineParser(std::string_view line, std::string location) : line_(line), where_(std::move(location)) {}
+  public:
+    LineParser(std::string_view line, std::string location)
+        : line_(line), where_(std::move(location)) {}
 
     [[noreturn]] void Fail(const std::string& problem) const {
         throw std::runtime_error(where_ + ": " + problem);
@@ -76,30 +79,44 @@ public:
             }
             char e = line_[pos_++];
             switch (e) {
-            case 'r': utf8 += '\r'; break;
-            case 'n': utf8 += '\n'; break;
-            case 't': utf8 += '\t'; break;
-            case '\\': utf8 += '\\'; break;
-            case '"': utf8 += '"'; break;
+            case 'r':
+                utf8 += '\r';
+                break;
+            case 'n':
+                utf8 += '\n';
+                break;
+            case 't':
+                utf8 += '\t';
+                break;
+            case '\\':
+                utf8 += '\\';
+                break;
+            case '"':
+                utf8 += '"';
+                break;
             case 'u': {
                 if (pos_ + 4 > line_.size()) {
                     Fail("\\u needs four hexadecimal digits");
                 }
                 std::string hex(line_.substr(pos_, 4));
-                if (!std::all_of(hex.begin(), hex.end(), [](char h) { return std::isxdigit(static_cast<unsigned char>(h)); })) {
+                if (!std::all_of(hex.begin(), hex.end(), [](char h) {
+                        return std::isxdigit(static_cast<unsigned char>(h));
+                    })) {
                     Fail("\\u needs four hexadecimal digits");
                 }
                 pos_ += 4;
-                utf8 += WideToUtf8(std::u16string(1, static_cast<char16_t>(std::stoul(hex, nullptr, 16))));
+                utf8 += WideToUtf8(
+                    std::u16string(1, static_cast<char16_t>(std::stoul(hex, nullptr, 16))));
                 break;
             }
-            default: Fail(std::string("unknown escape \\") + e);
+            default:
+                Fail(std::string("unknown escape \\") + e);
             }
         }
         return Utf8ToWide(utf8);
     }
 
-private:
+  private:
     std::string_view line_;
     std::string where_;
     size_t pos_ = 0;
@@ -174,7 +191,9 @@ std::vector<TDeclaredString> ParseStringDeclarations(std::string_view module,
         }
         if (std::isdigit(static_cast<unsigned char>(in.Peek()))) {
             std::string digits = in.Word();
-            if (digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), [](char d) { return d >= '0' && d <= '9'; }) ||
+            if (digits.size() > 5 ||
+                !std::all_of(digits.begin(), digits.end(),
+                             [](char d) { return d >= '0' && d <= '9'; }) ||
                 std::stoi(digits) < 1 || std::stoi(digits) > 65535) {
                 in.Fail("the id must be a number from 1 to 65535");
             }
@@ -351,7 +370,8 @@ std::vector<TNameMapEntry> ReadNameMap(std::span<const std::uint8_t> bytes) {
             !std::all_of(name.begin(), name.end(), [](char16_t c) { return c > 32 && c < 127; })) {
             fail("the name is empty or not printable ASCII");
         }
-        entries.push_back({static_cast<std::uint16_t>(number), std::string(name.begin(), name.end())});
+        entries.push_back(
+            {static_cast<std::uint16_t>(number), std::string(name.begin(), name.end())});
     }
     return entries;
 }

@@ -27,9 +27,8 @@ struct TDeclaredString {
 };
 
 /// Parses one module's declarations; raises std::runtime_error with "source:line: problem".
-std::vector<TDeclaredString> ParseStringDeclarations(std::string_view module,
-                                                     std::string_view content,
-                                                     std::string_view source);
+std::vector<TDeclaredString>
+ParseStringDeclarations(std::string_view module, std::string_view content, std::string_view source);
 
 /// Gives each string its id: fixed ids as declared, the others counting down from 65535 in
 /// declaration order, skipping ids already taken. Raises std::runtime_error on a repeated
@@ -47,7 +46,9 @@ using TStringBlock = std::array<std::u16string, kStringsPerBlock>;
 constexpr std::uint16_t StringBlockOf(std::uint16_t id) {
     return static_cast<std::uint16_t>(id / kStringsPerBlock + 1);
 }
-constexpr unsigned StringIndexOf(std::uint16_t id) { return id % kStringsPerBlock; }
+constexpr unsigned StringIndexOf(std::uint16_t id) {
+    return id % kStringsPerBlock;
+}
 
 /// The block's bytes; a string longer than 65535 code units raises std::runtime_error.
 std::vector<std::uint8_t> EncodeStringBlock(const TStringBlock& strings);

@@ -1,11 +1,11 @@
 #include "toolkit/ui/LumApplication.h"
 
 #include "rstr/LumForms.h"
-#include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumPaths.h"
 #include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumForms.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <algorithm>
@@ -19,7 +19,9 @@ TLumApplication* application = nullptr;
 // Components queued by QueueFree are freed by the application window.
 constexpr UINT kFreeMessage = CM_BASE + 0x80;
 
-std::u16string ExecutableTitle() { return FileNameWithoutExtension(OwnModuleFileName()); }
+std::u16string ExecutableTitle() {
+    return FileNameWithoutExtension(OwnModuleFileName());
+}
 
 // The main form's close runs the form's OnCloseQuery and OnClose, and a freed component its
 // OnDestroy: whatever they raise goes to the exception hook, as nothing may unwind through
@@ -63,15 +65,21 @@ BOOL CALLBACK DisableWindow(HWND window, LPARAM data) {
     }
 }
 
-void Start() { application = new TLumApplication(nullptr); }
+void Start() {
+    application = new TLumApplication(nullptr);
+}
 
-void Stop() { FreeAndNil(application); }
+void Stop() {
+    FreeAndNil(application);
+}
 
 } // namespace
 
 TUnit LumApplicationUnit("LumApplication", &Start, &Stop);
 
-TLumApplication* Application() { return application; }
+TLumApplication* Application() {
+    return application;
+}
 
 // Nothing may unwind through the system's code. The hook's own failures are shown by the
 // application already; what is left (the unknown exception's text cannot be loaded, memory
@@ -129,18 +137,19 @@ HWND TLumApplication::Handle() {
             registered = true;
         }
         // A zero-sized window: it gives the program its taskbar button and owns the forms.
-        handle_ = CreateWindowExW(0, L"TLumApplication", WinStr(title_),
-                                  WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
-                                      WS_MINIMIZEBOX,
-                                  GetSystemMetrics(SM_CXSCREEN) / 2,
-                                  GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
+        handle_ =
+            CreateWindowExW(0, L"TLumApplication", WinStr(title_),
+                            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
+                            0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         Win32Check(handle_ != nullptr);
     }
     return handle_;
 }
 
-void TLumApplication::Initialize() { Handle(); }
+void TLumApplication::Initialize() {
+    Handle();
+}
 
 void TLumApplication::QueueFree(TLumComponent* component) {
     Win32Check(PostMessageW(Handle(), kFreeMessage, 0, reinterpret_cast<LPARAM>(component)));
@@ -191,7 +200,9 @@ bool TLumApplication::ProcessMessage(MSG& msg) {
     return true;
 }
 
-void TLumApplication::AddMessageFilter(TLumMessageFilter* filter) { filters_.push_back(filter); }
+void TLumApplication::AddMessageFilter(TLumMessageFilter* filter) {
+    filters_.push_back(filter);
+}
 
 void TLumApplication::RemoveMessageFilter(TLumMessageFilter* filter) {
     filters_.erase(std::remove(filters_.begin(), filters_.end(), filter), filters_.end());

@@ -3,10 +3,10 @@
 // loop with its chain of message filters, terminate, the title, modal state and the
 // exchangeable exception hook that every exception escaping a handler goes to.
 
-#include "toolkit/persist/LumComponents.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumUnits.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/persist/LumComponents.h"
 
 #include <functional>
 #include <string>
@@ -20,7 +20,7 @@ using TExceptionHook = std::function<void(TLumPersistent* sender, Exception& err
 /// Sees each message the loop takes before it is translated and dispatched. Menus, MDI
 /// accelerators and registered messages join the loop this way without the loop knowing them.
 class TLumMessageFilter {
-public:
+  public:
     virtual ~TLumMessageFilter() = default;
     /// True when the filter handled the message: the filters after it do not see it, and the
     /// loop neither translates nor dispatches it.
@@ -28,7 +28,7 @@ public:
 };
 
 class TLumApplication : public TLumComponent {
-public:
+  public:
     explicit TLumApplication(TLumComponent* owner);
     ~TLumApplication() override;
 
@@ -86,10 +86,10 @@ public:
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }
 
-protected:
+  protected:
     void Notification(TLumComponent* component, TOperation operation) override;
 
-private:
+  private:
     bool ProcessMessage(MSG& msg);
     bool FormKeys(MSG& msg);
 
@@ -105,13 +105,13 @@ private:
 /// windows are disabled and the mouse capture is released; at its end the windows are enabled
 /// again and the window that was active before is activated again.
 class TLumModalState {
-public:
+  public:
     explicit TLumModalState(HWND modalWindow);
     ~TLumModalState();
     TLumModalState(const TLumModalState&) = delete;
     TLumModalState& operator=(const TLumModalState&) = delete;
 
-private:
+  private:
     void EnableAgain();
 
     HWND previous_;

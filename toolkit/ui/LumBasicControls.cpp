@@ -1,12 +1,12 @@
 #include "toolkit/ui/LumBasicControls.h"
 
 #include "rstr/LumRtlConsts.h"
-#include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumExceptions.h"
-#include "toolkit/persist/LumFormStream.h"
-#include "toolkit/ui/LumForms.h"
+#include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/persist/LumFormStream.h"
+#include "toolkit/ui/LumForms.h"
 
 #include <algorithm>
 
@@ -40,7 +40,7 @@ const TLumClass& TLumButton::StaticClass() {
             .Prop<&TLumButton::Caption, &TLumButton::SetCaption>("Caption", std::u16string())
             .Prop<&TLumButton::Default, &TLumButton::SetDefault>("Default", false)
             .Prop<&TLumButton::ModalResult, &TLumButton::SetModalResult>("ModalResult", 0,
-                                                                        &ModalResultIdents())
+                                                                         &ModalResultIdents())
             .Build();
     return cls;
 }
@@ -196,9 +196,13 @@ const TLumClass& TLumMemoLines::StaticClass() {
     return cls;
 }
 
-std::vector<std::u16string> TLumMemoLines::ToVector() const { return SplitLines(memo_.Text()); }
+std::vector<std::u16string> TLumMemoLines::ToVector() const {
+    return SplitLines(memo_.Text());
+}
 
-int TLumMemoLines::Count() const { return static_cast<int>(ToVector().size()); }
+int TLumMemoLines::Count() const {
+    return static_cast<int>(ToVector().size());
+}
 
 std::u16string TLumMemoLines::Get(int index) const {
     auto lines = ToVector();
@@ -216,7 +220,9 @@ void TLumMemoLines::Store(const std::vector<std::u16string>& lines) {
     memo_.SetText(text);
 }
 
-void TLumMemoLines::Add(const std::u16string& line) { Insert(Count(), line); }
+void TLumMemoLines::Add(const std::u16string& line) {
+    Insert(Count(), line);
+}
 
 void TLumMemoLines::Insert(int index, const std::u16string& line) {
     auto lines = ToVector();
@@ -236,7 +242,9 @@ void TLumMemoLines::Delete(int index) {
     Store(lines);
 }
 
-void TLumMemoLines::Clear() { memo_.SetText(u""); }
+void TLumMemoLines::Clear() {
+    memo_.SetText(u"");
+}
 
 std::u16string TLumMemoLines::Text() const {
     std::u16string text;
@@ -246,7 +254,9 @@ std::u16string TLumMemoLines::Text() const {
     return text;
 }
 
-void TLumMemoLines::SetText(const std::u16string& text) { Store(SplitLines(text)); }
+void TLumMemoLines::SetText(const std::u16string& text) {
+    Store(SplitLines(text));
+}
 
 void TLumMemoLines::Assign(const TLumPersistent& source) {
     if (auto other = dynamic_cast<const TLumMemoLines*>(&source)) {
@@ -288,8 +298,9 @@ void TLumMemoLines::DefineProperties(TLumFiler& filer) {
             }
             writer.WriteListEnd();
         },
-        Count() > 0 && !(filer.Ancestor() &&
-                         static_cast<const TLumMemoLines*>(filer.Ancestor())->ToVector() == ToVector()));
+        Count() > 0 &&
+            !(filer.Ancestor() &&
+              static_cast<const TLumMemoLines*>(filer.Ancestor())->ToVector() == ToVector()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -356,17 +367,20 @@ int TLumMemo::LineCount() {
     return static_cast<int>(SendMessageW(Handle(), EM_GETLINECOUNT, 0, 0));
 }
 
-void TLumMemo::ScrollCaret() { SendMessageW(Handle(), EM_SCROLLCARET, 0, 0); }
+void TLumMemo::ScrollCaret() {
+    SendMessageW(Handle(), EM_SCROLLCARET, 0, 0);
+}
 
-void TLumMemo::ShowVerticalScrollBar(bool show) { ShowScrollBar(Handle(), SB_VERT, show); }
+void TLumMemo::ShowVerticalScrollBar(bool show) {
+    ShowScrollBar(Handle(), SB_VERT, show);
+}
 
 // ---------------------------------------------------------------------------------------------
 // TLumBevel
 
 const TLumIdentTable& TLumEnumInfo<TBevelShape>::Idents() {
-    static const TLumIdentTable table = {{"bsBox", 0},        {"bsFrame", 1},
-                                         {"bsTopLine", 2},    {"bsBottomLine", 3},
-                                         {"bsLeftLine", 4},   {"bsRightLine", 5},
+    static const TLumIdentTable table = {{"bsBox", 0},        {"bsFrame", 1},    {"bsTopLine", 2},
+                                         {"bsBottomLine", 3}, {"bsLeftLine", 4}, {"bsRightLine", 5},
                                          {"bsSpacer", 6}};
     return table;
 }

@@ -2,14 +2,14 @@
 // The basic controls the library's forms use: push button, single- and multi-line edit (also
 // as a borderless read-only label), and the bevel line.
 
-#include "toolkit/ui/LumControlBase.h"
 #include "toolkit/base/LumUnits.h"
+#include "toolkit/ui/LumControlBase.h"
 
 #include <string>
 #include <vector>
 
 class TLumButton : public TLumWinControl {
-public:
+  public:
     explicit TLumButton(TLumComponent* owner);
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }
@@ -28,28 +28,24 @@ public:
     void Click() override;
     void WndProc(TMessage& message) override;
 
-protected:
+  protected:
     void CreateParams(TCreateParams& params) override;
 
-private:
+  private:
     bool default_ = false;
     bool cancel_ = false;
     int modalResult_ = 0;
 };
 
 enum class TBorderStyle { bsNone, bsSingle };
-template <> struct TLumEnumInfo<TBorderStyle> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TBorderStyle> { static const TLumIdentTable& Idents(); };
 
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-template <> struct TLumEnumInfo<TScrollStyle> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TScrollStyle> { static const TLumIdentTable& Idents(); };
 
 /// An edit control: the text, a border or none, read-only, selection.
 class TLumCustomEdit : public TLumWinControl {
-public:
+  public:
     explicit TLumCustomEdit(TLumComponent* owner);
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }
@@ -69,21 +65,21 @@ public:
 
     void WndProc(TMessage& message) override;
 
-protected:
+  protected:
     void CreateParams(TCreateParams& params) override;
 
-private:
+  private:
     TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
     bool readOnly_ = false;
 };
 
 class TLumEdit : public TLumCustomEdit {
-public:
+  public:
     explicit TLumEdit(TLumComponent* owner);
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }
 
-protected:
+  protected:
     void CreateParams(TCreateParams& params) override;
 };
 
@@ -91,7 +87,7 @@ class TLumMemo;
 
 /// The lines of a memo, read from and written to its text.
 class TLumMemoLines : public TLumPersistent {
-public:
+  public:
     explicit TLumMemoLines(TLumMemo& memo) : memo_(memo) {}
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }
@@ -117,7 +113,7 @@ public:
     /// Stored as "Strings", a list of texts.
     void DefineProperties(TLumFiler& filer) override;
 
-private:
+  private:
     void Store(const std::vector<std::u16string>& lines);
 
     TLumMemo& memo_;
@@ -126,7 +122,7 @@ private:
 
 /// A multi-line edit control.
 class TLumMemo : public TLumCustomEdit {
-public:
+  public:
     explicit TLumMemo(TLumComponent* owner);
     ~TLumMemo() override;
     static const TLumClass& StaticClass();
@@ -146,27 +142,31 @@ public:
     /// Shows or hides the vertical scroll bar without changing ScrollBars.
     void ShowVerticalScrollBar(bool show);
 
-protected:
+  protected:
     void CreateParams(TCreateParams& params) override;
 
-private:
+  private:
     TLumMemoLines lines_;
     TScrollStyle scrollBars_ = TScrollStyle::ssNone;
     bool wordWrap_ = true;
     bool wantReturns_ = true;
 };
 
-enum class TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
-template <> struct TLumEnumInfo<TBevelShape> {
-    static const TLumIdentTable& Idents();
+enum class TBevelShape {
+    bsBox,
+    bsFrame,
+    bsTopLine,
+    bsBottomLine,
+    bsLeftLine,
+    bsRightLine,
+    bsSpacer
 };
+template <> struct TLumEnumInfo<TBevelShape> { static const TLumIdentTable& Idents(); };
 enum class TBevelStyle { bsLowered, bsRaised };
-template <> struct TLumEnumInfo<TBevelStyle> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TBevelStyle> { static const TLumIdentTable& Idents(); };
 
 class TLumBevel : public TLumGraphicControl {
-public:
+  public:
     explicit TLumBevel(TLumComponent* owner);
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }
@@ -178,7 +178,7 @@ public:
 
     void Paint(TLumCanvas& canvas) override;
 
-private:
+  private:
     TBevelShape shape_ = TBevelShape::bsBox;
     TBevelStyle style_ = TBevelStyle::bsLowered;
 };

@@ -10,7 +10,7 @@ namespace {
 
 // Another program may hold the clipboard for a moment; a few tries ride that out.
 class OpenedClipboard {
-public:
+  public:
     OpenedClipboard() {
         for (int attempt = 0; attempt < 10; ++attempt) {
             if (OpenClipboard(nullptr)) {
@@ -36,7 +36,7 @@ using TScopedGlobalMemory = TScopedHandle<TGlobalMemoryTraits>;
 
 // GlobalLock for as long as the object lives; Data() is null when the lock failed.
 class LockedMemory {
-public:
+  public:
     explicit LockedMemory(HGLOBAL memory) : memory_(memory), data_(GlobalLock(memory)) {}
     ~LockedMemory() {
         if (data_) {
@@ -48,7 +48,7 @@ public:
 
     void* Data() const { return data_; }
 
-private:
+  private:
     HGLOBAL memory_;
     void* data_;
 };
@@ -101,6 +101,10 @@ void ClipboardSetWideText(const std::u16string& text) {
     SetData(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(char16_t));
 }
 
-std::string ClipboardText() { return GetData<char>(CF_TEXT); }
+std::string ClipboardText() {
+    return GetData<char>(CF_TEXT);
+}
 
-std::u16string ClipboardWideText() { return GetData<char16_t>(CF_UNICODETEXT); }
+std::u16string ClipboardWideText() {
+    return GetData<char16_t>(CF_UNICODETEXT);
+}

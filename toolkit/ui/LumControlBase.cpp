@@ -46,8 +46,8 @@ const TLumClass& TLumControl::StaticClass() {
             .StoredWhen(&TLumControl::ParentColorStored)
             .Prop<&TLumControl::ParentFont, &TLumControl::SetParentFont>("ParentFont", true)
             .StoredWhen(&TLumControl::InParent)
-            .Prop<&TLumControl::ParentShowHint, &TLumControl::SetParentShowHint>(
-                "ParentShowHint", true)
+            .Prop<&TLumControl::ParentShowHint, &TLumControl::SetParentShowHint>("ParentShowHint",
+                                                                                 true)
             .StoredWhen(&TLumControl::InParent)
             .Prop<&TLumControl::ShowHint, &TLumControl::SetShowHint>("ShowHint")
             .StoredWhen(&TLumControl::ShowHintStored)
@@ -146,7 +146,9 @@ void TLumControl::SetText(const std::u16string& text) {
     }
 }
 
-void TLumControl::TextChanged() { Invalidate(); }
+void TLumControl::TextChanged() {
+    Invalidate();
+}
 
 void TLumControl::SetParentFont(bool value) {
     parentFont_ = value;
@@ -193,7 +195,9 @@ void TLumControl::ParentColorChanged() {
     }
 }
 
-void TLumControl::ColorChanged() { Invalidate(); }
+void TLumControl::ColorChanged() {
+    Invalidate();
+}
 
 void TLumControl::InitColor(TColor color, bool parentColor, std::optional<TColor> storedDefault) {
     color_ = color;
@@ -201,11 +205,17 @@ void TLumControl::InitColor(TColor color, bool parentColor, std::optional<TColor
     parentColor_ = defaultParentColor_ = parentColor;
 }
 
-bool TLumControl::ColorStored() const { return !parentColor_ && color_ != defaultColor_; }
+bool TLumControl::ColorStored() const {
+    return !parentColor_ && color_ != defaultColor_;
+}
 
-bool TLumControl::ParentColorStored() const { return InParent() && parentColor_ != defaultParentColor_; }
+bool TLumControl::ParentColorStored() const {
+    return InParent() && parentColor_ != defaultParentColor_;
+}
 
-bool TLumControl::FontStored() const { return !parentFont_ || !InParent(); }
+bool TLumControl::FontStored() const {
+    return !parentFont_ || !InParent();
+}
 
 void TLumControl::SetShowHint(bool value) {
     showHint_ = value;
@@ -223,7 +233,9 @@ bool TLumControl::HintShows() const {
     return parentShowHint_ && parent_ ? parent_->HintShows() : showHint_;
 }
 
-bool TLumControl::ShowHintStored() const { return !parentShowHint_; }
+bool TLumControl::ShowHintStored() const {
+    return !parentShowHint_;
+}
 
 void TLumControl::Click() {
     if (OnClick) {

@@ -5,10 +5,10 @@
 // toolkit creates; no exception leaves it: what escapes a handler goes to the application's
 // exception hook.
 
+#include "toolkit/base/LumWin.h"
 #include "toolkit/persist/LumComponents.h"
 #include "toolkit/ui/LumGraphics.h"
 #include "toolkit/ui/LumInput.h"
-#include "toolkit/base/LumWin.h"
 
 #include <cstdint>
 #include <memory>
@@ -46,15 +46,13 @@ constexpr UINT CN_CTLCOLORBTN = CN_BASE + WM_CTLCOLORBTN;
 
 enum class TAnchorKind { akLeft, akTop, akRight, akBottom };
 using TAnchors = TLumSet<TAnchorKind>;
-template <> struct TLumEnumInfo<TAnchorKind> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TAnchorKind> { static const TLumIdentTable& Idents(); };
 
 class TLumWinControl;
 class TLumCustomForm;
 
 class TLumControl : public TLumComponent {
-public:
+  public:
     explicit TLumControl(TLumComponent* owner);
     /// Leaves its parent.
     ~TLumControl() override;
@@ -159,7 +157,7 @@ public:
 
     void Loaded() override;
 
-protected:
+  protected:
     /// After the bounds changed (window or not).
     virtual void BoundsChanged();
     virtual void VisibleChanged();
@@ -179,7 +177,7 @@ protected:
     int width_ = 0;
     int height_ = 0;
 
-private:
+  private:
     friend class TLumWinControl;
 
     TLumWinControl* parent_ = nullptr;
@@ -224,7 +222,7 @@ struct TCreateParams {
 };
 
 class TLumWinControl : public TLumControl {
-public:
+  public:
     explicit TLumWinControl(TLumComponent* owner);
     /// Frees the child controls first (whoever owns them), then the window.
     ~TLumWinControl() override;
@@ -272,7 +270,7 @@ public:
     /// The handling of the window class the control is made from.
     void DefaultHandler(TMessage& message);
 
-protected:
+  protected:
     virtual void CreateParams(TCreateParams& params);
     /// Creates the window (and the windows of child controls that are visible).
     virtual void CreateWnd();
@@ -302,7 +300,7 @@ protected:
 
     HWND handle_ = nullptr;
 
-private:
+  private:
     friend class TLumControl;
     friend LRESULT CALLBACK LumWindowProc(HWND, UINT, WPARAM, LPARAM);
 
@@ -321,7 +319,7 @@ private:
 
 /// A control without a window of its own; its parent draws it.
 class TLumGraphicControl : public TLumControl {
-public:
+  public:
     explicit TLumGraphicControl(TLumComponent* owner);
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }

@@ -1,11 +1,11 @@
 #include "toolkit/ui/LumForms.h"
 
 #include "rstr/LumForms.h"
-#include "toolkit/persist/LumFormStream.h"
 #include "toolkit/base/LumOSErrors.h"
-#include "toolkit/persist/LumPersist.h"
 #include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/persist/LumFormStream.h"
+#include "toolkit/persist/LumPersist.h"
 
 #include <algorithm>
 
@@ -30,8 +30,9 @@ void Stop() {
 TUnit LumFormsUnit("LumForms", &Start, &Stop);
 
 const TLumIdentTable& TLumEnumInfo<TFormBorderStyle>::Idents() {
-    static const TLumIdentTable table = {{"bsNone", 0},   {"bsSingle", 1},     {"bsSizeable", 2},
-                                         {"bsDialog", 3}, {"bsToolWindow", 4}, {"bsSizeToolWin", 5}};
+    static const TLumIdentTable table = {{"bsNone", 0},       {"bsSingle", 1},
+                                         {"bsSizeable", 2},   {"bsDialog", 3},
+                                         {"bsToolWindow", 4}, {"bsSizeToolWin", 5}};
     return table;
 }
 
@@ -42,10 +43,10 @@ const TLumIdentTable& TLumEnumInfo<TBorderIcon>::Idents() {
 }
 
 const TLumIdentTable& TLumEnumInfo<TPosition>::Idents() {
-    static const TLumIdentTable table = {
-        {"poDesigned", 0},     {"poDefault", 1},       {"poDefaultPosOnly", 2},
-        {"poDefaultSizeOnly", 3}, {"poScreenCenter", 4}, {"poDesktopCenter", 5},
-        {"poMainFormCenter", 6}, {"poOwnerFormCenter", 7}};
+    static const TLumIdentTable table = {{"poDesigned", 0},       {"poDefault", 1},
+                                         {"poDefaultPosOnly", 2}, {"poDefaultSizeOnly", 3},
+                                         {"poScreenCenter", 4},   {"poDesktopCenter", 5},
+                                         {"poMainFormCenter", 6}, {"poOwnerFormCenter", 7}};
     return table;
 }
 
@@ -61,10 +62,9 @@ const TLumIdentTable& TLumEnumInfo<TWindowState>::Idents() {
 }
 
 const TLumIdentTable& ModalResultIdents() {
-    static const TLumIdentTable table = {{"mrNone", mrNone},   {"mrOk", mrOk},
-                                         {"mrCancel", mrCancel}, {"mrAbort", mrAbort},
-                                         {"mrRetry", mrRetry}, {"mrIgnore", mrIgnore},
-                                         {"mrYes", mrYes},     {"mrNo", mrNo}};
+    static const TLumIdentTable table = {
+        {"mrNone", mrNone},   {"mrOk", mrOk},         {"mrCancel", mrCancel}, {"mrAbort", mrAbort},
+        {"mrRetry", mrRetry}, {"mrIgnore", mrIgnore}, {"mrYes", mrYes},       {"mrNo", mrNo}};
     return table;
 }
 
@@ -74,9 +74,11 @@ const TLumIdentTable& ModalResultIdents() {
 const TLumClass& TLumSizeConstraints::StaticClass() {
     static const TLumClass cls =
         TLumClassBuilder<TLumSizeConstraints>("TLumSizeConstraints", &TLumPersistent::StaticClass())
-            .Prop<&TLumSizeConstraints::MaxHeight, &TLumSizeConstraints::SetMaxHeight>("MaxHeight", 0)
+            .Prop<&TLumSizeConstraints::MaxHeight, &TLumSizeConstraints::SetMaxHeight>("MaxHeight",
+                                                                                       0)
             .Prop<&TLumSizeConstraints::MaxWidth, &TLumSizeConstraints::SetMaxWidth>("MaxWidth", 0)
-            .Prop<&TLumSizeConstraints::MinHeight, &TLumSizeConstraints::SetMinHeight>("MinHeight", 0)
+            .Prop<&TLumSizeConstraints::MinHeight, &TLumSizeConstraints::SetMinHeight>("MinHeight",
+                                                                                       0)
             .Prop<&TLumSizeConstraints::MinWidth, &TLumSizeConstraints::SetMinWidth>("MinWidth", 0)
             .Build();
     return cls;
@@ -94,7 +96,9 @@ void TLumSizeConstraints::Set(int& field, int value) {
 // ---------------------------------------------------------------------------------------------
 // TLumControlCanvas
 
-TLumControlCanvas::~TLumControlCanvas() { FreeContext(); }
+TLumControlCanvas::~TLumControlCanvas() {
+    FreeContext();
+}
 
 void TLumControlCanvas::CreateHandle() {
     owned_.emplace(control_->Handle());
@@ -102,7 +106,9 @@ void TLumControlCanvas::CreateHandle() {
     AdoptHandle(owned_->Handle());
 }
 
-void TLumControlCanvas::FreeHandle() { FreeContext(); }
+void TLumControlCanvas::FreeHandle() {
+    FreeContext();
+}
 
 void TLumControlCanvas::FreeContext() {
     if (owned_) {
@@ -145,8 +151,7 @@ TLumCustomForm::~TLumCustomForm() {
 
 const TLumClass& TLumCustomForm::StaticClass() {
     static const TLumClass cls =
-        TLumClassBuilder<TLumCustomForm>("TLumCustomForm", &TLumWinControl::StaticClass())
-            .Build();
+        TLumClassBuilder<TLumCustomForm>("TLumCustomForm", &TLumWinControl::StaticClass()).Build();
     return cls;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 // Forms. With them come the application object and the screen, which forms work with.
 
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumUnits.h"
 #include "toolkit/ui/LumApplication.h"
 #include "toolkit/ui/LumControlBase.h"
 #include "toolkit/ui/LumScreen.h"
-#include "toolkit/base/LumExceptions.h"
-#include "toolkit/base/LumUnits.h"
 
 #include <functional>
 #include <map>
@@ -15,15 +15,11 @@
 #include <vector>
 
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
-template <> struct TLumEnumInfo<TFormBorderStyle> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TFormBorderStyle> { static const TLumIdentTable& Idents(); };
 
 enum class TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
 using TBorderIcons = TLumSet<TBorderIcon>;
-template <> struct TLumEnumInfo<TBorderIcon> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TBorderIcon> { static const TLumIdentTable& Idents(); };
 
 enum class TPosition {
     poDesigned,
@@ -35,19 +31,13 @@ enum class TPosition {
     poMainFormCenter,
     poOwnerFormCenter
 };
-template <> struct TLumEnumInfo<TPosition> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TPosition> { static const TLumIdentTable& Idents(); };
 
 enum class TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
-template <> struct TLumEnumInfo<TFormStyle> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TFormStyle> { static const TLumIdentTable& Idents(); };
 
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
-template <> struct TLumEnumInfo<TWindowState> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TWindowState> { static const TLumIdentTable& Idents(); };
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 
@@ -67,7 +57,7 @@ using TCloseQueryEvent = TLumEvent<void(TLumPersistent* sender, bool& canClose)>
 
 /// A control's size limits; 0 means no limit.
 class TLumSizeConstraints : public TLumPersistent {
-public:
+  public:
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }
 
@@ -82,7 +72,7 @@ public:
 
     std::function<void()> OnChange;
 
-private:
+  private:
     void Set(int& field, int value);
 
     int minWidth_ = 0;
@@ -93,23 +83,23 @@ private:
 
 /// A canvas on a control's window, outside painting (for measuring, mostly).
 class TLumControlCanvas : public TLumCanvas {
-public:
+  public:
     explicit TLumControlCanvas(TLumWinControl* control) : control_(control) {}
     ~TLumControlCanvas() override;
     /// Gives back a context got outside painting.
     void FreeContext();
 
-protected:
+  protected:
     void CreateHandle() override;
     void FreeHandle() override;
 
-private:
+  private:
     TLumWinControl* control_;
     std::optional<TLumClientDC> owned_;
 };
 
 class TLumCustomForm : public TLumWinControl {
-public:
+  public:
     explicit TLumCustomForm(TLumComponent* owner);
     ~TLumCustomForm() override;
 
@@ -119,8 +109,7 @@ public:
     /// Creates a form of class T and streams its layout in from the form resources of its
     /// classes (the first below `root` down to T), then runs OnCreate. A form whose classes
     /// have no resource raises EResNotFound.
-    template <class T>
-    static T* Create(TLumComponent* owner, const TLumClass* root = nullptr) {
+    template <class T> static T* Create(TLumComponent* owner, const TLumClass* root = nullptr) {
         T* form = new T(owner);
         form->InitFromResources(T::StaticClass(), root, *form);
         return form;
@@ -202,7 +191,7 @@ public:
 
     void WndProc(TMessage& message) override;
 
-protected:
+  protected:
     void CreateParams(TCreateParams& params) override;
     void CreateWindowDone() override;
     void BeforeDestruction() override;
@@ -217,7 +206,7 @@ protected:
     virtual TCloseAction DoClose(TCloseAction action);
     void Loaded() override;
 
-private:
+  private:
     void InitFromResources(const TLumClass& cls, const TLumClass* root, TLumCustomForm& self);
     void FinishCreate(TLumCustomForm& self);
     bool OwnsTooltip() const;
@@ -250,7 +239,7 @@ private:
 
 /// The toolkit's form with every property published.
 class TLumForm : public TLumCustomForm {
-public:
+  public:
     explicit TLumForm(TLumComponent* owner) : TLumCustomForm(owner) {}
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }

@@ -218,7 +218,9 @@ TLumClientDC::~TLumClientDC() {
 TLumPaintDC::TLumPaintDC(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
 
 // EndPaint belongs to every BeginPaint: it also shows the caret again that BeginPaint hid.
-TLumPaintDC::~TLumPaintDC() { EndPaint(window_, &paint_); }
+TLumPaintDC::~TLumPaintDC() {
+    EndPaint(window_, &paint_);
+}
 
 TLumCanvas::TLumCanvas() {
     font_.OnChange = [this] {
@@ -228,7 +230,9 @@ TLumCanvas::TLumCanvas() {
     };
 }
 
-TLumCanvas::~TLumCanvas() { DeselectObjects(); }
+TLumCanvas::~TLumCanvas() {
+    DeselectObjects();
+}
 
 HDC TLumCanvas::Handle() {
     if (!dc_) {
@@ -246,13 +250,17 @@ void TLumCanvas::SetHandle(HDC dc) {
     dc_ = dc;
 }
 
-void TLumCanvas::AdoptHandle(HDC dc) { dc_ = dc; }
+void TLumCanvas::AdoptHandle(HDC dc) {
+    dc_ = dc;
+}
 
 void TLumCanvas::CreateHandle() {
     throw EInvalidOperation(u"Canvas does not allow drawing");
 }
 
-void TLumCanvas::FreeHandle() { SetHandle(nullptr); }
+void TLumCanvas::FreeHandle() {
+    SetHandle(nullptr);
+}
 
 void TLumCanvas::SelectObjects() {
     HGDIOBJ font = SelectObject(dc_, font_.Handle());
@@ -332,8 +340,14 @@ void TLumCanvas::FillRect(const RECT& rect) {
     ::FillRect(dc, &rect, static_cast<HBRUSH>(brush_.Get()));
 }
 
-void TLumCanvas::MoveTo(int x, int y) { MoveToEx(Handle(), x, y, nullptr); }
+void TLumCanvas::MoveTo(int x, int y) {
+    MoveToEx(Handle(), x, y, nullptr);
+}
 
-void TLumCanvas::LineTo(int x, int y) { ::LineTo(Handle(), x, y); }
+void TLumCanvas::LineTo(int x, int y) {
+    ::LineTo(Handle(), x, y);
+}
 
-void TLumCanvas::DrawIcon(int x, int y, HICON icon) { ::DrawIcon(Handle(), x, y, icon); }
+void TLumCanvas::DrawIcon(int x, int y, HICON icon) {
+    ::DrawIcon(Handle(), x, y, icon);
+}

@@ -2,9 +2,9 @@
 // Colours, fonts, the device contexts of windows and the canvas that controls draw and
 // measure with.
 
-#include "toolkit/persist/LumComponents.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/persist/LumComponents.h"
 
 #include <cstdint>
 #include <functional>
@@ -63,18 +63,14 @@ const TLumIdentTable& CharsetIdents();
 
 enum class TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 using TFontStyles = TLumSet<TFontStyle>;
-template <> struct TLumEnumInfo<TFontStyle> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TFontStyle> { static const TLumIdentTable& Idents(); };
 
 enum class TFontPitch { fpDefault, fpVariable, fpFixed };
-template <> struct TLumEnumInfo<TFontPitch> {
-    static const TLumIdentTable& Idents();
-};
+template <> struct TLumEnumInfo<TFontPitch> { static const TLumIdentTable& Idents(); };
 
 /// A font description and the GDI font made from it on demand.
 class TLumFont : public TLumPersistent {
-public:
+  public:
     TLumFont();
     ~TLumFont() override;
 
@@ -107,7 +103,7 @@ public:
     /// Called after every change.
     std::function<void()> OnChange;
 
-private:
+  private:
     void Changed();
 
     std::u16string name_ = u"MS Sans Serif";
@@ -123,7 +119,7 @@ private:
 /// The context of a window's client area got outside painting (GetDC; the whole screen for a
 /// null window), given back with ReleaseDC when the object goes.
 class TLumClientDC {
-public:
+  public:
     explicit TLumClientDC(HWND window);
     ~TLumClientDC();
     TLumClientDC(const TLumClientDC&) = delete;
@@ -132,14 +128,14 @@ public:
     /// The context; null when GetDC failed.
     HDC Handle() const { return dc_; }
 
-private:
+  private:
     HWND window_;
     HDC dc_;
 };
 
 /// Painting a window in answer to WM_PAINT: BeginPaint, and EndPaint when the object goes.
 class TLumPaintDC {
-public:
+  public:
     explicit TLumPaintDC(HWND window);
     ~TLumPaintDC();
     TLumPaintDC(const TLumPaintDC&) = delete;
@@ -150,7 +146,7 @@ public:
     /// The area to paint and whether the background needs erasing.
     const PAINTSTRUCT& PaintStruct() const { return paint_; }
 
-private:
+  private:
     HWND window_;
     PAINTSTRUCT paint_{};
     HDC dc_;
@@ -159,7 +155,7 @@ private:
 /// Drawing and measuring on a device context. A canvas either borrows a context (SetHandle)
 /// or gets one itself through CreateHandle and gives it back in FreeHandle.
 class TLumCanvas {
-public:
+  public:
     TLumCanvas();
     virtual ~TLumCanvas();
     TLumCanvas(const TLumCanvas&) = delete;
@@ -189,7 +185,7 @@ public:
     void LineTo(int x, int y);
     void DrawIcon(int x, int y, HICON icon);
 
-protected:
+  protected:
     /// Gets a context when none is set; the base has none to get and raises.
     virtual void CreateHandle();
     /// Gives a context got by CreateHandle back.
@@ -197,7 +193,7 @@ protected:
     /// Stores a context got by CreateHandle.
     void AdoptHandle(HDC dc);
 
-private:
+  private:
     void SelectObjects();
     void DeselectObjects();
 

@@ -26,22 +26,31 @@ TShiftState KeyboardShiftState() {
 
 const TLumIdentTable& CursorIdents() {
     static const TLumIdentTable table = {
-        {"crDefault", crDefault},   {"crNone", crNone},         {"crArrow", crArrow},
-        {"crCross", crCross},       {"crIBeam", crIBeam},       {"crSizeNESW", crSizeNESW},
-        {"crSizeNS", crSizeNS},     {"crSizeNWSE", crSizeNWSE}, {"crSizeWE", crSizeWE},
+        {"crDefault", crDefault},   {"crNone", crNone},           {"crArrow", crArrow},
+        {"crCross", crCross},       {"crIBeam", crIBeam},         {"crSizeNESW", crSizeNESW},
+        {"crSizeNS", crSizeNS},     {"crSizeNWSE", crSizeNWSE},   {"crSizeWE", crSizeWE},
         {"crUpArrow", crUpArrow},   {"crHourGlass", crHourGlass}, {"crNo", crNo},
-        {"crAppStart", crAppStart}, {"crHelp", crHelp},         {"crHandPoint", crHandPoint},
+        {"crAppStart", crAppStart}, {"crHelp", crHelp},           {"crHandPoint", crHandPoint},
         {"crSizeAll", crSizeAll}};
     return table;
 }
 
 HCURSOR CursorHandle(TCursor cursor) {
-    static const std::map<TCursor, LPCWSTR> system = {
-        {crDefault, IDC_ARROW},    {crArrow, IDC_ARROW},       {crCross, IDC_CROSS},
-        {crIBeam, IDC_IBEAM},      {crSizeNESW, IDC_SIZENESW}, {crSizeNS, IDC_SIZENS},
-        {crSizeNWSE, IDC_SIZENWSE}, {crSizeWE, IDC_SIZEWE},    {crUpArrow, IDC_UPARROW},
-        {crHourGlass, IDC_WAIT},   {crNo, IDC_NO},             {crAppStart, IDC_APPSTARTING},
-        {crHelp, IDC_HELP},        {crHandPoint, IDC_HAND},    {crSizeAll, IDC_SIZEALL}};
+    static const std::map<TCursor, LPCWSTR> system = {{crDefault, IDC_ARROW},
+                                                      {crArrow, IDC_ARROW},
+                                                      {crCross, IDC_CROSS},
+                                                      {crIBeam, IDC_IBEAM},
+                                                      {crSizeNESW, IDC_SIZENESW},
+                                                      {crSizeNS, IDC_SIZENS},
+                                                      {crSizeNWSE, IDC_SIZENWSE},
+                                                      {crSizeWE, IDC_SIZEWE},
+                                                      {crUpArrow, IDC_UPARROW},
+                                                      {crHourGlass, IDC_WAIT},
+                                                      {crNo, IDC_NO},
+                                                      {crAppStart, IDC_APPSTARTING},
+                                                      {crHelp, IDC_HELP},
+                                                      {crHandPoint, IDC_HAND},
+                                                      {crSizeAll, IDC_SIZEALL}};
     if (cursor == crNone) {
         return nullptr;
     }
@@ -49,7 +58,9 @@ HCURSOR CursorHandle(TCursor cursor) {
     return LoadCursorW(nullptr, it == system.end() ? IDC_ARROW : it->second);
 }
 
-TCursor ScreenCursor() { return screenCursor; }
+TCursor ScreenCursor() {
+    return screenCursor;
+}
 
 void SetScreenCursor(TCursor cursor) {
     screenCursor = cursor;

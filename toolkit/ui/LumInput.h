@@ -2,8 +2,8 @@
 // Keyboard and mouse: the modifier keys held down, key events, the mouse cursors and the
 // cursor the whole screen shows.
 
-#include "toolkit/persist/LumComponents.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/persist/LumComponents.h"
 
 #include <cstdint>
 

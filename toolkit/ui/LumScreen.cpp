@@ -1,8 +1,8 @@
 #include "toolkit/ui/LumScreen.h"
 
+#include "toolkit/base/LumStrings.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/ui/LumGraphics.h"
-#include "toolkit/base/LumStrings.h"
 
 #include <algorithm>
 #include <exception>
@@ -33,7 +33,9 @@ int CALLBACK CollectFont(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM
     }
 }
 
-void Start() { screen = new TLumScreen(); }
+void Start() {
+    screen = new TLumScreen();
+}
 
 void Stop() {
     delete screen;
@@ -44,7 +46,9 @@ void Stop() {
 
 TUnit LumScreenUnit("LumScreen", &Start, &Stop);
 
-TLumScreen* Screen() { return screen; }
+TLumScreen* Screen() {
+    return screen;
+}
 
 TLumWinControl* TLumScreen::ActiveControl() const {
     return TLumWinControl::FindControl(GetFocus());

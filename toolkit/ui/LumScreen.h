@@ -2,9 +2,9 @@
 // The screen: the control and form that are active, the cursor, the installed fonts and the
 // screen's size.
 
-#include "toolkit/ui/LumInput.h"
 #include "toolkit/base/LumUnits.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/ui/LumInput.h"
 
 #include <string>
 #include <vector>
@@ -13,7 +13,7 @@ class TLumWinControl;
 class TLumCustomForm;
 
 class TLumScreen {
-public:
+  public:
     /// The control with the keyboard focus, if it is one of ours.
     TLumWinControl* ActiveControl() const;
     /// The active form, if it is one of ours.
@@ -29,7 +29,7 @@ public:
     int Width() const { return GetSystemMetrics(SM_CXSCREEN); }
     int Height() const { return GetSystemMetrics(SM_CYSCREEN); }
 
-private:
+  private:
     std::vector<std::u16string> fonts_;
 };
 

@@ -1,8 +1,8 @@
 #include "toolkit/ui/LumTimer.h"
 
-#include "toolkit/ui/LumApplication.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/ui/LumApplication.h"
 
 #include <map>
 
@@ -14,7 +14,9 @@ std::map<UINT_PTR, TLumTimer*>& Running() {
     return running;
 }
 
-void Start() { RegisterComponentClass(TLumTimer::StaticClass()); }
+void Start() {
+    RegisterComponentClass(TLumTimer::StaticClass());
+}
 
 } // namespace
 
@@ -38,7 +40,9 @@ struct TimerDispatch {
     }
 };
 
-TLumTimer::TLumTimer(TLumComponent* owner) : TLumComponent(owner) { UpdateTimer(); }
+TLumTimer::TLumTimer(TLumComponent* owner) : TLumComponent(owner) {
+    UpdateTimer();
+}
 
 TLumTimer::~TLumTimer() {
     enabled_ = false;

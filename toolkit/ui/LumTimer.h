@@ -2,13 +2,13 @@
 // The timer component: OnTimer every Interval milliseconds while Enabled, delivered by the
 // message loop of the thread that created it.
 
-#include "toolkit/persist/LumComponents.h"
 #include "toolkit/base/LumUnits.h"
+#include "toolkit/persist/LumComponents.h"
 
 #include <cstdint>
 
 class TLumTimer : public TLumComponent {
-public:
+  public:
     explicit TLumTimer(TLumComponent* owner);
     ~TLumTimer() override;
 
@@ -25,7 +25,7 @@ public:
 
     void Loaded() override;
 
-private:
+  private:
     friend struct TimerDispatch;
     void UpdateTimer();
 

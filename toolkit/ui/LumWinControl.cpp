@@ -1,10 +1,10 @@
 // TLumWinControl and the window procedure of every toolkit window.
 #include "toolkit/ui/LumControlBase.h"
 
-#include "toolkit/ui/LumApplication.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/ui/LumApplication.h"
 
 #include <algorithm>
 #include <climits>
@@ -144,10 +144,10 @@ void TLumWinControl::CreateWnd() {
         id = reinterpret_cast<HMENU>(nextControlId++);
     }
     creationControl = this;
-    HWND window = CreateWindowExW(params.ExStyle, WinStr(params.WinClassName),
-                                  WinStr(params.Caption), params.Style, params.X, params.Y,
-                                  params.Width, params.Height, params.WndParent, id,
-                                  GetModuleHandleW(nullptr), nullptr);
+    HWND window =
+        CreateWindowExW(params.ExStyle, WinStr(params.WinClassName), WinStr(params.Caption),
+                        params.Style, params.X, params.Y, params.Width, params.Height,
+                        params.WndParent, id, GetModuleHandleW(nullptr), nullptr);
     creationControl = nullptr;
     if (!window) {
         RaiseLastOSError();
@@ -215,7 +215,8 @@ void TLumWinControl::WndProc(TMessage& m) {
     case WM_WINDOWPOSCHANGED: {
         RECT r;
         GetWindowRect(handle_, &r);
-        if (HWND parent = GetParent(handle_); parent && (GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD)) {
+        if (HWND parent = GetParent(handle_);
+            parent && (GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD)) {
             MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
         }
         left_ = r.left;
@@ -276,8 +277,8 @@ void TLumWinControl::DefaultHandler(TMessage& m) {
     if (!handle_) {
         return;
     }
-    m.Result = CallWindowProcW(defWndProc_ ? defWndProc_ : DefWindowProcW, handle_, m.Msg,
-                               m.WParam, m.LParam);
+    m.Result = CallWindowProcW(defWndProc_ ? defWndProc_ : DefWindowProcW, handle_, m.Msg, m.WParam,
+                               m.LParam);
 }
 
 bool TLumWinControl::DoKeyDown(std::uint16_t& key, TShiftState shift) {
@@ -300,7 +301,8 @@ void TLumWinControl::Resize() {
 
 void TLumWinControl::PaintControls(TLumCanvas& canvas) {
     for (TLumControl* child : controls_) {
-        if (auto graphic = dynamic_cast<TLumGraphicControl*>(child); graphic && graphic->Visible()) {
+        if (auto graphic = dynamic_cast<TLumGraphicControl*>(child);
+            graphic && graphic->Visible()) {
             graphic->Paint(canvas);
         }
     }
@@ -439,7 +441,9 @@ void TLumWinControl::InitTabStop(bool value) {
     defaultTabStop_ = value;
 }
 
-bool TLumWinControl::TabStopStored() const { return tabStop_ != defaultTabStop_; }
+bool TLumWinControl::TabStopStored() const {
+    return tabStop_ != defaultTabStop_;
+}
 
 void TLumWinControl::SetTabStop(bool value) {
     if (value == tabStop_) {
@@ -473,7 +477,9 @@ bool TLumWinControl::CanFocus() const {
     return true;
 }
 
-bool TLumWinControl::Focused() const { return handle_ && GetFocus() == handle_; }
+bool TLumWinControl::Focused() const {
+    return handle_ && GetFocus() == handle_;
+}
 
 void TLumWinControl::SetFocus() {
     ::SetFocus(Handle());
@@ -501,4 +507,3 @@ void TLumWinControl::RemoveControl(TLumControl* control) {
     control->parent_ = nullptr;
     Invalidate();
 }
-

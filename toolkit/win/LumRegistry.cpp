@@ -38,8 +38,8 @@ TScopedRegKey OpenRegKey(HKEY parent, const std::u16string& path, REGSAM access)
 // The key below `parent`, created when it does not exist; an empty key when neither works.
 TScopedRegKey CreateRegKey(HKEY parent, const std::u16string& path, REGSAM access) {
     HKEY created = nullptr;
-    if (RegCreateKeyExW(parent, WinStr(path), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                        nullptr, &created, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(parent, WinStr(path), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                        &created, nullptr) != ERROR_SUCCESS) {
         return {};
     }
     return TScopedRegKey(created);

@@ -13,7 +13,7 @@
 enum TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
 
 class TLumRegistry {
-public:
+  public:
     /// Root HKEY_CURRENT_USER; keys are opened with `access` (KEY_ALL_ACCESS by default).
     explicit TLumRegistry(REGSAM access = KEY_ALL_ACCESS);
     TLumRegistry(const TLumRegistry&) = delete;
@@ -76,7 +76,7 @@ public:
     /// exist or could not be deleted completely.
     bool DeleteKey(std::u16string_view key);
 
-private:
+  private:
     // The key that `key` is relative to, and the path below it (no leading backslash).
     HKEY BaseKey(std::u16string_view key) const;
     std::u16string FullPath(std::u16string_view key) const;

@@ -31,7 +31,9 @@ ModuleRecord* FindRecord(HINSTANCE instance) {
 
 TResStringLoader previousLoader = nullptr;
 
-void Start() { previousLoader = SetResStringLoader(&LoadModuleResString); }
+void Start() {
+    previousLoader = SetResStringLoader(&LoadModuleResString);
+}
 
 void Stop() {
     SetResStringLoader(previousLoader);
@@ -46,7 +48,9 @@ void Stop() {
 
 TUnit LumResModuleUnit("LumResModule", &Start, &Stop);
 
-HINSTANCE MainInstance() { return GetModuleHandleW(nullptr); }
+HINSTANCE MainInstance() {
+    return GetModuleHandleW(nullptr);
+}
 
 HINSTANCE FindResourceHInstance(HINSTANCE instance) {
     ModuleRecord* record = FindRecord(instance);

@@ -47,9 +47,8 @@ std::u16string ModuleFileNameOrEmpty(HMODULE module) {
     });
 }
 
-
 class TVersionApi {
-public:
+  public:
     using GetSizeProc = DWORD(WINAPI*)(const wchar_t*, DWORD*);
     using GetInfoProc = BOOL(WINAPI*)(const wchar_t*, DWORD, DWORD, void*);
     using QueryProc = BOOL(WINAPI*)(const void*, const wchar_t*, void**, UINT*);
@@ -60,10 +59,10 @@ public:
           GetInfo(library_.Proc<GetInfoProc>("GetFileVersionInfoW")),
           Query(library_.Proc<QueryProc>("VerQueryValueW")) {}
 
-private:
+  private:
     TSystemLibrary library_;
 
-public:
+  public:
     const GetSizeProc GetSize;
     const GetInfoProc GetInfo;
     const QueryProc Query;
@@ -117,31 +116,30 @@ std::u16string ModuleFileName(HMODULE module) {
 std::u16string ModuleFileNameOf(std::uintptr_t address) {
     HMODULE module = nullptr;
     // Address 0 reads as "no name" and would give the executable.
-    if (address == 0 ||
-        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(address), &module)) {
+    if (address == 0 || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                            reinterpret_cast<LPCWSTR>(address), &module)) {
         return {};
     }
     return ModuleFileNameOrEmpty(module);
 }
 
-std::u16string OwnModuleFileName() { return ModuleFileName(nullptr); }
+std::u16string OwnModuleFileName() {
+    return ModuleFileName(nullptr);
+}
 
 // ---- Folders ----
 
 // The folder queries answer the size they need, NUL included, when the buffer is too small.
 
 std::u16string SystemFolder() {
-    return GrowingBuffer([](wchar_t* buffer, DWORD size) -> DWORD {
-        return GetSystemDirectoryW(buffer, size);
-    });
+    return GrowingBuffer(
+        [](wchar_t* buffer, DWORD size) -> DWORD { return GetSystemDirectoryW(buffer, size); });
 }
 
 std::u16string WindowsFolder() {
-    return GrowingBuffer([](wchar_t* buffer, DWORD size) -> DWORD {
-        return GetWindowsDirectoryW(buffer, size);
-    });
+    return GrowingBuffer(
+        [](wchar_t* buffer, DWORD size) -> DWORD { return GetWindowsDirectoryW(buffer, size); });
 }
 
 std::u16string TempFolder() {
@@ -214,7 +212,7 @@ const TOSVersion& OSVersion() {
         result.Minor = info.dwMinorVersion;
         // The Windows 9x family keeps major and minor in the build number's high word.
         result.Build = info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? LOWORD(info.dwBuildNumber)
-                                                                      : info.dwBuildNumber;
+                                                                       : info.dwBuildNumber;
         result.ServicePack = FromWinStr(info.szCSDVersion);
         if (result.HasProductInfo) {
             result.ServicePackMajor = info.wServicePackMajor;
@@ -228,7 +226,9 @@ const TOSVersion& OSVersion() {
 
 // ---- Libraries from the system folder ----
 
-void TSystemLibrary::RaiseMissingProc() { RaiseLastOSError(); }
+void TSystemLibrary::RaiseMissingProc() {
+    RaiseLastOSError();
+}
 
 TSystemLibrary LoadSystemLibrary(std::u16string_view name) {
     std::u16string folder = SystemFolder();

@@ -79,7 +79,7 @@ const TOSVersion& OSVersion();
 
 /// A library loaded by full path from the system folder, with typed access to its functions.
 class TSystemLibrary {
-public:
+  public:
     explicit TSystemLibrary(TScopedLibrary library) : library_(std::move(library)) {}
 
     HMODULE Handle() const { return library_.Get(); }
@@ -98,7 +98,7 @@ public:
         return proc;
     }
 
-private:
+  private:
     [[noreturn]] static void RaiseMissingProc();
 
     TScopedLibrary library_;

@@ -22,9 +22,13 @@ const TLocateOptions kCase{loCaseInsensitive};
 const TLocateOptions kPartial{loPartialKey};
 const TLocateOptions kBoth{loCaseInsensitive, loPartialKey};
 
-TLumVariant Dec(std::u16string_view text) { return TLumVariant(TDecimal::FromText(text)); }
+TLumVariant Dec(std::u16string_view text) {
+    return TLumVariant(TDecimal::FromText(text));
+}
 
-TLumVariant Cur(std::int64_t tenThousandths) { return TLumVariant(TCurrency{tenThousandths}); }
+TLumVariant Cur(std::int64_t tenThousandths) {
+    return TLumVariant(TCurrency{tenThousandths});
+}
 
 // An array from lowBound holding the values.
 TLumVariant Array(int lowBound, std::vector<TLumVariant> values) {
@@ -136,8 +140,7 @@ TEST(LXGeneralUtils, ScalarsEqual) {
         // With options both are compared as texts.
         {"'ABC' = 'abc' ignoring case", TLumVariant(u"ABC"), TLumVariant(u"abc"), kCase, true},
         {"'abcdef' = 'abc' partly", TLumVariant(u"abcdef"), TLumVariant(u"abc"), kPartial, true},
-        {"'abc' <> 'abcdef' partly", TLumVariant(u"abc"), TLumVariant(u"abcdef"), kPartial,
-         false},
+        {"'abc' <> 'abcdef' partly", TLumVariant(u"abc"), TLumVariant(u"abcdef"), kPartial, false},
         {"'ABCdef' = 'abc'", TLumVariant("ABCdef"), TLumVariant(u"abc"), kBoth, true},
         {"12 = '12' as texts", TLumVariant(12), TLumVariant(u"12"), kCase, true},
         {"125 = '12' partly", TLumVariant(125), TLumVariant(u"12"), kPartial, true},
@@ -269,10 +272,16 @@ TEST(LXGeneralUtils, CompareArraysOfOtherShapesAsserts) {
         "EAssertionFailed",
         u"CompareVariants: Must have same dim count. (LumLX\\LumLXUtils, line 744)");
     ExpectRaises<EAssertionFailed>(
-        [] { CompareVariants(Array(0, {1, 2}), Array(1, {1, 2}), kNone); }, "EAssertionFailed",
+        [] {
+            CompareVariants(Array(0, {1, 2}), Array(1, {1, 2}), kNone);
+        },
+        "EAssertionFailed",
         u"CompareVariants: Must have same lower bound. (LumLX\\LumLXUtils, line 749)");
     ExpectRaises<EAssertionFailed>(
-        [] { CompareVariants(Array(0, {1, 2}), Array(0, {1, 2, 3}), kNone); }, "EAssertionFailed",
+        [] {
+            CompareVariants(Array(0, {1, 2}), Array(0, {1, 2, 3}), kNone);
+        },
+        "EAssertionFailed",
         u"CompareVariants: Must have same upper bound. (LumLX\\LumLXUtils, line 750)");
     // Inside an array, elements of other shapes assert too.
     ExpectRaises<EAssertionFailed>(
@@ -445,10 +454,8 @@ TEST(LXGeneralUtils, AppendWithSeparator) {
         const char16_t* Expected;
     };
     const Case cases[] = {
-        {u"", u"Word", u", ", u"Word"},
-        {u"Word", u"Excel", u", ", u"Word, Excel"},
-        {u"a", u"", u";", u"a;"},
-        {u"", u"", u";", u""},
+        {u"", u"Word", u", ", u"Word"}, {u"Word", u"Excel", u", ", u"Word, Excel"},
+        {u"a", u"", u";", u"a;"},       {u"", u"", u";", u""},
         {u"a", u"b", u"", u"ab"},
     };
     for (const Case& c : cases) {
@@ -475,16 +482,14 @@ TEST(LXGeneralUtils, ShellExecuteResultTexts) {
          u"The .exe file is invalid (non-Microsoft Win32\u00AE .exe or error in .exe image)."},
         {26, u"open", u"A sharing violation occurred."},
         {27, u"open", u"The file name association is incomplete or invalid."},
-        {28, u"open",
-         u"The DDE transaction could not be completed because the request timed out."},
+        {28, u"open", u"The DDE transaction could not be completed because the request timed out."},
         {29, u"open", u"The DDE transaction failed."},
         {30, u"open",
          u"The Dynamic Data Exchange (DDE) transaction could not be completed because other DDE "
          u"transactions were being processed."},
         {31, u"open", u"There is no application associated with the given file name extension."},
         {31, u"", u"There is no application associated with the given file name extension."},
-        {31, u"printto",
-         u"There is no application associated with the given file name extension."},
+        {31, u"printto", u"There is no application associated with the given file name extension."},
         {31, u"print", u"The specified file is not printable."},
         {31, u"PRINT", u"The specified file is not printable."},
         {31, u"Print", u"The specified file is not printable."},
@@ -502,8 +507,7 @@ TEST(LXGeneralUtils, ShellExecuteResultWithoutMeaning) {
     for (std::intptr_t result : {1, 4, 6, 25, -1}) {
         SCOPED_TRACE(result);
         ExpectRaises<ELumInternalError>(
-            [&] { CheckShellExecuteResult(result, u"open", u"C:\\a b.txt"); },
-            "ELumInternalError",
+            [&] { CheckShellExecuteResult(result, u"open", u"C:\\a b.txt"); }, "ELumInternalError",
             u"Internal Error: ShellExecute() returned code " + AsciiToWide(std::to_string(result)) +
                 u" for \"C:\\a b.txt\".");
     }

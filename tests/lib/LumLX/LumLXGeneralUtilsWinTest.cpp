@@ -21,7 +21,7 @@ namespace {
 // A folder of the test's own under the temporary folder (no trailing backslash), made empty
 // at the start and removed at the end.
 class TTestFolder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = SystemTempPath() + u"Lum General Utils Test";
         RemoveTree(folder_);
@@ -48,7 +48,7 @@ protected:
 // Starts the utilities unit for the test and stops it again, so that the test leaves it as
 // it found it (stopped, in this program).
 class TUnitRunning {
-public:
+  public:
     TUnitRunning() { LumLXUtilsUnit.Start(); }
     TUnitRunning(const TUnitRunning&) = delete;
     TUnitRunning& operator=(const TUnitRunning&) = delete;
@@ -57,13 +57,13 @@ public:
 
 // Puts the screen's cursor back as it was.
 class TCursorKept {
-public:
+  public:
     TCursorKept() : cursor_(ScreenCursor()) {}
     TCursorKept(const TCursorKept&) = delete;
     TCursorKept& operator=(const TCursorKept&) = delete;
     ~TCursorKept() { SetScreenCursor(cursor_); }
 
-private:
+  private:
     TCursor cursor_;
 };
 
@@ -171,8 +171,8 @@ TEST_F(LXFolders, ForceDirectoriesFailures) {
     std::u16string below = file + u"\\Sub\\Folder";
     EXPECT_FALSE(ForceDirectories(below));
     EXPECT_FALSE(PathExists(file + u"\\Sub"));
-    ExpectRaises<ELumGeneralError>([&] { ForceDirectoriesWithMessage(below); },
-                                   "ELumGeneralError", u"Could not create " + below);
+    ExpectRaises<ELumGeneralError>([&] { ForceDirectoriesWithMessage(below); }, "ELumGeneralError",
+                                   u"Could not create " + below);
     ExpectRaises<ELumGeneralError>([&] { ForceDirectoriesWithMessage(file + u"\\"); },
                                    "ELumGeneralError", u"Could not create " + file + u"\\");
     ExpectRaises<ELumGeneralError>([] { ForceDirectories(u""); }, "ELumGeneralError",
@@ -236,7 +236,9 @@ TEST(LXGeneralUtilsWin, LocaleTexts) {
         {0x0807, u"German (Switzerland)"},
         {0x0409, u"English (United States)"},
         {0x0809, u"English (United Kingdom)"},
-        {0x7FFF, u"??? (" u"???" u")"},
+        {0x7FFF, u"??? ("
+                 u"???"
+                 u")"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Locale);
@@ -250,11 +252,10 @@ using LXShell = TTestFolder;
 
 TEST_F(LXShell, MissingFile) {
     std::u16string file = folder_ + u"\\missing.txt";
-    ExpectRaises<ELumGeneralError>([&] { ShellOpen(file, u"", u"", SW_SHOW); },
+    ExpectRaises<ELumGeneralError>([&] { ShellOpen(file, u"", u"", SW_SHOW); }, "ELumGeneralError",
+                                   u"The specified file was not found.");
+    ExpectRaises<ELumGeneralError>([&] { ShellExec(nullptr, u"", file, SW_SHOW, folder_, u"/x"); },
                                    "ELumGeneralError", u"The specified file was not found.");
-    ExpectRaises<ELumGeneralError>(
-        [&] { ShellExec(nullptr, u"", file, SW_SHOW, folder_, u"/x"); }, "ELumGeneralError",
-        u"The specified file was not found.");
 }
 
 TEST_F(LXShell, FileTypeWithoutAnApplication) {

@@ -112,7 +112,8 @@ TEST(MapiUtils, ReportMail) {
     EXPECT_EQ(mail.SenderAddress, "");
     EXPECT_FALSE(mail.WithoutDialog);
     // The body in the ANSI code page (Windows-1252 here), line breaks kept.
-    EXPECT_EQ(mail.Body.substr(0, 32), "Error message:\r\n  Gr\xF6\xDF" "e 100%\r\n\r\n");
+    EXPECT_EQ(mail.Body.substr(0, 32), "Error message:\r\n  Gr\xF6\xDF"
+                                       "e 100%\r\n\r\n");
     // One byte for each character of the body.
     EXPECT_EQ(mail.Body.size(), 419u);
 }

@@ -9,11 +9,11 @@
 #include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestFiles.h"
 #include "toolkit/base/LumExceptions.h"
-#include "toolkit/ui/LumForms.h"
 #include "toolkit/base/LumHandle.h"
-#include "toolkit/win/LumResModule.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumUnits.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/win/LumResModule.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +28,9 @@ TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit};
 // The stand-in's record: numbers and markers as written, texts in double quotes.
 using TRecord = std::map<std::string, std::string>;
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
 TRecord ReadRecord(const std::u16string& path) {
     TScopedFile file(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -38,8 +40,8 @@ TRecord ReadRecord(const std::u16string& path) {
     }
     std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
     DWORD read = 0;
-    EXPECT_TRUE(ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
-                         nullptr));
+    EXPECT_TRUE(
+        ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr));
     TRecord record;
     size_t pos = 0;
     while (pos < bytes.size()) {
@@ -103,7 +105,7 @@ void AddParty(TRecord& record, const std::string& party, const char* recipClass,
 }
 
 class MapiSend : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { units_.emplace(kUnits); }
     static void TearDownTestSuite() {
         units_->Stop();
@@ -153,9 +155,9 @@ void SendSmallReport() {
 } // namespace
 
 TEST_F(MapiSend, ReportMailArrivesExactly) {
-    TMapiMail mail = ErrorReportMail(u"Ostrin", u"Registration failed.",
-                                     u"C:\\users\\lum\\Temp\\LumA1\\Error Details.txt",
-                                     u"support@example.com");
+    TMapiMail mail =
+        ErrorReportMail(u"Ostrin", u"Registration failed.",
+                        u"C:\\users\\lum\\Temp\\LumA1\\Error Details.txt", u"support@example.com");
     SendMailViaMapi(mail);
 
     TRecord expected = BareMessage("Ostrin Issue", mail.Body);
@@ -239,7 +241,8 @@ TEST_F(MapiSend, Recipient) {
 
 TEST_F(MapiSend, AnsiTextsPassUnchanged) {
     TMapiMail mail;
-    mail.Subject = "Gr\xF6\xDF" "e \x80";
+    mail.Subject = "Gr\xF6\xDF"
+                   "e \x80";
     mail.Body = "line 1\r\nline\t2\r\n\r\n\xE9\xE8";
     mail.AttachmentPath = "C:\\Temp\\\xC4rger\\Error Details.txt";
     SendMailViaMapi(mail);

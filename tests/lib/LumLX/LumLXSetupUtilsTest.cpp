@@ -13,13 +13,14 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
-std::u16string Decimal(std::uint32_t value) { return AsciiToWide(std::to_string(value)); }
+std::u16string Decimal(std::uint32_t value) {
+    return AsciiToWide(std::to_string(value));
+}
 
 class SetupSteps : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = SystemTempPath() + u"LumSetupSteps";
         RemoveTree(folder_);
@@ -66,8 +67,8 @@ TEST_F(SetupSteps, FileHeldOpenFailsWithTheSystemsError) {
         FAIL() << "no exception";
     } catch (const EOSError& error) {
         EXPECT_EQ(error.ErrorCode(), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
-        EXPECT_EQ(error.Message(), u"System Error.  Code: 32.\r\n" +
-                                       SysErrorMessage(ERROR_SHARING_VIOLATION));
+        EXPECT_EQ(error.Message(),
+                  u"System Error.  Code: 32.\r\n" + SysErrorMessage(ERROR_SHARING_VIOLATION));
     }
     EXPECT_TRUE(FileExists(target_));
 }
@@ -101,7 +102,8 @@ TEST_F(SetupSteps, RegistrationFailuresAndTheirTexts) {
             RegisterDll(path);
             ADD_FAILURE() << "no exception";
         } catch (const Exception& error) {
-            std::u16string expected = c.expected + (c.registrationLine ? RegistrationLine(path) : u"");
+            std::u16string expected =
+                c.expected + (c.registrationLine ? RegistrationLine(path) : u"");
             EXPECT_EQ(error.Message(), expected);
             EXPECT_STREQ(error.ClassName(), c.registrationLine ? "EOleSysError" : "EOSError");
         }

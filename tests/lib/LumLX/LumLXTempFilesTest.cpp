@@ -29,7 +29,7 @@ std::u16string FolderName(std::int32_t value) {
 // Each test finds the unit stopped, runs with it started (Stop() ends that early, to see the
 // clean-up) and leaves it stopped. The names in `Names` are removed before and after.
 class LXTempFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(LumLXUtilsUnit.StartCount(), 0);
         RemoveNames();
@@ -60,12 +60,11 @@ protected:
 TEST_F(LXTempFiles, TempPathIsTheSystemsTemporaryFolder) {
     std::u16string path = TempPath();
     EXPECT_EQ(path, SystemTempPath());
-    EXPECT_EQ(path, IncludeTrailingBackslash(
-                        [] {
-                            wchar_t value[MAX_PATH];
-                            DWORD length = GetEnvironmentVariableW(L"TMP", value, MAX_PATH);
-                            return FromWinStr(value, length < MAX_PATH ? length : 0);
-                        }()));
+    EXPECT_EQ(path, IncludeTrailingBackslash([] {
+                  wchar_t value[MAX_PATH];
+                  DWORD length = GetEnvironmentVariableW(L"TMP", value, MAX_PATH);
+                  return FromWinStr(value, length < MAX_PATH ? length : 0);
+              }()));
     EXPECT_TRUE(IsFolder(path));
 }
 
@@ -225,12 +224,10 @@ TEST_F(LXTempFiles, TheMarkerMustMatchExactly) {
     EXPECT_EQ(NewTempFileName(u".log", u"**WideGetTempPath**", u"m"),
               SystemTempPath() + u"m-ABC.log");
     // In any other spelling it is a folder name like any other; this one cannot be made.
-    ExpectRaises<ELumGeneralError>(
-        [] { NewTempFileName(u".log", u"**widegettemppath**", u"m"); }, "ELumGeneralError",
-        u"Could not create **widegettemppath**\\");
-    ExpectRaises<ELumGeneralError>(
-        [] { NewTempFileName(u".log", u" **WideGetTempPath**", u"m"); }, "ELumGeneralError",
-        u"Could not create  **WideGetTempPath**\\");
+    ExpectRaises<ELumGeneralError>([] { NewTempFileName(u".log", u"**widegettemppath**", u"m"); },
+                                   "ELumGeneralError", u"Could not create **widegettemppath**\\");
+    ExpectRaises<ELumGeneralError>([] { NewTempFileName(u".log", u" **WideGetTempPath**", u"m"); },
+                                   "ELumGeneralError", u"Could not create  **WideGetTempPath**\\");
 }
 
 TEST_F(LXTempFiles, FolderThatCannotBeCreated) {
@@ -238,9 +235,8 @@ TEST_F(LXTempFiles, FolderThatCannotBeCreated) {
     Names = {file};
     WriteTestFile(file);
     TRandomValues random({5});
-    ExpectRaises<ELumGeneralError>(
-        [&] { NewTempFileName(u".txt", file + u"\\Sub", u"tmp"); }, "ELumGeneralError",
-        u"Could not create " + file + u"\\Sub\\");
+    ExpectRaises<ELumGeneralError>([&] { NewTempFileName(u".txt", file + u"\\Sub", u"tmp"); },
+                                   "ELumGeneralError", u"Could not create " + file + u"\\Sub\\");
 }
 
 TEST_F(LXTempFiles, GarbageCollectedFileNames) {
@@ -274,8 +270,7 @@ TEST_F(LXTempFiles, ListsAreGoneAfterTheLastStop) {
                                     "ELumInternalError",
                                     u"Internal Error: GarbageCollectedFileList not assigned.");
     EXPECT_EQ(random.Used(), 0u);
-    ExpectRaises<ELumInternalError>([] { CleanUpGarbageCollectedFolders(); },
-                                    "ELumInternalError",
+    ExpectRaises<ELumInternalError>([] { CleanUpGarbageCollectedFolders(); }, "ELumInternalError",
                                     u"Internal Error: GarbageCollectedFolderList not assigned.");
     ExpectRaises<ELumInternalError>([] { CleanUpGarbageCollectedFiles(); }, "ELumInternalError",
                                     u"Internal Error: GarbageCollectedFileList not assigned.");

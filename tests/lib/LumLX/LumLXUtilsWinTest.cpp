@@ -9,8 +9,8 @@
 #include "tests/support/LumTestFiles.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
-#include "toolkit/win/LumRegistry.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/win/LumRegistry.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <objbase.h>
@@ -24,7 +24,7 @@ namespace {
 
 // A folder of the test's own under the temporary folder, removed with its files.
 class TTempFolder {
-public:
+  public:
     explicit TTempFolder(std::u16string_view name) {
         path_ = SystemTempPath() + std::u16string(name);
         RemoveTree(path_);
@@ -51,14 +51,14 @@ public:
         return file;
     }
 
-private:
+  private:
     std::u16string path_;
 };
 
 // Puts a folder in front of PATH, where the system's library search looks last, for the life
 // of the object.
 class TSearchFolder {
-public:
+  public:
     explicit TSearchFolder(const std::u16string& folder) {
         wchar_t old[32767];
         DWORD length = GetEnvironmentVariableW(L"PATH", old, 32767);
@@ -69,7 +69,7 @@ public:
     TSearchFolder& operator=(const TSearchFolder&) = delete;
     ~TSearchFolder() { SetEnvironmentVariableW(L"PATH", WinStr(old_)); }
 
-private:
+  private:
     std::u16string old_;
 };
 
@@ -82,7 +82,7 @@ std::u16string ClassIdText(const GUID& id) {
 // A ProgID of the test's own naming a class whose InprocServer32 the test sets; both are
 // removed at the end.
 class TTestServer {
-public:
+  public:
     TTestServer(std::u16string progId, const GUID& classId)
         : progId_(std::move(progId)), classKey_(u"CLSID\\" + ClassIdText(classId)) {
         TLumRegistry registry;
@@ -107,7 +107,7 @@ public:
         return server_;
     }
 
-private:
+  private:
     std::u16string progId_;
     std::u16string classKey_;
     TLumRegistry server_;
@@ -418,7 +418,7 @@ namespace {
 // Install roots of Office applications of the test's own under HKEY_LOCAL_MACHINE; the keys
 // it creates are removed at the end, the Office version keys too when it made them.
 class Office : public ::testing::Test {
-protected:
+  protected:
     static constexpr const char16_t* kVersions[] = {u"11.0", u"10.0", u"9.0"};
 
     void SetUp() override {

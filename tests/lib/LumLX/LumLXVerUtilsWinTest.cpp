@@ -13,7 +13,7 @@ namespace {
 
 // A file without version information, and a folder, in a temporary folder of the test's own.
 class VersionFiles : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         folder_ = SystemTempPath() + u"LumVerUtilsTest";
         RemoveTree(folder_);

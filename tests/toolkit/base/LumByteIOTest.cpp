@@ -153,9 +153,16 @@ TEST(ByteIO, PositionSeekSkipAndAlignment) {
 }
 
 TEST(ByteIO, Leb128RoundTripsAtTheEdges) {
-    const std::uint64_t unsignedValues[] = {0, 1, 127, 128, 16383, 16384, 0xFFFFFFFFu,
-                                            std::numeric_limits<std::uint64_t>::max()};
-    const std::int64_t signedValues[] = {0, 1, -1, 63, 64, -64, -65, 0x7FFFFFFF,
+    const std::uint64_t unsignedValues[] = {
+        0, 1, 127, 128, 16383, 16384, 0xFFFFFFFFu, std::numeric_limits<std::uint64_t>::max()};
+    const std::int64_t signedValues[] = {0,
+                                         1,
+                                         -1,
+                                         63,
+                                         64,
+                                         -64,
+                                         -65,
+                                         0x7FFFFFFF,
                                          std::numeric_limits<std::int64_t>::min(),
                                          std::numeric_limits<std::int64_t>::max()};
     for (std::uint64_t value : unsignedValues) {

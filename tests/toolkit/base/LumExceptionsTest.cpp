@@ -58,8 +58,9 @@ TEST(Exceptions, RaisedAgainWithNewMessage) {
 
 TEST(Exceptions, ClassNamesAndBases) {
     EXPECT_STREQ(EFCreateError(u"x").ClassName(), "EFCreateError");
-    EXPECT_NE(dynamic_cast<const EStreamError*>(&static_cast<const Exception&>(EFCreateError(u"x"))),
-              nullptr);
+    EXPECT_NE(
+        dynamic_cast<const EStreamError*>(&static_cast<const Exception&>(EFCreateError(u"x"))),
+        nullptr);
     EXPECT_STREQ(ELumInternalError(u"Internal Error: x").ClassName(), "ELumInternalError");
     EXPECT_STREQ(ELumGeneralError(u"x").ClassName(), "ELumGeneralError");
     EXPECT_STREQ(EResNotFound(u"x").ClassName(), "EResNotFound");

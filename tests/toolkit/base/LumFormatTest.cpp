@@ -97,7 +97,8 @@ TEST(Format, MalformedFormatsRaiseConversionErrors) {
         {u"%99999999999d", u"Format '%99999999999d' invalid or incompatible with argument"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.format, c.format + std::char_traits<char16_t>::length(c.format)));
+        SCOPED_TRACE(
+            std::string(c.format, c.format + std::char_traits<char16_t>::length(c.format)));
         try {
             Format(c.format, 1);
             ADD_FAILURE() << "no exception";

@@ -6,9 +6,13 @@ namespace {
 
 constexpr TResStringRec kGreeting{65000, u"Hello"};
 
-std::u16string Translated(const TResStringRec& rec) { return u"Hallo #" + std::u16string(1, char16_t(u'0' + rec.Id % 10)); }
+std::u16string Translated(const TResStringRec& rec) {
+    return u"Hallo #" + std::u16string(1, char16_t(u'0' + rec.Id % 10));
+}
 
-std::u16string Other(const TResStringRec&) { return u"other"; }
+std::u16string Other(const TResStringRec&) {
+    return u"other";
+}
 
 } // namespace
 

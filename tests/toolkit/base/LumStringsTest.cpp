@@ -12,8 +12,8 @@ TEST(Strings, MalformedUtf8AndLoneSurrogatesBecomeReplacements) {
     EXPECT_EQ(Utf8ToWide("a\xFF"
                          "b"),
               u"a\uFFFDb");
-    EXPECT_EQ(Utf8ToWide("\xC3"), u"\uFFFD");       // truncated sequence
-    EXPECT_EQ(Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD"); // overlong form
+    EXPECT_EQ(Utf8ToWide("\xC3"), u"\uFFFD");                     // truncated sequence
+    EXPECT_EQ(Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");           // overlong form
     EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD"); // encoded surrogate
     EXPECT_EQ(WideToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }

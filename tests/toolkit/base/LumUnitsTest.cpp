@@ -13,7 +13,8 @@ bool failStartOfB = false;
 bool failStopOfB = false;
 bool failStartOfC = false;
 
-TUnit unitA("A", [] { journal += "+A"; }, [] { journal += "-A"; });
+TUnit unitA(
+    "A", [] { journal += "+A"; }, [] { journal += "-A"; });
 TUnit unitB(
     "B",
     [] {
@@ -41,7 +42,7 @@ TUnit unitC(
 TUnit* const kOrder[] = {&unitA, &unitB, &unitC};
 
 class Units : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         journal.clear();
         failStartOfB = failStopOfB = failStartOfC = false;

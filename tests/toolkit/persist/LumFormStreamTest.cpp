@@ -218,13 +218,13 @@ TEST(FormStream, FormFilesOfTheTreeAreCanonical) {
 TEST(FormStream, WritesTheDocumentedBytes) {
     std::string text = Lines({"object A: TB", "  X = 1", "end"});
     EXPECT_EQ(FormTextToBinary(text), std::string("LPF0\x02TB\x01"
-                                              "A\x01X\x02\x01\x00\x00",
-                                              15));
+                                                  "A\x01X\x02\x01\x00\x00",
+                                                  15));
 
     std::string header = Lines({"inherited A: TB [3]", "end", ""});
     EXPECT_EQ(FormTextToBinary(header), std::string("LPF0\xF3\x02\x03\x02TB\x01"
-                                                "A\x00\x00",
-                                                14));
+                                                    "A\x00\x00",
+                                                    14));
     EXPECT_EQ(FormTextToBinary("inline TB end"), std::string("LPF0\xF4\x02TB\x00\x00\x00", 11));
 
     struct Case {

@@ -1,12 +1,12 @@
 // Components and their streams: ownership, names, free notification, the class registry, and
 // reading and writing components through binary form streams.
 
-#include "toolkit/persist/LumComponents.h"
-#include "toolkit/base/LumExceptions.h"
-#include "toolkit/persist/LumFormStream.h"
 #include "toolkit/persist/LumPersist.h"
+#include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/persist/LumComponents.h"
+#include "toolkit/persist/LumFormStream.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,8 @@ template <> struct TLumEnumInfo<TShape> {
 };
 template <> struct TLumEnumInfo<TSide> {
     static const TLumIdentTable& Idents() {
-        static const TLumIdentTable t = {{"sdLeft", 0}, {"sdTop", 1}, {"sdRight", 2}, {"sdBottom", 3}};
+        static const TLumIdentTable t = {
+            {"sdLeft", 0}, {"sdTop", 1}, {"sdRight", 2}, {"sdBottom", 3}};
         return t;
     }
 };
@@ -43,7 +44,7 @@ const TLumIdentTable& ColourNames() {
 
 // A nested object reached through dotted names ("Pen.Width").
 class TPen : public TLumPersistent {
-public:
+  public:
     static const TLumClass& StaticClass() {
         static const TLumClass cls = TLumClassBuilder<TPen>("TPen", &TLumPersistent::StaticClass())
                                          .Prop<&TPen::Width, &TPen::SetWidth>("Width", 1)
@@ -54,13 +55,13 @@ public:
     int Width() const { return width_; }
     void SetWidth(int w) { width_ = w; }
 
-private:
+  private:
     int width_ = 1;
 };
 
 // A component with a property of every kind.
 class TGadget : public TLumComponent {
-public:
+  public:
     explicit TGadget(TLumComponent* owner) : TLumComponent(owner) {}
     static const TLumClass& StaticClass() {
         static const TLumClass cls =
@@ -127,7 +128,7 @@ public:
 
     std::vector<TLumComponent*> Removed;
 
-protected:
+  protected:
     void Notification(TLumComponent* component, TOperation operation) override {
         if (operation == TOperation::opRemove) {
             Removed.push_back(component);
@@ -138,7 +139,7 @@ protected:
         TLumComponent::Notification(component, operation);
     }
 
-private:
+  private:
     std::u16string caption_;
     int colour_ = 0;
     bool enabled_ = true;
@@ -151,14 +152,15 @@ private:
 
 // The root of a stream: publishes its fields and a handler for events.
 class TPanelRoot : public TGadget {
-public:
+  public:
     explicit TPanelRoot(TLumComponent* owner) : TGadget(owner) {}
     static const TLumClass& StaticClass() {
-        static const TLumClass cls = TLumClassBuilder<TPanelRoot>("TPanelRoot", &TGadget::StaticClass())
-                                         .Field("First", &TPanelRoot::First)
-                                         .Method("FirstPing", &TPanelRoot::FirstPing)
-                                         .Method("Twice", &TPanelRoot::Twice)
-                                         .Build();
+        static const TLumClass cls =
+            TLumClassBuilder<TPanelRoot>("TPanelRoot", &TGadget::StaticClass())
+                .Field("First", &TPanelRoot::First)
+                .Method("FirstPing", &TPanelRoot::FirstPing)
+                .Method("Twice", &TPanelRoot::Twice)
+                .Build();
         return cls;
     }
     const TLumClass& ClassType() const override { return StaticClass(); }
@@ -205,7 +207,7 @@ std::u16string ReadError(const std::string& text) {
 }
 
 class Persist : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         RegisterComponentClass(TGadget::StaticClass());
         RegisterComponentClass(TPanelRoot::StaticClass());

@@ -183,11 +183,11 @@ const std::vector<Resource> kResources = {
 std::vector<std::uint8_t> ImageWithResources(const std::vector<Resource>& resources) {
     std::vector<std::uint8_t> section = ResourceSection(resources, 0x3000);
     std::uint32_t raw = static_cast<std::uint32_t>((section.size() + 0x1FF) / 0x200 * 0x200);
-    auto bytes = Image({{".text", 0x120, 0x1000, 0x200, 0x400, 0x60000020},
-                        {".data", 0x10, 0x2000, 0x200, 0x600, 0xC0000040},
-                        {".rsrc", static_cast<std::uint32_t>(section.size()), 0x3000, raw, 0x800,
-                         0x40000040}},
-                       0x800 + raw);
+    auto bytes = Image(
+        {{".text", 0x120, 0x1000, 0x200, 0x400, 0x60000020},
+         {".data", 0x10, 0x2000, 0x200, 0x600, 0xC0000040},
+         {".rsrc", static_cast<std::uint32_t>(section.size()), 0x3000, raw, 0x800, 0x40000040}},
+        0x800 + raw);
     std::memcpy(&bytes[0x800], section.data(), section.size());
     Put32(bytes, kOptional + 92, 16);
     Put32(bytes, kOptional + 96 + 16, 0x3000);
@@ -323,7 +323,7 @@ TEST(PeImage, WalksTheResourceDirectory) {
 
     EXPECT_EQ(image->FileOffsetOf(0x3004), 0x804u);
     EXPECT_FALSE(image->FileOffsetOf(0x2FFF + 0x1000)); // beyond the raw data
-    EXPECT_FALSE(image->FileOffsetOf(0x10));              // the headers are no section
+    EXPECT_FALSE(image->FileOffsetOf(0x10));            // the headers are no section
 }
 
 TEST(PeImage, NoDirectoryMeansNoResources) {
@@ -346,7 +346,8 @@ TEST(PeImage, EveryCutOfTheResourceSectionRaisesOrReadsInside) {
     size_t end = 0x800 + rsrc->VirtualSize;
     for (size_t size = 0x800; size < end; ++size) {
         SCOPED_TRACE(size);
-        std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        std::vector<std::uint8_t> cut(bytes.begin(),
+                                      bytes.begin() + static_cast<std::ptrdiff_t>(size));
         auto image = TPeImage::Parse(cut);
         ASSERT_TRUE(image);
         try {
@@ -407,8 +408,8 @@ TEST(PeImage, WalksItsOwnExecutable) {
         for (unsigned i = 0; i < 16; ++i) {
             auto id = static_cast<UINT>((resource.Name.Number() - 1) * 16 + i);
             const wchar_t* stored = nullptr;
-            int length = LoadStringW(GetModuleHandleW(nullptr), id,
-                                     reinterpret_cast<wchar_t*>(&stored), 0);
+            int length =
+                LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&stored), 0);
             EXPECT_EQ(strings[i], length > 0 ? FromWinStr(stored, static_cast<size_t>(length))
                                              : std::u16string())
                 << id;

@@ -1,5 +1,5 @@
-#include "toolkit/res/LumBuildIdentity.h"
 #include "toolkit/res/LumResFile.h"
+#include "toolkit/res/LumBuildIdentity.h"
 #include "toolkit/res/LumResId.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,9 @@ std::vector<TResEntry> Sample() {
             Entry(TResId::Of(kRtRcData), TResId::Of(u"TOSTRINFORM"), {'L', 'P', 'F', '0'})};
 }
 
-std::string Text(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+std::string Text(const std::u16string& s) {
+    return std::string(s.begin(), s.end());
+}
 
 } // namespace
 

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <optional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 

@@ -186,7 +186,8 @@ TEST(StringTables, ACutBlockKeepsTheWholeStringsBeforeTheCut) {
     }
     std::vector<std::uint8_t> bytes = EncodeStringBlock(strings);
     for (size_t size = 0; size <= bytes.size(); ++size) {
-        std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        std::vector<std::uint8_t> cut(bytes.begin(),
+                                      bytes.begin() + static_cast<std::ptrdiff_t>(size));
         std::vector<std::u16string> decoded = DecodeStringBlock(cut);
         // The strings whose length and text lie wholly inside the cut.
         size_t whole = 0;
@@ -241,7 +242,8 @@ TEST(NameMap, MalformedMapsRaiseNamingTheLine) {
     // Every cut of a good map either ends at a line's end or raises.
     std::vector<std::uint8_t> good = Utf16Bytes(u"1=A\r\n22=BB\r\n");
     for (size_t size = 0; size < good.size(); ++size) {
-        std::vector<std::uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
+        std::vector<std::uint8_t> cut(good.begin(),
+                                      good.begin() + static_cast<std::ptrdiff_t>(size));
         bool lineEnd = size == 0 || size == 10;
         if (lineEnd) {
             EXPECT_EQ(ReadNameMap(cut).size(), size ? 1u : 0u);

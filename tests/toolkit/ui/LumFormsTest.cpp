@@ -5,16 +5,16 @@
 #include "toolkit/ui/LumForms.h"
 
 #include "app/OstrinFrm.h"
-#include "toolkit/ui/LumClipboard.h"
-#include "toolkit/persist/LumFormStream.h"
-#include "toolkit/persist/LumPersist.h"
-#include "toolkit/win/LumResModule.h"
-#include "toolkit/res/LumResourceStream.h"
 #include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
-#include "toolkit/ui/LumTimer.h"
+#include "toolkit/persist/LumFormStream.h"
+#include "toolkit/persist/LumPersist.h"
+#include "toolkit/res/LumResourceStream.h"
 #include "toolkit/ui/LumBasicControls.h"
+#include "toolkit/ui/LumClipboard.h"
+#include "toolkit/ui/LumTimer.h"
+#include "toolkit/win/LumResModule.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ std::string Text(const std::string& binary) {
 }
 
 class Toolkit : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { units_.emplace(kUnits); }
     static void TearDownTestSuite() {
         units_->Stop();
@@ -246,8 +246,8 @@ TEST_F(Toolkit, CloseHandlersThatRaiseReachTheHook) {
     EXPECT_TRUE(IsWindowVisible(dialog.Form->Handle()));
 
     dialog.Form->OnCloseQuery = TCloseQueryEvent();
-    dialog.Form->OnClose = TCloseEvent(
-        [](TLumPersistent*, TCloseAction&) { throw EConvertError(u"from OnClose"); });
+    dialog.Form->OnClose =
+        TCloseEvent([](TLumPersistent*, TCloseAction&) { throw EConvertError(u"from OnClose"); });
     SendMessageW(Application()->Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(message, u"from OnClose");
     EXPECT_FALSE(Application()->Terminated());
@@ -280,9 +280,8 @@ TEST_F(Toolkit, MessageFiltersSeeMessagesBeforeDispatch) {
     const UINT three = WM_USER + 3;
     std::vector<UINT> dispatched;
     for (UINT message : {one, two, three}) {
-        dialog.Form->SetMessageHandler(message, [&, message](TMessage&) {
-            dispatched.push_back(message);
-        });
+        dialog.Form->SetMessageHandler(message,
+                                       [&, message](TMessage&) { dispatched.push_back(message); });
     }
     TRecordingFilter first(dialog.Form->Handle(), one);
     TRecordingFilter second(dialog.Form->Handle(), two);
@@ -432,8 +431,9 @@ TEST_F(Toolkit, MemoLinesAndTheirStream) {
     TLumMemoryStream stream;
     WriteComponent(stream, *dialog.Form);
     std::string text = Text(stream.Bytes());
-    EXPECT_NE(text.find("    Lines.Strings = (\r\n      'first'\r\n      'middle'\r\n      'second')"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("    Lines.Strings = (\r\n      'first'\r\n      'middle'\r\n      'second')"),
+        std::string::npos)
         << text;
 
     TLumForm* copy = TLumCustomForm::CreateNew<TLumForm>(Application());

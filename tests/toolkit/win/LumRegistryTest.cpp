@@ -10,7 +10,7 @@ namespace {
 constexpr char16_t kTestKey[] = u"Software\\LumTests\\Registry";
 
 class Registry : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         TLumRegistry cleaner;
         cleaner.DeleteKey(kTestKey);

@@ -3,9 +3,9 @@
 #include "rstr/LumSysConst.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
-#include "toolkit/win/LumResModule.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/win/LumResModule.h"
 
 #include <gtest/gtest.h>
 
@@ -66,13 +66,13 @@ void DeleteAllResources(const std::u16string& file) {
 
 // The module records' unit makes LoadResString read the active module.
 class ResStrings : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { LumResModuleUnit.Start(); }
     void TearDown() override { LumResModuleUnit.Stop(); }
 };
 
 class ResourceModule : public ResStrings {
-protected:
+  protected:
     void SetUp() override {
         ResStrings::SetUp();
         file_ = TempCopyOfThisExecutable();
@@ -123,8 +123,8 @@ TEST_F(ResourceModule, MissingStringRaisesResNotFound) {
         LoadResString(LumSysConst::SOSError);
         FAIL() << "no exception";
     } catch (const EResNotFound& error) {
-        EXPECT_EQ(error.Message(),
-                  u"Resource " + AsciiToWide(std::to_string(LumSysConst::SOSError.Id)) +
-                      u" not found");
+        EXPECT_EQ(error.Message(), u"Resource " +
+                                       AsciiToWide(std::to_string(LumSysConst::SOSError.Id)) +
+                                       u" not found");
     }
 }

@@ -16,11 +16,13 @@ std::u16string Environment(const wchar_t* name) {
     return FromWinStr(value, length);
 }
 
-std::u16string Upper(const std::u16string& text) { return AsciiUpperCase(text); }
+std::u16string Upper(const std::u16string& text) {
+    return AsciiUpperCase(text);
+}
 
 // A copy of a system library under a folder whose path is longer than MAX_PATH.
 class LongFolder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         root_ = SystemTempPath() + u"LumSystemWinTest";
         std::u16string folder = root_;
@@ -117,8 +119,9 @@ TEST(SystemWin, VersionInformationOfFiles) {
     std::uint32_t translation = VersionInfoTranslation(block);
     std::u16string name = VersionInfoString(block, u"OriginalFilename");
     EXPECT_EQ(Upper(name), u"KERNEL32.DLL");
-    EXPECT_EQ(VersionInfoString(block, u"OriginalFilename", translation & 0xFFFF, translation >> 16),
-              name);
+    EXPECT_EQ(
+        VersionInfoString(block, u"OriginalFilename", translation & 0xFFFF, translation >> 16),
+        name);
     EXPECT_EQ(VersionInfoString(block, u"LumNoSuchValue"), u"");
 
     // No file, or a file without version information: an empty block and empty answers.
