@@ -2,35 +2,14 @@
 #include "toolkit/res/LumBuildIdentity.h"
 #include "toolkit/res/LumResId.h"
 
+#include "tests/support/LumTestResources.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-namespace {
-
-TResEntry Entry(TResId type, TResId name, std::vector<std::uint8_t> data, std::uint16_t lang = 0) {
-    TResEntry entry;
-    entry.Type = std::move(type);
-    entry.Name = std::move(name);
-    entry.Language = lang;
-    entry.Data = std::move(data);
-    return entry;
-}
-
-std::vector<TResEntry> Sample() {
-    return {Entry(TResId::Of(u"file"), TResId::Of(u"CapicomDll"), {1, 2, 3, 4, 5}),
-            Entry(TResId::Of(kRtString), TResId::Of(4096), {0, 0, 1}, 0x409),
-            Entry(TResId::Of(kRtRcData), TResId::Of(u"TOSTRINFORM"), {'L', 'P', 'F', '0'})};
-}
-
-std::string Text(const std::u16string& s) {
-    return std::string(s.begin(), s.end());
-}
-
-} // namespace
-
 TEST(ResFile, WritesAndReadsBackEveryField) {
-    auto entries = Sample();
+    auto entries = SampleResources();
     entries[1].MemoryFlags = 0x1030;
     entries[1].Version = 7;
     entries[1].Characteristics = 9;
@@ -53,7 +32,7 @@ TEST(ResFile, WritesAndReadsBackEveryField) {
 }
 
 TEST(ResFile, TruncatedOrInconsistentFilesRaise) {
-    auto bytes = WriteResFile(Sample());
+    auto bytes = WriteResFile(SampleResources());
     for (size_t cut = 1; cut < bytes.size(); ++cut) {
         std::vector<std::uint8_t> part(bytes.begin(), bytes.begin() + cut);
         // A cut between entries, or in the padding after the last one, leaves a shorter valid
@@ -73,18 +52,18 @@ TEST(ResFile, TruncatedOrInconsistentFilesRaise) {
 }
 
 TEST(ResFile, SortingOrdersNumbersBeforeNamesAndRejectsDuplicates) {
-    auto entries = Sample();
+    auto entries = SampleResources();
     SortResEntries(entries);
     EXPECT_EQ(entries[0].Type.Number(), kRtString);
     EXPECT_EQ(entries[1].Type.Number(), kRtRcData);
-    EXPECT_EQ(Text(entries[2].Type.Name()), "FILE");
+    EXPECT_EQ(AsciiOf(entries[2].Type.Name()), "FILE");
     entries.push_back(entries[0]);
     EXPECT_THROW(SortResEntries(entries), std::runtime_error);
 }
 
 TEST(ResFile, NamesAreReadAsStoredAndAnEmptyNameIsTheNumberZero) {
     // A name in lower case, as another tool may store it, stays as it is.
-    TResEntry lower = Entry(TResId(u"lower"), TResId::Of(1), {9});
+    TResEntry lower = TestResEntry(TResId(u"lower"), TResId::Of(1), {9});
     auto read = ReadResFile(WriteResFile({lower}));
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].Type, TResId(u"lower"));
@@ -121,7 +100,7 @@ TEST(BuildIdentityFormat, IdentityAndFlagResources) {
     TResEntry identity = BuildIdentityResource(guid);
     EXPECT_TRUE(IsBuildIdentityResource(identity));
     EXPECT_EQ(identity.Type.Number(), kRtRcData);
-    EXPECT_EQ(Text(identity.Name.Name()), "LUM_TRX_GUID");
+    EXPECT_EQ(AsciiOf(identity.Name.Name()), "LUM_TRX_GUID");
     EXPECT_EQ(identity.Data.size(), kBuildIdentitySize);
     EXPECT_EQ(identity.Data.size(), 76u);
     EXPECT_EQ(identity.Data[0], '{');
@@ -130,7 +109,7 @@ TEST(BuildIdentityFormat, IdentityAndFlagResources) {
 
     TResEntry flag = TranslationFlagResource();
     EXPECT_FALSE(IsBuildIdentityResource(flag));
-    EXPECT_EQ(Text(flag.Name.Name()), "LUM_TRX_FLAG");
+    EXPECT_EQ(AsciiOf(flag.Name.Name()), "LUM_TRX_FLAG");
     EXPECT_EQ(std::string(flag.Data.begin(), flag.Data.end()),
               "This application is enabled to version check its resource module.");
     EXPECT_EQ(flag.Data.size(), 65u);
