@@ -1,5 +1,6 @@
 // TLumList against std::vector and std::deque for the operations it is built for: inserting
-// and deleting at the front, appending, inserting in the middle and sorting. Each run of an
+// and deleting at the front, appending, inserting in the middle and sorting (with a compare
+// function pointer, Sort, and with a comparison the compiler inlines, SortBy). Each run of an
 // operation starts from a fresh container; filling it beforehand and destroying it afterwards
 // are not timed.
 
@@ -37,6 +38,13 @@ struct TLumListOps {
     void DeleteFirst() { items.Delete(0); }
     int Count() const { return items.Count(); }
     void Sort() { items.Sort(CompareItems); }
+};
+
+// The same list sorted with a comparison the compiler sees (SortBy).
+struct TLumListInlineOps : TLumListOps {
+    void Sort() {
+        items.SortBy([](void* a, void* b) { return CompareItems(a, b); });
+    }
 };
 
 template <class Container> struct TStdOps {
@@ -150,6 +158,9 @@ template <class Ops> void Register(const std::string& container) {
 
 int main(int argc, char** argv) {
     Register<TLumListOps>("TLumList");
+    benchmark::RegisterBenchmark("Sort/TLumList SortBy", Sort<TLumListInlineOps>)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     Register<TVectorOps>("std::vector");
     Register<TDequeOps>("std::deque");
     benchmark::Initialize(&argc, argv);

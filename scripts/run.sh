@@ -6,7 +6,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 build=$(realpath -m "${LUM_BUILD_DIR:-build}")
 
-bash scripts/build.sh
+# Only what the main job needs: the host build tools, the program with its embedded stand-in,
+# and the probe that reports what was registered.
+bash scripts/build.sh host:lumbuild host:lumform host:lumdbg win32:Ostrin win32:CapicomInfo
 
 # A fresh prefix for each run: a copy of a pristine one that nothing else runs in.
 prepared="$build/pristine-prefix"

@@ -23,33 +23,6 @@ void MoveSlots(void** to, void** from, int slots) {
 // function that contradicts itself cannot lead them out of the list, and only the smaller part
 // is sorted recursively, so the stack stays shallow on any input. The two parts are disjoint,
 // so the order in which they are sorted does not change the result.
-void QuickSort(void** items, int left, int right, TListSortCompare compare) {
-    while (left < right) {
-        int i = left;
-        int j = right;
-        void* pivot = items[(left + right) / 2];
-        do {
-            while (i < right && compare(items[i], pivot) < 0) {
-                ++i;
-            }
-            while (j > left && compare(items[j], pivot) > 0) {
-                --j;
-            }
-            if (i <= j) {
-                std::swap(items[i], items[j]);
-                ++i;
-                --j;
-            }
-        } while (i <= j);
-        if (j - left < right - i) {
-            QuickSort(items, left, j, compare);
-            left = i;
-        } else {
-            QuickSort(items, i, right, compare);
-            right = j;
-        }
-    }
-}
 
 } // namespace
 
@@ -234,9 +207,7 @@ void TLumList::SetCount(int newCount) {
 }
 
 void TLumList::Sort(TListSortCompare compare) {
-    if (count_ > 1) {
-        QuickSort(first_, 0, count_ - 1, compare);
-    }
+    SortItems(first_, 0, count_ - 1, compare);
 }
 
 void TLumList::CopyItems(const TLumList& source) {

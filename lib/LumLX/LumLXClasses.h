@@ -6,11 +6,13 @@
 
 #include "toolkit/base/LumVariants.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 /// What happened to an item, as the notification handler is told.
@@ -31,6 +33,98 @@ enum TListAssignOp : int {
 using TListSortCompare = int (*)(void* item1, void* item2);
 
 using TListNotifyEvent = std::function<void(void* item, TListNotification action)>;
+
+namespace LumListSort {
+
+// Ranges this short are finished by insertion sort, which beats partitioning them.
+inline constexpr int kInsertionLimit = 16;
+
+template <class Compare> void InsertionSort(void** items, int left, int right, Compare& compare) {
+    for (int i = left + 1; i <= right; ++i) {
+        void* item = items[i];
+        int j = i;
+        for (; j > left && compare(item, items[j - 1]) < 0; --j) {
+            items[j] = items[j - 1];
+        }
+        items[j] = item;
+    }
+}
+
+template <class Compare> void HeapSort(void** items, int left, int right, Compare& compare) {
+    auto less = [&compare](void* a, void* b) { return compare(a, b) < 0; };
+    std::make_heap(items + left, items + right + 1, less);
+    std::sort_heap(items + left, items + right + 1, less);
+}
+
+// Orders items[a], items[b], items[c] so that items[b] is their median.
+template <class Compare> void MedianOfThree(void** items, int a, int b, int c, Compare& compare) {
+    if (compare(items[b], items[a]) < 0) {
+        std::swap(items[a], items[b]);
+    }
+    if (compare(items[c], items[b]) < 0) {
+        std::swap(items[b], items[c]);
+        if (compare(items[b], items[a]) < 0) {
+            std::swap(items[a], items[b]);
+        }
+    }
+}
+
+template <class Compare>
+void IntroSort(void** items, int left, int right, Compare& compare, int depth) {
+    while (right - left > kInsertionLimit) {
+        if (depth-- == 0) {
+            HeapSort(items, left, right, compare);
+            return;
+        }
+        int middle = left + (right - left) / 2;
+        MedianOfThree(items, left, middle, right, compare);
+        void* pivot = items[middle];
+        int i = left;
+        int j = right;
+        // The bounds are checked on every step: a comparison that contradicts itself must not
+        // lead the scan out of the range.
+        do {
+            while (i < right && compare(items[i], pivot) < 0) {
+                ++i;
+            }
+            while (j > left && compare(items[j], pivot) > 0) {
+                --j;
+            }
+            if (i <= j) {
+                std::swap(items[i], items[j]);
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        // The smaller part by recursion, the larger by the loop: the depth stays logarithmic.
+        if (j - left < right - i) {
+            IntroSort(items, left, j, compare, depth);
+            left = i;
+        } else {
+            IntroSort(items, i, right, compare, depth);
+            right = j;
+        }
+    }
+    InsertionSort(items, left, right, compare);
+}
+
+} // namespace LumListSort
+
+/// Sorts items[left..right] by a three-way comparison (negative, 0 or positive): an introsort
+/// (quicksort with a median-of-three pivot, insertion sort for short ranges, heapsort when the
+/// partitions degenerate), so never worse than n log n. Not stable. `compare` may be a function
+/// pointer or, for speed, a lambda or function object the compiler can inline. No index ever
+/// leaves [left, right], even for a comparison that contradicts itself.
+template <class Compare> void SortItems(void** items, int left, int right, Compare compare) {
+    if (right <= left) {
+        return;
+    }
+    int depth = 0;
+    for (int n = right - left + 1; n > 1; n >>= 1) {
+        depth += 2;
+    }
+    LumListSort::IntroSort(items, left, right, compare, depth);
+}
 
 class TLumList {
   public:
@@ -77,9 +171,15 @@ class TLumList {
     /// Free slots between the start of the block and the first item.
     int FrontGap() const { return static_cast<int>(first_ - block_.get()); }
 
-    /// Quicksort with the middle item as pivot; not stable. The compare function must not change
-    /// the list.
+    /// Sorts the items (SortItems); not stable. The compare function must not change the list.
     void Sort(TListSortCompare compare);
+
+    /// Sort with a comparison the compiler can inline (a lambda or function object taking two
+    /// items and answering negative, 0 or positive): the same algorithm, so the same order as
+    /// Sort with an equal function, equal items included.
+    template <class Compare> void SortBy(Compare compare) {
+        SortItems(first_, 0, count_ - 1, compare);
+    }
 
     /// Set operations with source (items compared by reference). With a second source, this list
     /// first becomes a copy of source and the operator then works with secondSource:

@@ -299,15 +299,25 @@ TEST(LumList, AssignFromItselfReadsTheListAsItWas) {
     EXPECT_EQ(Names(list), "CAB");
 }
 
-TEST(LumList, SortIsTheMiddlePivotQuicksort) {
-    // Equal keys end up in the order this quicksort leaves them, which is not insertion order.
+TEST(LumList, SortFallsBackToHeapSortWhenPartitionsDegenerate) {
+    // Depth 0: the first range longer than the insertion limit goes to the heap sort.
+    std::mt19937 random(5);
+    std::vector<void*> items;
+    for (int i = 0; i < 1000; ++i) {
+        items.push_back(Number(random() % 100));
+    }
+    int (*compare)(void*, void*) = CompareNumbers;
+    LumListSort::IntroSort(items.data(), 0, static_cast<int>(items.size()) - 1, compare, 0);
+    EXPECT_TRUE(std::is_sorted(items.begin(), items.end(),
+                               [](void* a, void* b) { return CompareNumbers(a, b) < 0; }));
+    // Short ranges are finished by insertion sort, which keeps equal items in their order.
     struct Keyed {
         int key;
         char tag;
     };
-    Keyed items[] = {{2, 'a'}, {1, 'b'}, {2, 'c'}, {1, 'd'}, {2, 'e'}};
+    Keyed keyed[] = {{2, 'a'}, {1, 'b'}, {2, 'c'}, {1, 'd'}, {2, 'e'}};
     TLumList list;
-    for (Keyed& k : items) {
+    for (Keyed& k : keyed) {
         list.Add(&k);
     }
     list.Sort(
@@ -316,7 +326,7 @@ TEST(LumList, SortIsTheMiddlePivotQuicksort) {
     for (int i = 0; i < list.Count(); ++i) {
         tags += static_cast<Keyed*>(list.Get(i))->tag;
     }
-    EXPECT_EQ(tags, "dbeac");
+    EXPECT_EQ(tags, "bdace");
 }
 
 TEST(LumList, SortOrdersLargeInputs) {
@@ -354,6 +364,32 @@ TEST(LumList, SortOrdersLargeInputs) {
             sorted.push_back(NumberOf(list.Get(i)));
         }
         EXPECT_EQ(sorted, expected);
+    }
+}
+
+TEST(LumList, SortByLeavesTheOrderOfSortEqualItemsIncluded) {
+    std::mt19937 random(11);
+    std::vector<std::uintptr_t> values;
+    for (int i = 0; i < 20000; ++i) {
+        // Few keys, many ties: the low byte is the key, the rest tells equal items apart.
+        values.push_back((static_cast<std::uintptr_t>(i) << 8) | (random() % 7));
+    }
+    auto byKey = [](void* a, void* b) {
+        return static_cast<int>(NumberOf(a) & 0xFF) - static_cast<int>(NumberOf(b) & 0xFF);
+    };
+    TLumList withPointer;
+    TLumList inlined;
+    for (std::uintptr_t value : values) {
+        withPointer.Add(Number(value));
+        inlined.Add(Number(value));
+    }
+    withPointer.Sort(byKey);
+    inlined.SortBy(byKey);
+    for (int i = 0; i < withPointer.Count(); ++i) {
+        ASSERT_EQ(withPointer.Get(i), inlined.Get(i)) << i;
+    }
+    for (int i = 1; i < inlined.Count(); ++i) {
+        ASSERT_LE(byKey(inlined.Get(i - 1), inlined.Get(i)), 0) << i;
     }
 }
 
