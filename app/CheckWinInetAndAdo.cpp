@@ -137,17 +137,24 @@ std::array<TNeededComp, NeededCompCount>& NeededComps() {
 }
 
 bool CheckNeededComps(std::uint16_t mask) {
+    std::u16string message = NeededCompsMessage(mask);
+    if (message.empty()) {
+        return true;
+    }
+    ShowMessage(message);
+    return false;
+}
+
+std::u16string NeededCompsMessage(std::uint16_t mask) {
     for (size_t i = 0; i < NeededCompCount; ++i) {
         const TNeededComp& comp = table[i];
         if ((mask & (1u << i)) && comp.InstalledMajorMinor < comp.Required) {
             std::u16string format = LoadResString(LumLXUtils::SProgramRequires) + u"\r\n" +
                                     LoadResString(LumLXUtils::SWhereToDownload);
-            ShowMessage(
-                Format(format, comp.Name, AnsiToWide(comp.DownloadLocation) + comp.DownloadFile));
-            return false;
+            return Format(format, comp.Name, AnsiToWide(comp.DownloadLocation) + comp.DownloadFile);
         }
     }
-    return true;
+    return {};
 }
 
 void RegisterReportModule(const std::u16string& path) {

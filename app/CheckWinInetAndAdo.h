@@ -45,6 +45,10 @@ std::array<TNeededComp, NeededCompCount>& NeededComps();
 /// the plain message box, with where to download it, and the answer is false.
 bool CheckNeededComps(std::uint16_t mask);
 
+/// The message CheckNeededComps shows for the mask: the first failing entry with where to
+/// download it; empty when every selected entry is good enough.
+std::u16string NeededCompsMessage(std::uint16_t mask);
+
 /// The web address of the maker's download folder, ending in "/".
 extern const char DownloadPrefix[];
 

@@ -2,6 +2,8 @@
 
 #include "app/CheckWinInetAndAdo.h"
 #include "app/OstrinFrm.h"
+#include "app/OstrinRun.h"
+#include "app/OstrinSetup.h"
 #include "errors/ExceptDlg.h"
 #include "errors/LumStackTraceWin.h"
 #include "lib/LumLX/LumLXUtils.h"
@@ -10,7 +12,6 @@
 #include "toolkit/ui/LumBasicControls.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/ui/LumTimer.h"
-#include "toolkit/win/LumProgram.h"
 #include "toolkit/win/LumResModule.h"
 
 namespace {
@@ -28,6 +29,7 @@ void OstrinMain() {
     SupportEmailAddress = kSupportAddress;
     // Only the browser library is required before the window appears.
     if (!CheckNeededComps(1)) {
+        SetOstrinExitCode(ecMissingPrerequisite);
         return;
     }
     Application()->Initialize();
@@ -38,5 +40,5 @@ void OstrinMain() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return RunProgram(kUnits, &OstrinMain);
+    return RunOstrin(kUnits, &OstrinMain);
 }

@@ -1,19 +1,10 @@
 #include "app/OstrinFrm.h"
 
-#include "app/CheckWinInetAndAdo.h"
-#include "lib/LumLX/LumLXSetupUtils.h"
-#include "lib/LumLX/LumLXUtils.h"
+#include "app/OstrinSetup.h"
 #include "rstr/OstrinFrm.h"
-#include "toolkit/res/LumResourceStream.h"
-#include "toolkit/win/LumResModule.h"
+#include "toolkit/ui/LumApplication.h"
 
 TOstrinForm* OstrinForm = nullptr;
-
-namespace {
-
-constexpr std::size_t kCapicomEntry = 2;
-
-} // namespace
 
 const TLumClass& TOstrinForm::StaticClass() {
     static const TLumClass cls =
@@ -26,18 +17,12 @@ const TLumClass& TOstrinForm::StaticClass() {
 
 void TOstrinForm::Timer1Timer(TLumPersistent*) {
     Timer1->SetEnabled(false);
-    // Only major and minor count: an installed 2.0.0.1 is good enough.
-    const TNeededComp& capicom = NeededComps()[kCapicomEntry];
-    if (capicom.InstalledMajorMinor < capicom.Required) {
-        std::u16string target = GetSystemDir() + u"\\capicom.dll";
-        SetCaption(LoadResString(OstrinFrm::SInstalling));
-        {
-            TLumResourceStream library(MainInstance(), TResId(u"capicomdll"), TResId(u"FILE"));
-            DeleteExistingFile(target);
-            library.SaveToFile(target);
-        }
-        SetCaption(LoadResString(OstrinFrm::SRegistering));
-        RegisterDll(target);
+    TSetupResult result = RunCapicomSetup([this](TSetupStep step) {
+        SetCaption(LoadResString(step == TSetupStep::ssInstalling ? OstrinFrm::SInstalling
+                                                                  : OstrinFrm::SRegistering));
+    });
+    if (result == TSetupResult::srRestartRequired) {
+        ShowMessage(RestartRequiredText());
     }
     Application()->Terminate();
 }

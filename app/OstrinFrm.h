@@ -14,9 +14,9 @@ class TOstrinForm : public TLumForm {
 
     TLumTimer* Timer1 = nullptr;
 
-    /// Runs once: when the installed CAPICOM is older than 2.0, writes the embedded library
-    /// into the system folder and registers it; then ends the application. A failure leaves
-    /// the form on screen with the last caption.
+    /// Runs once: the setup job (RunCapicomSetup) with the captions of its steps, the restart
+    /// notice when the installed library is in use, then the application's end. A failure
+    /// leaves the form on screen with the last caption.
     void Timer1Timer(TLumPersistent* sender);
 };
 
