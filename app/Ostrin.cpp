@@ -12,6 +12,7 @@
 #include "toolkit/ui/LumTimer.h"
 #include "toolkit/win/LumProgram.h"
 #include "toolkit/win/LumResModule.h"
+#include "toolkit/win/LumSystemWin.h"
 
 namespace {
 
@@ -38,5 +39,6 @@ void OstrinMain() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    LockDownLibrarySearch();
     return RunProgram(kUnits, &OstrinMain);
 }
