@@ -1,5 +1,6 @@
-// Ostrin.exe end to end, in a Wine prefix of its own, on what it loads: libraries planted
-// beside it and in its current folder never run.
+// Ostrin.exe end to end, in a Wine prefix of its own, on what it finds and loads: libraries
+// planted beside it and in its current folder never run, and the component probes believe
+// neither a server file in the current folder nor a registry value of the wrong type.
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumLX/LumLXVerUtils.h"
@@ -13,6 +14,7 @@
 #include "toolkit/win/LumSystemWin.h"
 
 #include <gtest/gtest.h>
+#include <objbase.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -60,6 +62,22 @@ void RemoveCapicom() {
     SHDeleteKeyW(HKEY_CLASSES_ROOT, L"CAPICOM.EncryptedData");
     SHDeleteKeyW(HKEY_CLASSES_ROOT, L"CAPICOM.EncryptedData.1");
     ASSERT_EQ(GetCapicomVersion(), 0u);
+}
+
+// The InprocServer32 key of the class a ProgID names, opened for writing.
+void OpenServerKey(TLumRegistry& registry, const std::u16string& progId) {
+    CLSID classId;
+    ASSERT_EQ(CLSIDFromProgID(WinStr(progId), &classId), S_OK) << WideToUtf8(progId);
+    wchar_t text[40];
+    StringFromGUID2(classId, text, 40);
+    registry.SetRootKey(HKEY_CLASSES_ROOT);
+    ASSERT_TRUE(registry.OpenKey(u"CLSID\\" + FromWinStr(text) + u"\\InprocServer32", false));
+}
+
+FILETIME LastWrite(const std::u16string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(WinStr(path), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
 }
 
 // An environment variable set for the life of the object (and for the processes started
@@ -315,4 +333,94 @@ TEST_F(Planted, NoneRunsWhileTheProgramReportsAFailure) {
     EXPECT_TRUE(WaitForDialogDetails(dialog));
     program.End();
     EXPECT_EQ(Recorded(), "");
+}
+
+// ---- Component probes ----
+
+TEST_F(Search, AServerNamedWithoutFolderIsNotTheCopyInTheCurrentFolder) {
+    // A current CAPICOM registered by bare name, the file only in the current folder.
+    std::u16string copy = currentFolder_ + u"\\capicom.dll";
+    ASSERT_TRUE(CopyFileW(WinStr(BuildFolder() + u"\\standin\\capicom.dll"), WinStr(copy), FALSE));
+    CallServerEntry(copy, "DllRegisterServer");
+    {
+        TLumRegistry server;
+        OpenServerKey(server, u"CAPICOM.EncryptedData");
+        server.WriteString(u"", u"capicom.dll");
+    }
+    ASSERT_FALSE(FileExists(Target()));
+
+    TProgram program(BuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
+    std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    ASSERT_TRUE(exitCode) << "the program did not end by itself";
+    EXPECT_EQ(*exitCode, 0u);
+    ASSERT_TRUE(FileExists(Target())) << "the program took the copy in its current folder";
+    EXPECT_EQ(GetFileVersion(Target()), MakeVersion(2, 0, 0, 3));
+    EXPECT_TRUE(SameAsciiText(GetProgIDServerPath(u"CAPICOM.EncryptedData"), Target()));
+}
+
+TEST_F(Search, AnExpandableServerPathIsNotRewrittenOnTheNextRun) {
+    {
+        TProgram program(BuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
+        ASSERT_TRUE(program.WaitForExit(30000)) << "the program did not end by itself";
+    }
+    ASSERT_EQ(GetCapicomVersion(), MakeVersion(2, 0, 0, 3));
+    {
+        TLumRegistry server;
+        OpenServerKey(server, u"CAPICOM.EncryptedData");
+        server.WriteExpandString(u"", u"%SystemRoot%\\system32\\capicom.dll");
+    }
+    FILETIME before = LastWrite(Target());
+    Sleep(1100);
+    TProgram again(BuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
+    std::optional<DWORD> exitCode = again.WaitForExit(30000);
+    ASSERT_TRUE(exitCode) << "the second run did not end by itself";
+    EXPECT_EQ(*exitCode, 0u);
+    FILETIME after = LastWrite(Target());
+    EXPECT_EQ(CompareFileTime(&before, &after), 0) << "the second run wrote the library again";
+    TLumRegistry server(KEY_READ);
+    OpenServerKey(server, u"CAPICOM.EncryptedData");
+    EXPECT_EQ(server.GetDataType(u""), rdExpandString) << "the second run registered it again";
+}
+
+TEST_F(Search, RegistryValuesOfTheWrongTypeOfOtherComponentsDoNotStopTheProgram) {
+    // Each probed COM component and Office's Word with a value of another type than text.
+    const std::u16string kClass = u"{5A0B7E1C-2F4D-4B8E-9C3A-6D1E0F2B4C7A}";
+    const char16_t* progIds[] = {u"Microsoft.Jet.OLEDB.4.0", u"DAO.TableDef.36",
+                                 u"SQLDMO.Application.7.0"};
+    const char16_t* wordRoot = u"Software\\Microsoft\\Office\\11.0\\Word\\InstallRoot";
+    const BYTE binary[] = {'c', 0, ':', 0};
+    {
+        TLumRegistry registry;
+        registry.SetRootKey(HKEY_CLASSES_ROOT);
+        for (const char16_t* progId : progIds) {
+            ASSERT_TRUE(registry.OpenKey(u"\\" + std::u16string(progId) + u"\\CLSID", true));
+            registry.WriteString(u"", kClass);
+        }
+        ASSERT_TRUE(registry.OpenKey(u"\\CLSID\\" + kClass + u"\\InprocServer32", true));
+        ASSERT_EQ(
+            RegSetValueExW(registry.CurrentKey(), nullptr, 0, REG_BINARY, binary, sizeof binary),
+            ERROR_SUCCESS);
+        registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(registry.OpenKey(wordRoot, true));
+        ASSERT_EQ(
+            RegSetValueExW(registry.CurrentKey(), L"Path", 0, REG_BINARY, binary, sizeof binary),
+            ERROR_SUCCESS);
+    }
+
+    TProgram program(BuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
+    std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    program.End();
+
+    TLumRegistry registry;
+    registry.SetRootKey(HKEY_CLASSES_ROOT);
+    for (const char16_t* progId : progIds) {
+        registry.DeleteKey(progId);
+    }
+    registry.DeleteKey(u"CLSID\\" + kClass);
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    registry.DeleteKey(u"Software\\Microsoft\\Office\\11.0\\Word");
+
+    ASSERT_TRUE(exitCode) << "the program did not end by itself";
+    EXPECT_EQ(*exitCode, 0u);
+    EXPECT_EQ(GetCapicomVersion(), MakeVersion(2, 0, 0, 3));
 }
