@@ -17,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <regex>
 #include <vector>
 
@@ -414,36 +413,6 @@ TEST(LXUtilsWin, ServerPathOfAnotherTypeIsNoServer) {
         EXPECT_EQ(GetInprocServerPath(kClassA), u"");
         EXPECT_EQ(GetProgIDServerPath(u"Lum.ProbeTest.Server"), u"");
         EXPECT_EQ(GetProgIDVersion(u"Lum.ProbeTest.Server"), 0u);
-    }
-}
-
-TEST(LXUtilsWin, ProbesOfRegisteredServersTakeAServerOfAnotherTypeForAbsent) {
-    struct Case {
-        std::vector<const char16_t*> ProgIDs;
-        TVersionNumber (*Probe)();
-    };
-    const Case cases[] = {
-        {{u"CAPICOM.EncryptedData"}, &GetCapicomVersion},
-        {{u"RowPosition.RowPosition", u"RowPosition.RowPosition.1"}, &GetMdacVersion},
-        {{u"Microsoft.Jet.OLEDB.4.0"}, &GetJetVersion},
-        {{u"DAO.TableDef.36", u"DAO.TableDef"}, &GetDaoVersion},
-        {{u"SQLDMO.Application.7.0", u"SQLDMO.Application"}, &GetSqlDmoVersion},
-    };
-    const TOtherType& binary = OtherTypes()[1];
-    for (const Case& c : cases) {
-        SCOPED_TRACE(WideToUtf8(c.ProgIDs[0]));
-        std::vector<std::unique_ptr<THiddenProgID>> hidden;
-        std::vector<std::unique_ptr<TTestServer>> servers;
-        for (size_t i = 0; i < c.ProgIDs.size(); ++i) {
-            hidden.push_back(std::make_unique<THiddenProgID>(c.ProgIDs[i]));
-            servers.push_back(
-                std::make_unique<TTestServer>(c.ProgIDs[i], i == 0 ? kClassA : kClassB));
-            WriteRawDefault(servers.back()->Server(), binary.Type, binary.Data.data(),
-                            static_cast<DWORD>(binary.Data.size()));
-        }
-        TVersionNumber version = 1;
-        EXPECT_NO_THROW(version = c.Probe());
-        EXPECT_EQ(version, 0u);
     }
 }
 

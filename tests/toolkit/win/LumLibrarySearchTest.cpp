@@ -113,22 +113,6 @@ TEST_F(LibrarySearch, ALibraryLoadedByNameComesFromTheSystemFolderOnly) {
     EXPECT_EQ(ReadRecord(record_), "");
 }
 
-TEST_F(LibrarySearch, MappingFindsTheProgramsFolderButNeverTheCurrentOneAndRunsNothing) {
-    {
-        TScopedLibrary mapped = MapLibraryWithoutRunning(kName);
-        ASSERT_TRUE(mapped);
-        EXPECT_EQ(AsciiUpperCase(ModuleFileName(mapped.Get())), AsciiUpperCase(besideProgram_));
-    }
-    DeleteFileW(WinStr(besideProgram_));
-    EXPECT_FALSE(MapLibraryWithoutRunning(kName)) << "the copy in the current folder was found";
-    // The system folder comes after the program's.
-    TScopedLibrary system = MapLibraryWithoutRunning(u"msimg32");
-    ASSERT_TRUE(system);
-    EXPECT_EQ(AsciiUpperCase(ModuleFileName(system.Get())),
-              AsciiUpperCase(SystemFolder() + u"\\msimg32.dll"));
-    EXPECT_EQ(ReadRecord(record_), "");
-}
-
 TEST_F(LibrarySearch, LoadingByFullPathRunsTheLibraryAndRefusesOtherNames) {
     {
         TScopedLibrary loaded = LoadLibraryByFullPath(inCurrentFolder_);
