@@ -13,6 +13,7 @@
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/ui/LumTimer.h"
 #include "toolkit/win/LumResModule.h"
+#include "toolkit/win/LumSystemWin.h"
 
 namespace {
 
@@ -40,5 +41,6 @@ void OstrinMain() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    LockDownLibrarySearch();
     return RunOstrin(kUnits, &OstrinMain);
 }

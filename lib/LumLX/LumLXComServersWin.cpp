@@ -4,6 +4,7 @@
 
 #include "lib/LumLX/LumLXRegistry.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <objbase.h>
 
@@ -23,7 +24,20 @@ std::u16string GetInprocServerPath(const GUID& classId) {
     if (!registry.OpenKeyReadOnly(u"CLSID\\" + ClassIdText(classId) + u"\\InprocServer32")) {
         return {};
     }
-    return registry.ReadString(u"");
+    std::u16string path = UtilsShared::ReadPathValue(registry, u"");
+    if (path.empty() || UtilsShared::IsFullPath(path)) {
+        return path;
+    }
+    // A path that starts at the current drive's root or folder names a different file from
+    // every current folder.
+    if (path[0] == u'\\' || path[0] == u'/' || (path.size() >= 2 && path[1] == u':')) {
+        return {};
+    }
+    // COM loads a server registered without a full path through the library search, which the
+    // program keeps to the system folder: the file is there or nowhere, and never the one in
+    // the current folder (often the download folder the program started from).
+    std::u16string system = SystemFolder();
+    return system.empty() ? std::u16string() : system + u"\\" + path;
 }
 
 std::u16string GetProgIDServerPath(const std::u16string& progId) {

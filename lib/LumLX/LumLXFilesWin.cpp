@@ -5,6 +5,7 @@
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumOSErrors.h"
+#include "toolkit/win/LumRegistry.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <shellapi.h>
@@ -151,12 +152,31 @@ std::u16string GetWindowsDir() {
 }
 
 std::u16string GetModulePath(const std::u16string& moduleName) {
-    // Mapped only: neither its imports nor its initialisation run, so a library planted in the
-    // search path cannot execute anything here.
-    TScopedLibrary library(
-        LoadLibraryExW(WinStr(moduleName), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    // The program's folder, then the system folder, never the current one; and mapped only:
+    // neither its imports nor its initialisation run, so a planted library executes nothing.
+    TScopedLibrary library = MapLibraryWithoutRunning(moduleName);
     if (!library) {
         return {};
     }
     return ModuleFileName(library.Get());
+}
+
+bool UtilsShared::IsFullPath(std::u16string_view path) {
+    auto separator = [](char16_t c) { return c == u'\\' || c == u'/'; };
+    if (path.size() >= 2 && separator(path[0]) && separator(path[1])) {
+        return true;
+    }
+    return path.size() >= 3 && path[1] == u':' && separator(path[2]) &&
+           ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z'));
+}
+
+std::u16string UtilsShared::ReadPathValue(const TLumRegistry& registry, std::u16string_view name) {
+    switch (registry.GetDataType(name)) {
+    case rdString:
+        return registry.ReadString(name);
+    case rdExpandString:
+        return ExpandEnvironment(registry.ReadString(name));
+    default:
+        return {};
+    }
 }

@@ -18,19 +18,18 @@ std::u16string GetOfficeInstallRoot(std::u16string_view officeVersion, std::u16s
     TLumRegistryLX registry(KEY_READ);
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
     if (!registry.OpenKeyReadOnly(
-            Format(u"Software\\Microsoft\\Office\\%s\\%s\\InstallRoot", officeVersion, app)) ||
-        !registry.ValueExists(u"Path")) {
+            Format(u"Software\\Microsoft\\Office\\%s\\%s\\InstallRoot", officeVersion, app))) {
         return {};
     }
-    return registry.ReadString(u"Path");
+    return UtilsShared::ReadPathValue(registry, u"Path");
 }
 
 std::u16string GetOfficeVersion(std::u16string_view app, std::u16string_view exeName) {
     for (std::u16string_view version : {u"11.0", u"10.0", u"9.0"}) {
         std::u16string root = GetOfficeInstallRoot(version, app);
-        // Without an install root the bare executable name would be looked up in the current
+        // Without a full install root the executable would be looked up from the current
         // folder, and a copy lying there would pass for an installation.
-        if (!root.empty() && FileExists(root + std::u16string(exeName))) {
+        if (UtilsShared::IsFullPath(root) && FileExists(root + std::u16string(exeName))) {
             return std::u16string(version);
         }
     }

@@ -5,6 +5,7 @@
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumOSErrors.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <ole2.h>
 
@@ -37,12 +38,9 @@ class TOleInitialization {
 
 void RegisterDll(const std::u16string& path) {
     TOleInitialization ole;
-    // By full path, and its own dependencies from its own folder first: the program runs
-    // elevated, often from a download folder where a planted library could wait.
-    TScopedLibrary library(LoadLibraryExW(WinStr(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (!library) {
-        RaiseLastOSError();
-    }
+    // By full path, its own dependencies from its own folder and the system folder only: the
+    // program runs elevated, often from a download folder where a planted library could wait.
+    TScopedLibrary library = LoadLibraryByFullPath(path);
     auto entry = ProcAddress<HRESULT(STDAPICALLTYPE*)()>(library.Get(), "DllRegisterServer");
     if (!entry) {
         RaiseLastOSError();

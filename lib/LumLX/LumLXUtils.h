@@ -141,10 +141,11 @@ std::u16string GetSystemDir();
 /// The Windows folder, without a trailing backslash; empty when the system fails.
 std::u16string GetWindowsDir();
 
-/// The full path of the library that the system's library search finds for `moduleName`
-/// (e.g. "wininet"); empty when there is none. The library is mapped without resolving its
-/// references or running its initialisation, and freed again. Raises EOSError when the
-/// mapped library's file name cannot be obtained.
+/// The full path of the library that the loader finds for `moduleName` (e.g. "wininet") in
+/// the program's folder, then the system folder, never the current folder; empty when there
+/// is none. The library is mapped without resolving its references or running its
+/// initialisation, and freed again. Raises EOSError when the mapped library's file name cannot
+/// be obtained.
 std::u16string GetModulePath(const std::u16string& moduleName);
 
 // ---- Temporary files and folders (Win32) ----
@@ -191,18 +192,20 @@ void CleanUpGarbageCollectedFiles();
 /// not registered.
 std::u16string GetProgIDServerPath(const std::u16string& progId);
 
-/// The file version of the ProgID's in-process server; 0 when the path is empty or no file is
-/// there (so a path without folder or with unexpanded variables gives 0).
+/// The file version of the ProgID's in-process server (found as GetInprocServerPath says: a
+/// path without folder is looked for in the system folder, never the current one); 0 when the
+/// path is empty or no file is there.
 TVersionNumber GetProgIDVersion(const std::u16string& progId);
 
 // ---- Office (Win32) ----
 
 /// The "Path" value of the key Software\Microsoft\Office\<version>\<app>\InstallRoot under
-/// HKEY_LOCAL_MACHINE (a folder ending with a backslash); empty when there is none.
+/// HKEY_LOCAL_MACHINE (a folder ending with a backslash), a REG_EXPAND_SZ value expanded;
+/// empty when there is none or the value holds no text.
 std::u16string GetOfficeInstallRoot(std::u16string_view officeVersion, std::u16string_view app);
 
-/// The first of "11.0", "10.0", "9.0" whose install root of the application holds the
-/// executable; empty when none does.
+/// The first of "11.0", "10.0", "9.0" whose install root of the application, a full path,
+/// holds the executable; empty when none does.
 std::u16string GetOfficeVersion(std::u16string_view app, std::u16string_view exeName);
 
 /// The installed Office version of each application (indexed by TOfficeApps), found at the

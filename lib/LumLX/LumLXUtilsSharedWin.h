@@ -7,7 +7,10 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
+
+class TLumRegistry;
 
 namespace UtilsShared {
 
@@ -37,5 +40,14 @@ HWND ApplicationWindow();
 
 /// The file version of the file at the path; 0 when no file is there.
 TVersionNumber ExistingFileVersion(const std::u16string& path);
+
+/// Whether the path is a full one ("C:\..." or "\\server\..."), which names the same file
+/// whatever the current drive and folder are (LumLXFilesWin.cpp).
+bool IsFullPath(std::u16string_view path);
+
+/// The named value of the registry's open key as a path: a REG_EXPAND_SZ value expanded, a
+/// REG_SZ one as stored. Empty when the value is absent or holds no text (a number, binary
+/// data, a list): such an entry only makes its component look absent (LumLXFilesWin.cpp).
+std::u16string ReadPathValue(const TLumRegistry& registry, std::u16string_view name);
 
 } // namespace UtilsShared

@@ -11,9 +11,12 @@
 
 // ---- COM servers ----
 
-/// The InprocServer32 path registered for the class (HKEY_CLASSES_ROOT), as stored: not
-/// expanded, possibly relative. Empty when none is registered. Raises ERegistryException when
-/// the registered value is not a string.
+/// The file of the InprocServer32 registered for the class (HKEY_CLASSES_ROOT): a REG_EXPAND_SZ
+/// value expanded, a path without folder or with a relative one taken from the system folder,
+/// where the program's locked-down library search would load it from. Empty when none is
+/// registered, when the value holds no text (a number, binary data), or when it names a file
+/// only relative to the current drive or folder ("\x.dll", "C:x.dll"). Never raises for what
+/// the registry holds.
 std::u16string GetInprocServerPath(const GUID& classId);
 
 // ---- Shell execution ----

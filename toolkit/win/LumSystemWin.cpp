@@ -128,6 +128,19 @@ std::u16string OwnModuleFileName() {
     return ModuleFileName(nullptr);
 }
 
+// ---- Environment ----
+
+std::u16string ExpandEnvironment(const std::u16string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    // The expansion answers the size it wrote or needs, the NUL counted either way.
+    return GrowingBuffer([&text](wchar_t* buffer, DWORD size) -> DWORD {
+        DWORD needed = ExpandEnvironmentStringsW(WinStr(text), buffer, size);
+        return needed != 0 && needed <= size ? needed - 1 : needed;
+    });
+}
+
 // ---- Folders ----
 
 // The folder queries answer the size they need, NUL included, when the buffer is too small.
@@ -224,6 +237,89 @@ const TOSVersion& OSVersion() {
     return version;
 }
 
+// ---- Library search ----
+
+namespace {
+
+// The kernel's functions that came after the oldest systems the program runs on, looked up
+// rather than imported, so that the program still starts where one is missing.
+template <class F> F KernelProc(const char* name) {
+    return ProcAddress<F>(GetModuleHandleW(L"kernel32.dll"), name);
+}
+
+// Libraries that system components load by name when they first need them, dependencies
+// first: they are taken from wherever the search finds them at that moment.
+constexpr std::u16string_view kOnDemandLibraries[] = {
+    u"msimg32.dll", u"dwmapi.dll",  u"uxtheme.dll", u"cryptbase.dll",
+    u"userenv.dll", u"propsys.dll", u"winmm.dll",
+};
+
+HMODULE LoadByFullPath(const std::u16string& path) {
+    DWORD flags = LibrarySearchFlagsSupported()
+                      ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                      : LOAD_WITH_ALTERED_SEARCH_PATH;
+    return LoadLibraryExW(WinStr(path), nullptr, flags);
+}
+
+int PinOnDemandLibraries() {
+    std::u16string folder = SystemFolder();
+    if (folder.empty()) {
+        return 0;
+    }
+    int pinned = 0;
+    for (std::u16string_view name : kOnDemandLibraries) {
+        // Kept for the life of the process: a later load by name must find this one loaded.
+        if (LoadByFullPath(folder + u"\\" + std::u16string(name)) != nullptr) {
+            ++pinned;
+        }
+    }
+    return pinned;
+}
+
+TLibrarySearchLock LockDown() {
+    TLibrarySearchLock lock;
+    if (auto setDefault = KernelProc<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories")) {
+        lock.SystemFolderOnly = setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+    }
+    if (auto setDllDirectory = KernelProc<BOOL(WINAPI*)(LPCWSTR)>("SetDllDirectoryW")) {
+        lock.CurrentFolderRemoved = setDllDirectory(L"") != FALSE;
+    }
+    if (auto setSearchPathMode = KernelProc<BOOL(WINAPI*)(DWORD)>("SetSearchPathMode")) {
+        lock.SafeSearchPath = setSearchPathMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE |
+                                                BASE_SEARCH_PATH_PERMANENT) != FALSE;
+    }
+    lock.PinnedLibraries = PinOnDemandLibraries();
+    return lock;
+}
+
+} // namespace
+
+TLibrarySearchLock LockDownLibrarySearch() {
+    // Once: the search path mode is permanent, and a second call would be refused.
+    static const TLibrarySearchLock lock = LockDown();
+    return lock;
+}
+
+bool LibrarySearchFlagsSupported() {
+    // The documented test: the flags came with AddDllDirectory.
+    static const bool supported = KernelProc<void*(WINAPI*)(LPCWSTR)>("AddDllDirectory") != nullptr;
+    return supported;
+}
+
+TScopedLibrary LoadLibraryByFullPath(const std::u16string& path) {
+    TScopedLibrary library(LoadByFullPath(path));
+    Win32Check(library.IsValid());
+    return library;
+}
+
+TScopedLibrary MapLibraryWithoutRunning(std::u16string_view name) {
+    DWORD flags = DONT_RESOLVE_DLL_REFERENCES;
+    if (LibrarySearchFlagsSupported()) {
+        flags |= LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+    }
+    return TScopedLibrary(LoadLibraryExW(WinStr(std::u16string(name)), nullptr, flags));
+}
+
 // ---- Libraries from the system folder ----
 
 void TSystemLibrary::RaiseMissingProc() {
@@ -236,10 +332,7 @@ TSystemLibrary LoadSystemLibrary(std::u16string_view name) {
     if (folder.empty()) {
         RaiseLastOSError();
     }
-    std::u16string path = folder + u"\\" + std::u16string(name);
-    TScopedLibrary library(LoadLibraryExW(WinStr(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    Win32Check(library.IsValid());
-    return TSystemLibrary(std::move(library));
+    return TSystemLibrary(LoadLibraryByFullPath(folder + u"\\" + std::u16string(name)));
 }
 
 // ---- Computer and user ----

@@ -1,7 +1,8 @@
 #pragma once
-// System primitives, written once: module file names, the system's folders, the operating
-// system's version, libraries loaded by full path from the system folder, computer and user
-// name, and the version information of files. Everything above calls these.
+// System primitives, written once: module file names, environment expansion, the system's
+// folders, the operating system's version, the locked-down library search and libraries loaded
+// by full path, computer and user name, and the version information of files. Everything above
+// calls these.
 
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumWin.h"
@@ -23,6 +24,13 @@ std::u16string ModuleFileNameOf(std::uintptr_t address);
 
 /// The executable's own file name.
 std::u16string OwnModuleFileName();
+
+// ---- Environment ----
+
+/// The text with its environment variables (%NAME%) replaced by their values, as the system
+/// expands a REG_EXPAND_SZ value; a variable that is not set stays as written. Empty when the
+/// system cannot expand it (a result longer than 32,767 characters).
+std::u16string ExpandEnvironment(const std::u16string& text);
 
 // ---- Folders ----
 
@@ -75,6 +83,52 @@ struct TOSVersion {
 /// refuses it.
 const TOSVersion& OSVersion();
 
+// ---- Library search ----
+
+/// What LockDownLibrarySearch put in place; false where the system lacks the call or refused.
+struct TLibrarySearchLock {
+    /// SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32): a library loaded by name, and
+    /// every library's own dependencies, come from the system folder only.
+    bool SystemFolderOnly = false;
+    /// SetDllDirectoryW(L""): the current folder is out of the classic search order too, which
+    /// loads with explicit flags such as LOAD_WITH_ALTERED_SEARCH_PATH still follow.
+    bool CurrentFolderRemoved = false;
+    /// SetSearchPathMode: SearchPathW (and what finds programs through it) looks in the current
+    /// folder after the system's folders, for the rest of the process.
+    bool SafeSearchPath = false;
+    /// How many of the libraries that system components load by name when they need them
+    /// (themes, window composition, drawing, cryptography, user profiles, property system,
+    /// sound) were loaded from the system folder and kept, so that a later load by name finds
+    /// them loaded; the others are not on the system.
+    int PinnedLibraries = 0;
+};
+
+/// Locks the library search of the process down to the system folder: never the program's
+/// folder (often a download folder), the current folder or PATH, where a planted library could
+/// wait. The calls are looked up at run time, each used where the system has it; then the
+/// libraries that system components load by name on demand are loaded once from the system
+/// folder and kept, which covers systems without SetDefaultDllDirectories and loaders that
+/// bypass it (delay loads under Wine search the program's folder first). Done once per
+/// process; later calls answer what the first achieved. Never raises: it runs before anything
+/// that could report an error.
+TLibrarySearchLock LockDownLibrarySearch();
+
+/// Whether LoadLibraryExW takes the LOAD_LIBRARY_SEARCH_* flags (Windows 8, or 7 and Vista
+/// with the update that brought SetDefaultDllDirectories, and Wine).
+bool LibrarySearchFlagsSupported();
+
+/// Loads the library at the full path so that its code may run: its own dependencies come
+/// from its folder, then the system folder, never the program's or the current folder or PATH.
+/// Raises EOSError when it cannot be loaded, for instance when the path is not a full one.
+TScopedLibrary LoadLibraryByFullPath(const std::u16string& path);
+
+/// Maps the library that the loader finds for `name` (e.g. u"wininet") in the program's
+/// folder, then the system folder, never the current folder, without resolving its imports
+/// or running its initialisation; an empty library when there is none. Where the system lacks
+/// the search flags, the classic search order stands in (without the current folder once
+/// LockDownLibrarySearch ran).
+TScopedLibrary MapLibraryWithoutRunning(std::u16string_view name);
+
 // ---- Libraries from the system folder ----
 
 /// A library loaded by full path from the system folder, with typed access to its functions.
@@ -104,10 +158,10 @@ class TSystemLibrary {
     TScopedLibrary library_;
 };
 
-/// The library `name` (e.g. u"version.dll") of the system folder, by full path, its own
-/// dependencies searched from its folder first: never the program's folder or the current
-/// one, where a planted library could wait. Raises EOSError when the system folder is unknown
-/// (a bare name would be searched for) or the library cannot be loaded.
+/// The library `name` (e.g. u"version.dll") of the system folder, by full path, loaded as
+/// LoadLibraryByFullPath does: never from the program's folder or the current one, where a
+/// planted library could wait. Raises EOSError when the system folder is unknown (a bare name
+/// would be searched for) or the library cannot be loaded.
 TSystemLibrary LoadSystemLibrary(std::u16string_view name);
 
 // ---- Computer and user ----

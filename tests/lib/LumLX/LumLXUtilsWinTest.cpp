@@ -55,7 +55,41 @@ class TTempFolder {
     std::u16string path_;
 };
 
-// Puts a folder in front of PATH, where the system's library search looks last, for the life
+// A copy of a file beside this executable, in the program's folder where the library
+// probes look first, for the life of the object.
+class TBesideProgram {
+  public:
+    TBesideProgram(const std::u16string& source, std::u16string_view name) {
+        std::u16string own = OwnModuleFileName();
+        path_ = own.substr(0, own.rfind(u'\\') + 1) + std::u16string(name);
+        EXPECT_TRUE(CopyFileW(WinStr(source), WinStr(path_), FALSE)) << WideToUtf8(path_);
+    }
+    TBesideProgram(const TBesideProgram&) = delete;
+    TBesideProgram& operator=(const TBesideProgram&) = delete;
+    ~TBesideProgram() { DeleteFileW(WinStr(path_)); }
+
+    const std::u16string& Path() const { return path_; }
+
+  private:
+    std::u16string path_;
+};
+
+// Makes a folder the current one for the life of the object.
+class TCurrentFolder {
+  public:
+    explicit TCurrentFolder(const std::u16string& folder) {
+        GetCurrentDirectoryW(MAX_PATH, saved_);
+        EXPECT_TRUE(SetCurrentDirectoryW(WinStr(folder))) << WideToUtf8(folder);
+    }
+    TCurrentFolder(const TCurrentFolder&) = delete;
+    TCurrentFolder& operator=(const TCurrentFolder&) = delete;
+    ~TCurrentFolder() { SetCurrentDirectoryW(saved_); }
+
+  private:
+    wchar_t saved_[MAX_PATH]{};
+};
+
+// Puts a folder in front of PATH, where the classic library search looks last, for the life
 // of the object.
 class TSearchFolder {
   public:
@@ -179,24 +213,29 @@ TEST(LXUtilsWin, ModulePathFollowsTheLibrarySearch) {
     EXPECT_EQ(GetModulePath(notALibrary), u"");
 }
 
-TEST(LXUtilsWin, ModulePathMapsWithoutRunningAndFrees) {
+TEST(LXUtilsWin, ModulePathLooksInTheProgramsFolderThenTheSystemFolderOnly) {
+    TTempFolder folder(u"LumProbeModules");
     std::u16string standin = StandinPath(u"rpawinet.dll");
-    ASSERT_EQ(GetModuleHandleW(L"rpawinet.dll"), nullptr);
+    folder.AddCopy(standin, u"LumProbeModule.dll");
+    ASSERT_EQ(GetModuleHandleW(L"LumProbeModule.dll"), nullptr);
     {
-        TSearchFolder search(standin.substr(0, standin.rfind(u'\\')));
-        EXPECT_EQ(AsciiUpperCase(GetModulePath(u"rpawinet")), AsciiUpperCase(standin));
+        // Neither the current folder (often the download folder) nor PATH is searched.
+        TCurrentFolder current(folder.Path());
+        TSearchFolder search(folder.Path());
+        EXPECT_EQ(GetModulePath(u"LumProbeModule"), u"");
+        TBesideProgram beside(standin, u"LumProbeModule.dll");
+        EXPECT_EQ(AsciiUpperCase(GetModulePath(u"LumProbeModule")), AsciiUpperCase(beside.Path()));
     }
-    EXPECT_EQ(GetModulePath(u"rpawinet"), u"");
     // Mapped only: its initialisation never ran, and it is unloaded again.
-    EXPECT_EQ(StartedStandins().find(u"rpawinet.dll"), std::u16string::npos);
-    EXPECT_EQ(GetModuleHandleW(L"rpawinet.dll"), nullptr);
+    EXPECT_EQ(StartedStandins().find(u"LumProbeModule.dll"), std::u16string::npos);
+    EXPECT_EQ(GetModuleHandleW(L"LumProbeModule.dll"), nullptr);
 
     // The marker does work when the library is loaded to run.
     {
-        TScopedLibrary loaded(LoadLibraryW(WinStr(standin)));
+        TScopedLibrary loaded(LoadLibraryW(WinStr(folder.Path() + u"\\LumProbeModule.dll")));
         ASSERT_TRUE(loaded);
     }
-    EXPECT_NE(StartedStandins().find(u"rpawinet.dll"), std::u16string::npos);
+    EXPECT_NE(StartedStandins().find(u"LumProbeModule.dll"), std::u16string::npos);
 }
 
 // ---- Component probes that locate libraries ----
@@ -225,17 +264,14 @@ TEST(LXUtilsWin, RpaWInetProbe) {
     EXPECT_EQ(GetRpaWInetVersion(company), 0u);
     EXPECT_EQ(company, u"");
 
-    std::u16string standin = StandinPath(u"rpawinet.dll");
-    TSearchFolder search(standin.substr(0, standin.rfind(u'\\')));
+    TBesideProgram beside(StandinPath(u"rpawinet.dll"), u"rpawinet.dll");
     EXPECT_EQ(GetRpaWInetVersion(company), MakeVersion(3, 13, 0, 7));
     EXPECT_EQ(company, u"CompuServe Interactive Services, Inc.");
 }
 
 TEST(LXUtilsWin, CrystalProbes) {
     EXPECT_EQ(GetCrystalVersion(), 0u);
-    TTempFolder folder(u"LumProbeCrystal");
-    folder.AddCopy(StandinPath(u"rpawinet.dll"), u"crpe32.dll");
-    TSearchFolder search(folder.Path());
+    TBesideProgram beside(StandinPath(u"rpawinet.dll"), u"crpe32.dll");
     EXPECT_EQ(GetCrystalVersion(), MakeVersion(3, 13, 0, 7));
 }
 
@@ -271,36 +307,65 @@ TEST(LXUtilsWin, CrystalFilesInTheWindowsFolder) {
 // ---- COM servers ----
 
 TEST(LXUtilsWin, ProgIDServerPaths) {
-    const std::u16string kernel = GetSystemDir() + u"\\kernel32.dll";
+    const std::u16string system = GetSystemDir();
+    const std::u16string kernel = system + u"\\kernel32.dll";
+    const TVersionNumber kernelVersion = GetFileVersion(kernel);
+    ASSERT_NE(kernelVersion, 0u);
     const std::u16string capicom = StandinPath(u"capicom.dll");
+    ASSERT_TRUE(SetEnvironmentVariableW(L"LUM_PROBE_SERVER", L"kernel32.dll"));
+    enum Kind { Plain, Expandable };
     struct Case {
         const char* Title;
+        std::u16string Stored;
+        Kind Type;
         std::u16string Path;
-        bool Expand;
         TVersionNumber Version;
     };
     const Case cases[] = {
-        {"full path", capicom, false, MakeVersion(2, 0, 0, 3)},
-        {"empty", u"", false, 0},
-        {"no folder", u"kernel32.dll", false, 0},
-        {"unexpanded variable", u"%SystemRoot%\\system32\\kernel32.dll", true, 0},
-        {"unexpanded in a plain string", u"%SystemRoot%\\system32\\kernel32.dll", false, 0},
-        {"missing file", GetSystemDir() + u"\\LumNoSuchServer.dll", false, 0},
-        {"a folder", GetSystemDir(), false, 0},
+        {"full path", capicom, Plain, capicom, MakeVersion(2, 0, 0, 3)},
+        {"empty", u"", Plain, u"", 0},
+        {"no folder", u"kernel32.dll", Plain, kernel, kernelVersion},
+        {"relative folder", u"..\\system32\\kernel32.dll", Plain,
+         system + u"\\..\\system32\\kernel32.dll", kernelVersion},
+        {"expandable", u"%SystemRoot%\\system32\\kernel32.dll", Expandable,
+         GetWindowsDir() + u"\\system32\\kernel32.dll", kernelVersion},
+        {"expandable to a bare name", u"%LUM_PROBE_SERVER%", Expandable, kernel, kernelVersion},
+        {"expandable with an unknown variable", u"%LUM_NO_SUCH_VARIABLE%\\kernel32.dll", Expandable,
+         system + u"\\%LUM_NO_SUCH_VARIABLE%\\kernel32.dll", 0},
+        {"variable in a plain string", u"%SystemRoot%\\system32\\kernel32.dll", Plain,
+         system + u"\\%SystemRoot%\\system32\\kernel32.dll", 0},
+        {"root of the current drive", u"\\windows\\system32\\kernel32.dll", Plain, u"", 0},
+        {"current folder of a drive", u"C:kernel32.dll", Plain, u"", 0},
+        {"missing file", system + u"\\LumNoSuchServer.dll", Plain,
+         system + u"\\LumNoSuchServer.dll", 0},
+        {"a folder", system, Plain, system, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Title);
         TTestServer server(u"Lum.ProbeTest.Server", kClassA);
-        if (c.Expand) {
-            server.Server().WriteExpandString(u"", c.Path);
+        if (c.Type == Expandable) {
+            server.Server().WriteExpandString(u"", c.Stored);
         } else {
-            server.Server().WriteString(u"", c.Path);
+            server.Server().WriteString(u"", c.Stored);
         }
-        EXPECT_EQ(GetInprocServerPath(kClassA), c.Path);
-        EXPECT_EQ(GetProgIDServerPath(u"Lum.ProbeTest.Server"), c.Path);
+        EXPECT_EQ(AsciiUpperCase(GetInprocServerPath(kClassA)), AsciiUpperCase(c.Path));
+        EXPECT_EQ(AsciiUpperCase(GetProgIDServerPath(u"Lum.ProbeTest.Server")),
+                  AsciiUpperCase(c.Path));
         EXPECT_EQ(GetProgIDVersion(u"Lum.ProbeTest.Server"), c.Version);
     }
-    EXPECT_NE(GetFileVersion(kernel), 0u);
+    SetEnvironmentVariableW(L"LUM_PROBE_SERVER", nullptr);
+}
+
+TEST(LXUtilsWin, ServerWithoutFolderIsNeverTakenFromTheCurrentFolder) {
+    TTempFolder folder(u"LumProbeCurrent");
+    folder.AddCopy(StandinPath(u"capicom.dll"), u"LumProbeServer.dll");
+    TCurrentFolder current(folder.Path());
+    ASSERT_TRUE(FileExists(u"LumProbeServer.dll"));
+    TTestServer server(u"Lum.ProbeTest.Server", kClassA);
+    server.Server().WriteString(u"", u"LumProbeServer.dll");
+    EXPECT_EQ(GetProgIDServerPath(u"Lum.ProbeTest.Server"),
+              GetSystemDir() + u"\\LumProbeServer.dll");
+    EXPECT_EQ(GetProgIDVersion(u"Lum.ProbeTest.Server"), 0u);
 }
 
 TEST(LXUtilsWin, ProgIDWithoutServerValue) {
@@ -312,14 +377,42 @@ TEST(LXUtilsWin, ProgIDWithoutServerValue) {
     EXPECT_EQ(GetInprocServerPath(kClassB), u"");
 }
 
-TEST(LXUtilsWin, ServerPathOfTheWrongTypeRaises) {
-    TTestServer server(u"Lum.ProbeTest.Server", kClassA);
-    server.Server().WriteInteger(u"", 1);
-    try {
-        GetProgIDVersion(u"Lum.ProbeTest.Server");
-        ADD_FAILURE() << "no exception";
-    } catch (const ERegistryException& error) {
-        EXPECT_EQ(error.Message(), u"Invalid data type for ''");
+namespace {
+
+// Gives the open key's default value raw data of a registry type.
+void WriteRawDefault(TLumRegistry& key, DWORD type, const void* data, DWORD size) {
+    ASSERT_EQ(
+        RegSetValueExW(key.CurrentKey(), nullptr, 0, type, static_cast<const BYTE*>(data), size),
+        ERROR_SUCCESS);
+}
+
+struct TOtherType {
+    const char* Title;
+    DWORD Type;
+    std::vector<std::uint8_t> Data;
+};
+
+const std::vector<TOtherType>& OtherTypes() {
+    static const std::vector<TOtherType> types = {
+        {"number", REG_DWORD, {1, 0, 0, 0}},
+        {"binary", REG_BINARY, {'c', 0, ':', 0, '\\', 0}},
+        {"list of texts", REG_MULTI_SZ, {'c', 0, 0, 0, 0, 0}},
+        {"no type", REG_NONE, {}},
+    };
+    return types;
+}
+
+} // namespace
+
+TEST(LXUtilsWin, ServerPathOfAnotherTypeIsNoServer) {
+    for (const TOtherType& other : OtherTypes()) {
+        SCOPED_TRACE(other.Title);
+        TTestServer server(u"Lum.ProbeTest.Server", kClassA);
+        WriteRawDefault(server.Server(), other.Type, other.Data.data(),
+                        static_cast<DWORD>(other.Data.size()));
+        EXPECT_EQ(GetInprocServerPath(kClassA), u"");
+        EXPECT_EQ(GetProgIDServerPath(u"Lum.ProbeTest.Server"), u"");
+        EXPECT_EQ(GetProgIDVersion(u"Lum.ProbeTest.Server"), 0u);
     }
 }
 
@@ -438,7 +531,7 @@ class Office : public ::testing::Test {
         TLumRegistry registry;
         registry.SetRootKey(HKEY_LOCAL_MACHINE);
         for (const char16_t* version : kVersions) {
-            for (const char16_t* app : {u"LumProbeA", u"LumProbeB"}) {
+            for (const char16_t* app : {u"LumProbeA", u"LumProbeB", u"Word"}) {
                 registry.DeleteKey(u"Software\\Microsoft\\Office\\" + std::u16string(version) +
                                    u"\\" + app);
             }
@@ -450,13 +543,22 @@ class Office : public ::testing::Test {
 
     // Registers `folder` (as given: it should end with a backslash) as the install root.
     void SetInstallRoot(std::u16string_view version, std::u16string_view app,
-                        const std::u16string& folder) {
+                        const std::u16string& folder, bool expandable = false) {
         TLumRegistry registry;
+        OpenInstallRoot(registry, version, app);
+        if (expandable) {
+            registry.WriteExpandString(u"Path", folder);
+        } else {
+            registry.WriteString(u"Path", folder);
+        }
+    }
+
+    void OpenInstallRoot(TLumRegistry& registry, std::u16string_view version,
+                         std::u16string_view app) {
         registry.SetRootKey(HKEY_LOCAL_MACHINE);
         ASSERT_TRUE(registry.OpenKey(u"Software\\Microsoft\\Office\\" + std::u16string(version) +
                                          u"\\" + std::u16string(app) + u"\\InstallRoot",
                                      true));
-        registry.WriteString(u"Path", folder);
     }
 
     TTempFolder folder_{u"LumProbeOffice"};
@@ -506,16 +608,46 @@ TEST_F(Office, ExecutableNameIsAppendedWithoutSeparator) {
     EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"LUMA.EXE"), u"11.0");
 }
 
-TEST_F(Office, EmptyInstallRootIsNotTheCurrentFolder) {
+TEST_F(Office, InstallRootThatIsNotAFullPathIsNotTheCurrentFolder) {
     folder_.AddFile(u"LUMA.EXE");
-    SetInstallRoot(u"11.0", u"LumProbeA", u"");
-    wchar_t saved[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, saved);
-    ASSERT_TRUE(SetCurrentDirectoryW(WinStr(folder_.Path())));
+    folder_.AddFile(u"Office11\\LUMA.EXE");
+    TCurrentFolder current(folder_.Path());
     EXPECT_TRUE(FileExists(u"LUMA.EXE"));
-    std::u16string version = GetOfficeVersion(u"LumProbeA", u"LUMA.EXE");
-    SetCurrentDirectoryW(saved);
-    EXPECT_EQ(version, u"");
+    EXPECT_TRUE(FileExists(u"Office11\\LUMA.EXE"));
+    for (const char16_t* root : {u"", u"Office11\\", u".\\"}) {
+        SCOPED_TRACE(WideToUtf8(root));
+        SetInstallRoot(u"11.0", u"LumProbeA", root);
+        EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"LUMA.EXE"), u"");
+    }
+}
+
+TEST_F(Office, ExpandableInstallRoot) {
+    folder_.AddFile(u"Office11\\LUMA.EXE");
+    ASSERT_TRUE(SetEnvironmentVariableW(L"LUM_PROBE_OFFICE", WinStr(folder_.Path())));
+    SetInstallRoot(u"11.0", u"LumProbeA", u"%LUM_PROBE_OFFICE%\\Office11\\", true);
+    EXPECT_EQ(GetOfficeInstallRoot(u"11.0", u"LumProbeA"), folder_.Path() + u"\\Office11\\");
+    EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"LUMA.EXE"), u"11.0");
+    SetEnvironmentVariableW(L"LUM_PROBE_OFFICE", nullptr);
+}
+
+TEST_F(Office, InstallRootOfAnotherTypeIsNoInstallation) {
+    for (const TOtherType& other : OtherTypes()) {
+        SCOPED_TRACE(other.Title);
+        for (const char16_t* app : {u"LumProbeA", u"Word"}) {
+            TLumRegistry registry;
+            OpenInstallRoot(registry, u"11.0", app);
+            ASSERT_EQ(RegSetValueExW(registry.CurrentKey(), L"Path", 0, other.Type,
+                                     other.Data.data(), static_cast<DWORD>(other.Data.size())),
+                      ERROR_SUCCESS);
+        }
+        EXPECT_EQ(GetOfficeInstallRoot(u"11.0", u"LumProbeA"), u"");
+        EXPECT_EQ(GetOfficeVersion(u"LumProbeA", u"LUMA.EXE"), u"");
+        // The unit's start goes on: Word only looks absent.
+        ASSERT_NO_THROW(LumLXUtilsUnit.Start());
+        EXPECT_EQ(OfficeVersions()[oaWord], u"");
+        EXPECT_FALSE(OfficeInstalled()[oaWord]);
+        LumLXUtilsUnit.Stop();
+    }
 }
 
 TEST(LXUtilsWin, UnitFindsNoOfficeInTheTestPrefix) {

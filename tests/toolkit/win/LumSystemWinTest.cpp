@@ -77,6 +77,19 @@ TEST(SystemWin, Folders) {
     EXPECT_EQ(TempFolder().back(), u'\\');
 }
 
+TEST(SystemWin, EnvironmentExpansion) {
+    EXPECT_EQ(Upper(ExpandEnvironment(u"%SystemRoot%\\system32\\x.dll")),
+              Upper(WindowsFolder() + u"\\system32\\x.dll"));
+    EXPECT_EQ(ExpandEnvironment(u"%LUM_NO_SUCH_VARIABLE%\\x"), u"%LUM_NO_SUCH_VARIABLE%\\x");
+    EXPECT_EQ(ExpandEnvironment(u"plain"), u"plain");
+    EXPECT_EQ(ExpandEnvironment(u""), u"");
+    // Longer than the first buffer: it grows, nothing is cut.
+    std::u16string part(400, u'p');
+    ASSERT_TRUE(SetEnvironmentVariableW(L"LUM_LONG_PART", WinStr(part)));
+    EXPECT_EQ(ExpandEnvironment(u"%LUM_LONG_PART%\\%LUM_LONG_PART%"), part + u"\\" + part);
+    SetEnvironmentVariableW(L"LUM_LONG_PART", nullptr);
+}
+
 TEST(SystemWin, OSVersionAsTheSystemReportsIt) {
     const TOSVersion& version = OSVersion();
     DWORD packed = GetVersion();
