@@ -2,6 +2,7 @@
 
 #include "errors/LumExceptReport.h"
 #include "errors/LumExceptLog.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <gtest/gtest.h>
 
@@ -188,4 +189,60 @@ TEST(ExceptLog, LinesOfTextsAndFiles) {
               (std::vector<std::u16string>{u"last line without break"}));
     EXPECT_EQ(ErrorFileName(u"C:\\Temp\\Ostrin\\", u"Ostrin", 2),
               u"C:\\Temp\\Ostrin\\Ostrin_Error_0002.txt");
+}
+
+namespace {
+
+// The parts without their "(Part n of m)" lines, joined.
+std::u16string Joined(const std::vector<std::u16string>& parts) {
+    std::u16string text;
+    for (const std::u16string& part : parts) {
+        text += part.substr(part.find(u"\r\n") + 2);
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(ExceptLog, LongEventTextsGoInNumberedParts) {
+    // Fits: the text alone, without a part number.
+    EXPECT_EQ(EventLogParts(u"short report"), std::vector<std::u16string>{u"short report"});
+    std::u16string exact(kEventLogStringLimit, u'x');
+    EXPECT_EQ(EventLogParts(exact), std::vector<std::u16string>{exact});
+
+    // A 40,000-character report of 80-character lines: two parts, cut after a line.
+    std::u16string report;
+    while (report.size() < 40000) {
+        report += std::u16string(78, u'r') + u"\r\n";
+    }
+    auto parts = EventLogParts(report);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].substr(0, 15), u"(Part 1 of 2)\r\n");
+    EXPECT_EQ(parts[1].substr(0, 15), u"(Part 2 of 2)\r\n");
+    for (const auto& part : parts) {
+        EXPECT_LE(part.size(), kEventLogStringLimit);
+    }
+    EXPECT_EQ(parts[0].substr(parts[0].size() - 2), u"\r\n");
+    EXPECT_EQ(Joined(parts), report);
+
+    // One long line: cut at the limit, but never between the halves of a surrogate pair.
+    std::u16string line(100, u'a');
+    line[54] = 0xD83D;
+    line[55] = 0xDE00;
+    auto small = EventLogParts(line, 50);
+    for (const auto& part : small) {
+        SCOPED_TRACE(WideToUtf8(part));
+        EXPECT_LE(part.size(), 50u);
+        EXPECT_FALSE(part.back() >= 0xD800 && part.back() < 0xDC00);
+    }
+    EXPECT_EQ(Joined(small), line);
+    // More than nine parts: the longer numbers still fit the limit.
+    auto many = EventLogParts(std::u16string(1000, u'm'), 40);
+    EXPECT_GT(many.size(), 9u);
+    std::u16string count = AsciiToWide(std::to_string(many.size()));
+    EXPECT_TRUE(many.back().starts_with(u"(Part " + count + u" of " + count + u")\r\n"));
+    for (const auto& part : many) {
+        EXPECT_LE(part.size(), 40u);
+    }
+    EXPECT_EQ(Joined(many), std::u16string(1000, u'm'));
 }
