@@ -1,6 +1,7 @@
 #include "app/CheckWinInetAndAdo.h"
 
 #include "errors/LumExceptLogWin.h"
+#include "errors/LumExceptReportWin.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 #include "rstr/CheckWinInetAndAdo.h"
@@ -177,7 +178,11 @@ void AddSystemInfo(TLumStringList& lines) {
                       : name + u": (Not Installed)");
     }
     lines.Add(kSeparator);
-    lines.Add(u"OS = " + GetOSVersionString());
+    // The system the program runs on, not the older one it is told of for want of a manifest
+    // that names the newer ones.
+    const TOSVersion os = RunningOSVersion();
+    lines.Add(u"OS = " +
+              OSVersionText(os.PlatformId, os.Major, os.Minor, os.Build, os.ServicePack));
     std::u16string kernelProduct;
     TVersionNumber kernel = GetKernelVersion(kernelProduct);
     lines.Add(u"Kernel = " + VersionToStr(vfFull, kernel) + u" (" + kernelProduct + u")");
@@ -206,11 +211,14 @@ void AddSystemInfo(TLumStringList& lines) {
     lines.Add(Format(u"ANSI Code Page = %u,  %s", GetACP(), CodePageIsoName(GetACP())));
     lines.Add(u"System Time = " + NowText());
     lines.Add(kSeparator);
-    MEMORYSTATUS memory{};
-    memory.dwLength = 32;
-    GlobalMemoryStatus(&memory);
-    lines.Add(Format(u"Total Physical Memory: %d MB", static_cast<int>(memory.dwTotalPhys >> 20)));
-    lines.Add(Format(u"Avail Physical Memory: %d MB", static_cast<int>(memory.dwAvailPhys >> 20)));
+    // The 64-bit figures: the older call's stop at 2 or 4 GB in a 32-bit process.
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    if (!GlobalMemoryStatusEx(&memory)) {
+        memory = MEMORYSTATUSEX{};
+    }
+    lines.Add(Format(u"Total Physical Memory: %d MB", memory.ullTotalPhys >> 20));
+    lines.Add(Format(u"Avail Physical Memory: %d MB", memory.ullAvailPhys >> 20));
     lines.Add(Format(u"Memory Load: %d%%", static_cast<int>(memory.dwMemoryLoad)));
     lines.Add(kSeparator);
     std::u16string drive = GetWindowsDir().substr(0, 2);

@@ -1,7 +1,9 @@
 #include "errors/ExceptDlg.h"
 
 #include "errors/LumStackTraceWin.h"
+#include "rstr/LumForms.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumResStrings.h"
 #include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/ui/LumClipboard.h"
@@ -16,6 +18,7 @@ TExceptionDialogClass dialogClass = &CreateBaseExceptionDialog;
 bool dialogShowing = false;
 // The application's hook before this module started, put back when it stops.
 TExceptionHook replacedHook;
+TThreadExceptionHook replacedThreadHook = nullptr;
 
 // Texts of the message label: a full stop at the end, CR LF line breaks.
 std::u16string LabelText(const std::u16string& message) {
@@ -42,15 +45,27 @@ void Start() {
     TraceOptions().Include(TTraceOption::toRawStackScan).Include(TTraceOption::toKeepModuleList);
     StartExceptionTracking();
     replacedHook = Application()->SetExceptionHook(&HandleApplicationException);
+    replacedThreadHook = DebugThreadList().SetHook(&HandleThreadException);
     RegisterComponentClass(TExceptionDialog::StaticClass());
 }
 
 void Stop() {
+    DebugThreadList().SetHook(std::exchange(replacedThreadHook, nullptr));
     TExceptionHook replaced = std::exchange(replacedHook, nullptr);
     if (Application()) {
         Application()->SetExceptionHook(std::move(replaced));
     }
     StopExceptionTracking();
+}
+
+// Presents the exception unless a dialog shows already; then it goes to the standard box.
+void Present(Exception& error, const TLumThreadException* thread) {
+    if (dialogShowing) {
+        Application()->ShowException(error);
+        return;
+    }
+    TRestore<bool> showing(dialogShowing, true);
+    PresentException(error, thread);
 }
 
 } // namespace
@@ -249,32 +264,39 @@ void TExceptionDialog::InsertDetailsLine(int index, const std::string& line) {
 void TExceptionDialog::AppendReportSections(unsigned sections) {
     TReportLines lines;
     if (sections & rsStackList) {
-        AppendStackSection(lines);
+        AppendReportSection(StackSectionName(), lines, [this](TReportLines& section) {
+            AppendStackSection(ExceptionStack.get(), section);
+        });
     }
     if (sections & rsSystem) {
-        AppendSystemSection(lines);
+        AppendReportSection(SystemSectionName(), lines, &AppendSystemSection);
     }
     if (sections & rsModules) {
-        AppendModulesSection(lines);
+        AppendReportSection(ModulesSectionName(), lines, &AppendModulesSection);
     }
     if (sections & rsActiveControls) {
-        AppendActiveControlsSection(LastActiveControl, lines);
+        AppendReportSection(ActiveControlsSectionName(), lines, [this](TReportLines& section) {
+            AppendActiveControlsSection(LastActiveControl, section);
+        });
     }
     AppendDetails(lines);
 }
 
-void PrepareExceptionDialog(TExceptionDialog& dialog, const Exception& error) {
+void PrepareExceptionDialog(TExceptionDialog& dialog, const Exception& error,
+                            const TLumThreadException* thread) {
+    dialog.ExceptionStack = thread ? thread->Stack : CapturedStackOf(error);
     dialog.ShownOnMainThread = GetCurrentThreadId() == mainThreadId;
     dialog.LastActiveControl = Screen()->ActiveControl();
     dialog.TextLabel->SetText(LabelText(error.Message()));
     dialog.UpdateMessageScrollBar();
     dialog.AppendDetails(
         {Format("Exception class: %s", error.ClassName()),
-         Format("Exception address: %p", RaiseAddressOf(error)),
+         thread ? ThreadLine(thread->ThreadID, WideToAnsi(thread->ThreadName))
+                : Format("Exception address: %p", RaiseAddressOf(error)),
          std::string(static_cast<size_t>(dialog.SeparatorWidth()), dialog.SeparatorChar())});
 }
 
-void PresentException(Exception& error) {
+void PresentException(Exception& error, const TLumThreadException* thread) {
     if (!dialog) {
         dialog = dialogClass(Application());
     }
@@ -283,15 +305,27 @@ void PresentException(Exception& error) {
             d->Free();
         }
     });
-    PrepareExceptionDialog(*dialog, error);
+    PrepareExceptionDialog(*dialog, error, thread);
     dialog->ShowModal();
 }
 
 void HandleApplicationException(TLumPersistent*, Exception& error) {
-    if (dialogShowing) {
-        Application()->ShowException(error);
-        return;
+    Present(error, nullptr);
+}
+
+void HandleThreadException(const TLumThreadException& handed) {
+    // Presented from within a handler of the exception, as on the user-interface thread, so
+    // that the dialog finds the exception it presents.
+    try {
+        std::rethrow_exception(handed.Error);
+    } catch (const EAbort&) {
+    } catch (Exception& error) {
+        Present(error, &handed);
+    } catch (const std::exception& error) {
+        Exception wrapped(Utf8ToWide(error.what()));
+        Present(wrapped, &handed);
+    } catch (...) {
+        Exception unknown(LoadResString(LumForms::SUnknownException));
+        Present(unknown, &handed);
     }
-    TRestore<bool> showing(dialogShowing, true);
-    PresentException(error);
 }

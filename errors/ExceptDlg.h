@@ -3,6 +3,7 @@
 // the plain message box. It shows the message, and behind a details toggle the report (class,
 // address, stack, system, modules, focused controls, system information).
 
+#include "errors/LumDebugThreadsWin.h"
 #include "errors/LumExceptLogWin.h"
 #include "errors/LumExceptReportWin.h"
 #include "toolkit/base/LumUnits.h"
@@ -48,6 +49,8 @@ class TExceptionDialog : public TLumForm {
     bool DetailsShown = false;
     bool ShownOnMainThread = false;
     TLumControl* LastActiveControl = nullptr;
+    /// The stack of the exception, taken when the exception reached the hook.
+    std::shared_ptr<const TLumStackInfoList> ExceptionStack;
     int CollapsedHeight = 0;
     int ExpandedClientHeight = 0;
     std::unique_ptr<TSimpleExceptionLog> Log;
@@ -81,6 +84,8 @@ class TExceptionDialog : public TLumForm {
     void UpdateMessageScrollBar();
 
     void AppendSectionSeparator();
+    /// Appends the sections; each is built on its own, and one that fails leaves a line
+    /// that says so in its place (AppendReportSection).
     void AppendReportSections(unsigned sections);
     /// Appends lines to the details.
     void AppendDetails(const TReportLines& lines);
@@ -102,16 +107,26 @@ TExceptionDialog* CreateBaseExceptionDialog(TLumComponent* owner);
 bool ExceptionDialogShowing();
 
 /// Fills a dialog for the exception: where it is shown and which control had the focus, the
-/// message (a full stop at its end, CR LF line breaks) and the report's opening lines.
-void PrepareExceptionDialog(TExceptionDialog& dialog, const Exception& error);
+/// message (a full stop at its end, CR LF line breaks), the stack and the report's opening
+/// lines ("Exception class: %s", "Exception address: %p", a separator). For an exception a
+/// worker thread handed over, the stack is the worker's and "Thread: %s" stands in place of
+/// the address; otherwise the stack is the one this thread captured when it raised `error`.
+void PrepareExceptionDialog(TExceptionDialog& dialog, const Exception& error,
+                            const TLumThreadException* thread = nullptr);
 
 /// Presents the exception in a new dialog, modally; the dialog is freed afterwards.
-void PresentException(Exception& error);
+void PresentException(Exception& error, const TLumThreadException* thread = nullptr);
 
 /// The application's exception hook: presents the exception, or, while a dialog is already
 /// showing, shows it in the standard message box.
 void HandleApplicationException(TLumPersistent* sender, Exception& error);
 
-/// Starts: stack capture at every raise, and HandleApplicationException as the application's
-/// exception hook. Stops: the capture stopped and the hook it replaced put back.
+/// The worker threads' hook (TLumDebugThreadList): the same as HandleApplicationException
+/// for an exception that a registered worker thread handed over, presented with the worker's
+/// thread and stack.
+void HandleThreadException(const TLumThreadException& handed);
+
+/// Starts: stack capture at every raise, HandleApplicationException as the application's
+/// exception hook and HandleThreadException as the worker threads' hook. Stops: the capture
+/// stopped and the hooks they replaced put back.
 extern TUnit ExceptDlgUnit;

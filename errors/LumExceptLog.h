@@ -3,7 +3,9 @@
 // error files for an error that happens while the dialog is open, and plain text files saved
 // from the report. The layout of what is written; the writing itself is in LumExceptLogWin.h.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 /// The header WriteHeader writes: an empty line first unless the file was empty, then the
@@ -21,3 +23,13 @@ std::vector<std::u16string> ErrorTextLines(const std::u16string& text);
 /// "<folder><name>_Error_<n, four digits>.txt".
 std::u16string ErrorFileName(const std::u16string& folder, const std::u16string& exeName,
                              int number);
+
+/// The most characters one string of an event-log entry may hold.
+constexpr std::size_t kEventLogStringLimit = 31839;
+
+/// A text as the strings of event-log entries: the text alone when it fits the limit;
+/// otherwise parts of at most `limit` characters, each beginning with "(Part n of m)" and a
+/// line break, cut after a line break in the second half of a part where there is one, and
+/// never inside a surrogate pair.
+std::vector<std::u16string> EventLogParts(std::u16string_view text,
+                                          std::size_t limit = kEventLogStringLimit);

@@ -1,6 +1,10 @@
 #include "errors/LumExceptReport.h"
 
+#include "rstr/LumExceptReport.h"
+#include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumResStrings.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <algorithm>
 #include <map>
@@ -84,10 +88,83 @@ const std::map<std::pair<int, int>, const char*>& NameTable(const std::string& m
     return none;
 }
 
+// The NT family from 5.2 on, whose workstations and servers have names of their own.
+std::string LaterNTName(std::uint32_t major, std::uint32_t minor, std::uint32_t build, bool server,
+                        bool serverR2) {
+    if (major == 5 && minor == 2) {
+        if (server) {
+            return serverR2 ? "Windows Server 2003 R2" : "Windows Server 2003";
+        }
+        return "Windows XP x64 Edition";
+    }
+    if (major == 6) {
+        static const char* const workstations[] = {"Windows Vista", "Windows 7", "Windows 8",
+                                                   "Windows 8.1"};
+        static const char* const servers[] = {"Windows Server 2008", "Windows Server 2008 R2",
+                                              "Windows Server 2012", "Windows Server 2012 R2"};
+        if (minor < std::size(servers)) {
+            return server ? servers[minor] : workstations[minor];
+        }
+        return {};
+    }
+    if (major == 10 && minor == 0) {
+        if (!server) {
+            return build >= 22000 ? "Windows 11" : "Windows 10";
+        }
+        if (build >= 26100) {
+            return "Windows Server 2025";
+        }
+        if (build >= 20348) {
+            return "Windows Server 2022";
+        }
+        return build >= 17763 ? "Windows Server 2019" : "Windows Server 2016";
+    }
+    return {};
+}
+
+// The editions the system names for itself from 6.0 on (GetProductInfo's product types).
+const char* ProductInfoName(std::uint32_t product) {
+    static const std::map<std::uint32_t, const char*> names = {
+        {0x01, "Ultimate"},
+        {0x02, "Home Basic"},
+        {0x03, "Home Premium"},
+        {0x04, "Enterprise"},
+        {0x05, "Home Basic N"},
+        {0x06, "Business"},
+        {0x07, "Standard"},
+        {0x08, "Datacenter"},
+        {0x09, "Small Business Server"},
+        {0x0A, "Enterprise"},
+        {0x0B, "Starter"},
+        {0x0C, "Datacenter"},
+        {0x0D, "Standard"},
+        {0x0E, "Enterprise"},
+        {0x10, "Business N"},
+        {0x11, "Web Server"},
+        {0x13, "Home Server"},
+        {0x1B, "Enterprise N"},
+        {0x1C, "Ultimate N"},
+        {0x30, "Professional"},
+        {0x31, "Professional N"},
+        {0x62, "Home N"},
+        {0x63, "Home China"},
+        {0x64, "Home Single Language"},
+        {0x65, "Home"},
+        {0x79, "Education"},
+        {0x7A, "Education N"},
+        {0x7D, "Enterprise LTSC"},
+        {0xA1, "Pro for Workstations"},
+        {0xA4, "Pro Education"},
+    };
+    auto it = names.find(product);
+    return it == names.end() ? nullptr : it->second;
+}
+
 } // namespace
 
 std::string OSName(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor,
-                   const std::string& servicePack, std::uint32_t kernelProductVersion) {
+                   const std::string& servicePack, std::uint32_t kernelProductVersion,
+                   std::uint32_t build, bool server, bool serverR2) {
     constexpr std::uint32_t kWindows9x = 1;
     constexpr std::uint32_t kWindowsNT = 2;
     constexpr std::uint32_t kMillenniumKernel = (4u << 16) | 90u;
@@ -117,6 +194,7 @@ std::string OSName(std::uint32_t platformId, std::uint32_t major, std::uint32_t 
         if (major == 5 && minor == 1) {
             return "Windows XP";
         }
+        return LaterNTName(major, minor, build, server, serverR2);
     }
     return {};
 }
@@ -147,6 +225,23 @@ std::string ProductType(const TProductFacts& f) {
         }
         if (f.Major == 5 && f.Minor == 1 && f.Workstation) {
             return f.Personal ? "Home Edition" : "Professional";
+        }
+        if (f.Major == 5 && f.Minor == 2) {
+            if (f.Workstation) {
+                return "Professional";
+            }
+            return f.Datacenter   ? "Datacenter Edition"
+                   : f.Enterprise ? "Enterprise Edition"
+                   : f.WebEdition ? "Web Edition"
+                                  : "Standard Edition";
+        }
+        if (f.Major >= 6) {
+            if (const char* name = ProductInfoName(f.ProductInfo)) {
+                return name;
+            }
+            if (!f.Workstation) {
+                return f.Datacenter ? "Datacenter" : f.Enterprise ? "Enterprise" : "Standard";
+            }
         }
     }
     if (SameTextNoCase(f.RegistryProductType, "WINNT")) {
@@ -264,4 +359,86 @@ void AppendActiveControlLines(const std::vector<TControlName>& chain, TReportLin
         lines.push_back(Format("%s \"%s\"", control.ClassName, control.Name));
     }
     lines.push_back(SeparatorLine());
+}
+
+std::string ThreadLine(std::uint32_t threadId, const std::string& name) {
+    return Format("Thread: %s", Format("%u \"%s\"", threadId, name));
+}
+
+void AppendExceptFrameLines(const std::vector<TLumExceptFrame>& frames,
+                            const std::vector<std::string>& frameTexts, TReportLines& lines) {
+    if (frames.empty()) {
+        return;
+    }
+    lines.push_back(WideToAnsi(LoadResString(LumExceptReport::SExceptFrames)));
+    std::string handler = WideToAnsi(LoadResString(LumExceptReport::SExceptFrameHandler));
+    std::string cleanup = WideToAnsi(LoadResString(LumExceptReport::SExceptFrameCleanup));
+    for (size_t i = 0; i < frames.size() && i < frameTexts.size(); ++i) {
+        lines.push_back(Format(frames[i].Kind == TExceptFrameKind::efHandler ? handler : cleanup,
+                               frameTexts[i]));
+    }
+}
+
+namespace {
+
+// A message on one line: its line breaks as single spaces.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (char c : text) {
+        if (c == '\r' || c == '\n') {
+            if (line.empty() || line.back() != ' ') {
+                line += ' ';
+            }
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+} // namespace
+
+void AppendReportSection(std::u16string_view sectionName, TReportLines& lines,
+                         const std::function<void(TReportLines&)>& build) {
+    std::string className;
+    std::string message;
+    try {
+        build(lines);
+        return;
+    } catch (const Exception& error) {
+        className = error.ClassName();
+        message = WideToAnsi(error.Message());
+    } catch (const std::exception& error) {
+        className = "std::exception";
+        message = error.what();
+    } catch (...) {
+        className = "?";
+    }
+    lines.push_back(
+        WideToAnsi(Format(LoadResString(LumExceptReport::SReportSectionFailed), sectionName,
+                          AnsiToWide(className), AnsiToWide(OneLine(message)))));
+}
+
+std::u16string StackSectionName() {
+    return LoadResString(LumExceptReport::SStackSection);
+}
+
+std::u16string SystemSectionName() {
+    return LoadResString(LumExceptReport::SSystemSection);
+}
+
+std::u16string ModulesSectionName() {
+    return LoadResString(LumExceptReport::SModulesSection);
+}
+
+std::u16string ActiveControlsSectionName() {
+    return LoadResString(LumExceptReport::SActiveControlsSection);
+}
+
+std::u16string MessageSectionName() {
+    return LoadResString(LumExceptReport::SMessageSection);
+}
+
+std::u16string SystemInfoSectionName() {
+    return LoadResString(LumExceptReport::SSystemInfoSection);
 }

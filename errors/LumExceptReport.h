@@ -4,8 +4,12 @@
 // report is ANSI text, one line per entry. The tables and the formatting of what was gathered
 // are portable; gathering it from the system is Win32.
 
+#include "errors/LumStackTrace.h"
+
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using TReportLines = std::vector<std::string>;
@@ -17,9 +21,13 @@ constexpr char kSeparatorChar = '-';
 
 /// The platform's name as reports give it, from the version the system reports and, for the
 /// 9x family, the product version of its kernel32 (major in the high and minor in the low 16
-/// bits; 4.90 marks Windows ME). Empty when the version is not one of those known.
+/// bits; 4.90 marks Windows ME). From 5.2 on, the NT family names workstations and servers
+/// apart, and version 10.0 tells its releases by the build number (Windows 11 from 22000,
+/// the servers 2016, 2019 from 17763, 2022 from 20348, 2025 from 26100); `serverR2` marks
+/// Windows Server 2003 R2. Empty when the version is not one of those known.
 std::string OSName(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor,
-                   const std::string& servicePack, std::uint32_t kernelProductVersion);
+                   const std::string& servicePack, std::uint32_t kernelProductVersion,
+                   std::uint32_t build = 0, bool server = false, bool serverR2 = false);
 
 /// What a system says about its product, for the product type.
 struct TProductFacts {
@@ -33,11 +41,17 @@ struct TProductFacts {
     bool Datacenter = false;
     bool Enterprise = false;
     bool Personal = false;
+    /// The web edition's suite flag (Windows Server 2003).
+    bool WebEdition = false;
+    /// The product the system names for itself from 6.0 on (GetProductInfo); 0 when unknown.
+    std::uint32_t ProductInfo = 0;
     /// The registry's ProductType ("WINNT", "SERVERNT", "LANMANNT").
     std::string RegistryProductType;
 };
 
-/// "Workstation", "Server", "Professional", ... for the NT family; empty when undecided.
+/// "Workstation", "Server", "Professional", ... for the NT family; empty when undecided. From
+/// 6.0 on the edition the system names for itself ("Home", "Professional", "Enterprise",
+/// "Datacenter", ...), for a server it does not name by its suite flags.
 std::string ProductType(const TProductFacts& facts);
 
 /// The service-pack level from the CSDVersion value: four hexadecimal digits read back as a
@@ -99,6 +113,30 @@ struct TReportModule {
 /// The lines of the modules section: "List of loaded modules:", each module sorted by its
 /// base address (compared as signed 32-bit numbers), then a separator.
 void AppendModuleLines(std::vector<TReportModule> modules, TReportLines& lines);
+
+/// "Thread: %s" with the thread's identifier and the name it was registered under, for an
+/// exception handed over from a worker thread: "Thread: 1234 \"Report writer\"".
+std::string ThreadLine(std::uint32_t threadId, const std::string& name);
+
+/// The exception frames of a captured stack, after its frames: "Exception frames:", then each
+/// frame's text (`frameTexts`, in the same order) with "  (handler)" or "  (clean-up)".
+void AppendExceptFrameLines(const std::vector<TLumExceptFrame>& frames,
+                            const std::vector<std::string>& frameTexts, TReportLines& lines);
+
+/// Runs `build` to add one section's lines. What it raises stays in the section: the lines it
+/// added so far are kept and one line says which section failed and why ("[The list of
+/// loaded modules could not be built: EOSError: ...]", the message on one line), so that one
+/// failing section never costs the report the others.
+void AppendReportSection(std::u16string_view sectionName, TReportLines& lines,
+                         const std::function<void(TReportLines&)>& build);
+
+/// The names of the report's sections, as AppendReportSection says them.
+std::u16string StackSectionName();
+std::u16string SystemSectionName();
+std::u16string ModulesSectionName();
+std::u16string ActiveControlsSectionName();
+std::u16string MessageSectionName();
+std::u16string SystemInfoSectionName();
 
 /// "Exception message: " + message, and for an OLE error "OLE Exception Code: 0x%0:.8x (%0:d)".
 std::string ExceptionMessageLine(const std::string& message);

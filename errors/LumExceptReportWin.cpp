@@ -136,7 +136,61 @@ std::uint32_t PreferredBase(std::uint32_t base) {
     return image ? image->ImageBase() : 0;
 }
 
+TReportModule ReportModule(const LoadedModule& loaded) {
+    TReportModule report;
+    report.Base = loaded.Base;
+    report.Path = Ansi(loaded.Path);
+    try {
+        report.PreferredBase = PreferredBase(loaded.Base);
+        std::vector<std::uint8_t> info = FileVersionInfo(loaded.Path);
+        if (VersionInfoFixed(info).dwSignature != 0) {
+            report.FileVersion = VersionInfoFileVersion(info);
+            report.FileVersionText = Ansi(VersionInfoString(info, u"FileVersion"));
+            report.Description = Ansi(VersionInfoString(info, u"FileDescription"));
+            report.HasVersion = true;
+        }
+    } catch (const Exception&) {
+        // Its file may be gone since it was loaded: the module is listed all the same.
+        report.HasVersion = false;
+    }
+    return report;
+}
+
+// The edition the system names for itself (from 6.0 on); 0 when it names none.
+std::uint32_t ProductInfo(const TOSVersion& version) {
+    using TGetProductInfo = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, DWORD*);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto getProductInfo = kernel ? ProcAddress<TGetProductInfo>(kernel, "GetProductInfo") : nullptr;
+    DWORD product = 0;
+    if (!getProductInfo ||
+        !getProductInfo(version.Major, version.Minor, version.ServicePackMajor, 0, &product)) {
+        return 0;
+    }
+    return product;
+}
+
 } // namespace
+
+TOSVersion RunningOSVersion() {
+    TOSVersion version = OSVersion();
+    using TRtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto getVersion = ntdll ? ProcAddress<TRtlGetVersion>(ntdll, "RtlGetVersion") : nullptr;
+    OSVERSIONINFOEXW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!version.IsNT() || !getVersion || getVersion(&info) != 0) {
+        return version;
+    }
+    version.Major = info.dwMajorVersion;
+    version.Minor = info.dwMinorVersion;
+    version.Build = info.dwBuildNumber;
+    version.ServicePack = FromWinStr(info.szCSDVersion);
+    version.HasProductInfo = true;
+    version.ServicePackMajor = info.wServicePackMajor;
+    version.SuiteMask = info.wSuiteMask;
+    version.ProductType = info.wProductType;
+    return version;
+}
 
 TProcessorFacts GatherProcessorFacts() {
     TProcessorFacts facts;
@@ -182,7 +236,7 @@ TProcessorFacts GatherProcessorFacts() {
 }
 
 void AppendSystemSection(TReportLines& lines) {
-    const TOSVersion& version = OSVersion();
+    const TOSVersion version = RunningOSVersion();
     TProductFacts product;
     product.HasExtendedInfo = version.HasProductInfo;
     std::string servicePack = Ansi(version.ServicePack);
@@ -193,7 +247,9 @@ void AppendSystemSection(TReportLines& lines) {
         osName = OSName(version.PlatformId, version.Major, version.Minor, servicePack,
                         kernel.dwProductVersionMS);
     } else {
-        osName = OSName(version.PlatformId, version.Major, version.Minor, servicePack, 0);
+        bool server = version.HasProductInfo && version.ProductType != VER_NT_WORKSTATION;
+        osName = OSName(version.PlatformId, version.Major, version.Minor, servicePack, 0,
+                        version.Build, server, GetSystemMetrics(SM_SERVERR2) != 0);
     }
     std::string productType;
     if (version.IsNT()) {
@@ -203,6 +259,8 @@ void AppendSystemSection(TReportLines& lines) {
         product.Datacenter = version.SuiteMask & VER_SUITE_DATACENTER;
         product.Enterprise = version.SuiteMask & VER_SUITE_ENTERPRISE;
         product.Personal = version.SuiteMask & VER_SUITE_PERSONAL;
+        product.WebEdition = version.SuiteMask & VER_SUITE_BLADE;
+        product.ProductInfo = version.Major >= 6 ? ProductInfo(version) : 0;
         product.ServicePackLevel = ServicePackLevel(
             ReadMachineInteger(u"SYSTEM\\CurrentControlSet\\Control\\Windows", u"CSDVersion"));
         product.RegistryProductType = Ansi(ReadMachineString(
@@ -235,18 +293,7 @@ void AppendModulesSection(TReportLines& lines) {
     }
     std::vector<TReportModule> modules;
     for (const LoadedModule& m : loaded) {
-        TReportModule report;
-        report.Base = m.Base;
-        report.Path = Ansi(m.Path);
-        report.PreferredBase = PreferredBase(m.Base);
-        std::vector<std::uint8_t> info = FileVersionInfo(m.Path);
-        report.HasVersion = VersionInfoFixed(info).dwSignature != 0;
-        if (report.HasVersion) {
-            report.FileVersion = VersionInfoFileVersion(info);
-            report.FileVersionText = Ansi(VersionInfoString(info, u"FileVersion"));
-            report.Description = Ansi(VersionInfoString(info, u"FileDescription"));
-        }
-        modules.push_back(std::move(report));
+        modules.push_back(ReportModule(m));
     }
     AppendModuleLines(std::move(modules), lines);
 }
@@ -262,8 +309,7 @@ void AppendActiveControlsSection(TLumControl* control, TReportLines& lines) {
     AppendActiveControlLines(chain, lines);
 }
 
-void AppendStackSection(TReportLines& lines) {
-    std::shared_ptr<const TLumStackInfoList> stack = LastCapturedStack();
+void AppendStackSection(const TLumStackInfoList* stack, TReportLines& lines) {
     if (!stack) {
         return;
     }
@@ -271,11 +317,16 @@ void AppendStackSection(TReportLines& lines) {
     SYSTEMTIME captured{t.Year, t.Month, 0, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds};
     lines.push_back("Stack list, generated " + Ansi(LocalDateTimeText(captured)));
     AppendFramesTo(*stack, lines, false, true, true);
+    std::vector<std::string> texts;
+    for (const TLumExceptFrame& frame : stack->ExceptFrames()) {
+        texts.push_back(FrameText(frame.CallerAddress, false, true, true));
+    }
+    AppendExceptFrameLines(stack->ExceptFrames(), texts, lines);
     lines.push_back(SeparatorLine());
 }
 
-void AppendLastStackFrames(TReportLines& lines) {
-    if (std::shared_ptr<const TLumStackInfoList> stack = LastCapturedStack()) {
+void AppendStackFrames(const TLumStackInfoList* stack, TReportLines& lines) {
+    if (stack) {
         AppendFramesTo(*stack, lines, false, false, false);
     }
 }

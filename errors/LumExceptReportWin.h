@@ -2,8 +2,17 @@
 // The report sections gathered from the running system (Win32).
 
 #include "errors/LumExceptReport.h"
+#include "toolkit/win/LumSystemWin.h"
 
 class TLumControl;
+class TLumStackInfoList;
+
+// ---- The running system ----
+
+/// The version of the system the program runs on, as its kernel gives it (RtlGetVersion):
+/// since Windows 8.1, GetVersionExW answers a program whose manifest does not name the
+/// system with 6.2, whatever it runs on. OSVersion() where the kernel has no such call.
+TOSVersion RunningOSVersion();
 
 // ---- Gathered from the system ----
 
@@ -11,19 +20,21 @@ class TLumControl;
 /// lines when gathering failed), display line, separator.
 void AppendSystemSection(TReportLines& lines);
 
-/// The modules section, when the process's module list can be had.
+/// The modules section, when the process's module list can be had. A module whose file or
+/// headers cannot be read (moved away after loading, say) keeps its line, with "(no version
+/// info)".
 void AppendModulesSection(TReportLines& lines);
 
 /// The focused-controls section for the control that had the focus, if any.
 void AppendActiveControlsSection(TLumControl* control, TReportLines& lines);
 
-/// The stack section: "Stack list, generated <capture time>", the frames of the thread's latest
-/// captured stack (with address and line offsets, without module names), a separator;
-/// nothing when the thread has no captured stack.
-void AppendStackSection(TReportLines& lines);
+/// The stack section: "Stack list, generated <capture time>", the frames of the stack (with
+/// address and line offsets, without module names), its exception frames if it has any, a
+/// separator; nothing without a stack.
+void AppendStackSection(const TLumStackInfoList* stack, TReportLines& lines);
 
-/// The frames of the thread's latest captured stack without module names or offsets.
-void AppendLastStackFrames(TReportLines& lines);
+/// The frames of a stack without module names or offsets; nothing without a stack.
+void AppendStackFrames(const TLumStackInfoList* stack, TReportLines& lines);
 
 /// The processor as the report describes it; raises when the processor cannot be asked.
 TProcessorFacts GatherProcessorFacts();

@@ -153,8 +153,15 @@ const void* RaiseAddressOf(const Exception& error) {
 // ---- Captured stacks ----
 
 void TLumGlobalStackList::Add(std::shared_ptr<const TLumStackInfoList> list) {
-    std::shared_ptr<const TLumStackInfoList> previous; // released after the lock
+    // Released after the lock.
+    std::shared_ptr<const TLumStackInfoList> previous;
+    std::shared_ptr<const TLumStackInfoList> oldest;
     std::lock_guard lock(lock_);
+    if (recent_.size() == kRecent) {
+        oldest = std::move(recent_.front());
+        recent_.erase(recent_.begin());
+    }
+    recent_.push_back(list);
     for (auto& held : lists_) {
         if (held->ThreadID() == list->ThreadID()) {
             previous = std::exchange(held, std::move(list));
@@ -174,6 +181,20 @@ std::shared_ptr<const TLumStackInfoList> TLumGlobalStackList::Find(std::uint32_t
     return nullptr;
 }
 
+std::shared_ptr<const TLumStackInfoList> TLumGlobalStackList::FindRaised(std::uint32_t threadId,
+                                                                         const void* raised) const {
+    {
+        std::lock_guard lock(lock_);
+        // Newest first: an object's address may be used again by a later exception.
+        for (auto it = recent_.rbegin(); raised && it != recent_.rend(); ++it) {
+            if ((*it)->ThreadID() == threadId && (*it)->Raised() == raised) {
+                return *it;
+            }
+        }
+    }
+    return Find(threadId);
+}
+
 int TLumGlobalStackList::Count() const {
     std::lock_guard lock(lock_);
     return static_cast<int>(lists_.size());
@@ -181,8 +202,10 @@ int TLumGlobalStackList::Count() const {
 
 void TLumGlobalStackList::Clear() {
     std::vector<std::shared_ptr<const TLumStackInfoList>> released;
+    std::vector<std::shared_ptr<const TLumStackInfoList>> releasedRecent;
     std::lock_guard lock(lock_);
     released.swap(lists_);
+    releasedRecent.swap(recent_);
 }
 
 TLumGlobalStackList& GlobalStackList() {
@@ -317,6 +340,120 @@ std::vector<std::uint32_t> StackFrames(std::span<const std::uint32_t> stack,
         frame = outer;
     }
     return frames;
+}
+
+namespace {
+
+// The encodings of values in unwind tables that the language-specific data uses.
+constexpr std::uint8_t kEncodingOmit = 0xFF;
+
+// Reads the language-specific data; every read checks the end and fails from then on.
+class TLsdaReader {
+  public:
+    explicit TLsdaReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    bool Ok() const { return ok_; }
+    size_t Position() const { return pos_; }
+
+    std::uint8_t Byte() {
+        if (!ok_ || pos_ >= bytes_.size()) {
+            ok_ = false;
+            return 0;
+        }
+        return bytes_[pos_++];
+    }
+
+    std::uint64_t Uleb128() {
+        std::uint64_t value = 0;
+        for (unsigned shift = 0; ok_; shift += 7) {
+            std::uint8_t b = Byte();
+            if (shift < 64) {
+                value |= std::uint64_t{b & 0x7Fu} << shift;
+            }
+            if (!(b & 0x80)) {
+                break;
+            }
+        }
+        return value;
+    }
+
+    // A value of the encoding's format; the application part (relative to the text, the
+    // function and so on) does not change it here: only whether it is zero is used, and the
+    // positions of call sites are always relative to the function's start.
+    std::uint64_t Encoded(std::uint8_t encoding) {
+        switch (encoding & 0x0F) {
+        case 0x00: // pointer
+        case 0x03: // unsigned 4 bytes
+        case 0x0B: // signed 4 bytes
+            return Fixed(4);
+        case 0x01: // ULEB128
+        case 0x09: // SLEB128, the same bytes; call sites never use it
+            return Uleb128();
+        case 0x02:
+        case 0x0A:
+            return Fixed(2);
+        case 0x04:
+        case 0x0C:
+            return Fixed(8);
+        default:
+            ok_ = false;
+            return 0;
+        }
+    }
+
+  private:
+    std::uint64_t Fixed(int size) {
+        std::uint64_t value = 0;
+        for (int i = 0; i < size; ++i) {
+            value |= std::uint64_t{Byte()} << (8 * i);
+        }
+        return value;
+    }
+
+    std::span<const std::uint8_t> bytes_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+} // namespace
+
+std::optional<TExceptFrameKind> LandingPadKind(std::span<const std::uint8_t> lsda,
+                                               std::uint64_t offset) {
+    TLsdaReader reader(lsda);
+    std::uint8_t landingPadBase = reader.Byte();
+    if (landingPadBase != kEncodingOmit) {
+        reader.Encoded(landingPadBase);
+    }
+    std::uint8_t typeTable = reader.Byte();
+    if (typeTable != kEncodingOmit) {
+        reader.Uleb128();
+    }
+    std::uint8_t callSiteEncoding = reader.Byte();
+    std::uint64_t tableLength = reader.Uleb128();
+    if (!reader.Ok() || tableLength > lsda.size() - reader.Position()) {
+        return std::nullopt;
+    }
+    size_t end = reader.Position() + static_cast<size_t>(tableLength);
+    while (reader.Ok() && reader.Position() < end) {
+        std::uint64_t start = reader.Encoded(callSiteEncoding);
+        std::uint64_t length = reader.Encoded(callSiteEncoding);
+        std::uint64_t landingPad = reader.Encoded(callSiteEncoding);
+        std::uint64_t action = reader.Uleb128();
+        if (!reader.Ok()) {
+            break;
+        }
+        // The table is sorted by start.
+        if (offset < start) {
+            break;
+        }
+        if (offset - start < length) {
+            if (landingPad == 0) {
+                return std::nullopt;
+            }
+            return action == 0 ? TExceptFrameKind::efCleanup : TExceptFrameKind::efHandler;
+        }
+    }
+    return std::nullopt;
 }
 
 std::vector<TLumStackInfoItem> RaiseFrames(const TRaiseInfo& raise,

@@ -33,6 +33,9 @@ class Exception;
 enum class TTraceOption : unsigned {
     /// Capture the stack at every raise.
     toCaptureStack = 1,
+    /// With the stack, capture the exception frames: the frames the raise will unwind into
+    /// that have a handler or clean-up code for it, as the unwind tables say.
+    toCaptureExceptionFrames = 2,
     /// Scan the stack word by word instead of following the frame pointers.
     toRawStackScan = 4,
     /// Accept frames in every module, not only in the runtime's own (the executable).
@@ -119,6 +122,21 @@ struct TLumStackInfoItem {
     int Level = 0;
 };
 
+/// What a frame does with an exception that unwinds into it.
+enum class TExceptFrameKind {
+    /// It runs clean-up code (destructors) and lets the exception go on.
+    efCleanup,
+    /// It has a handler (a catch clause or an exception specification) for the call.
+    efHandler,
+};
+
+/// An exception frame: a frame on the raise's way out that has code for the exception.
+struct TLumExceptFrame {
+    /// As in TLumStackInfoItem.
+    std::uint32_t CallerAddress = 0;
+    TExceptFrameKind Kind = TExceptFrameKind::efCleanup;
+};
+
 /// A local date and time, as the system clock gave it.
 struct TLumLocalTime {
     std::uint16_t Year = 0;
@@ -134,39 +152,60 @@ struct TLumLocalTime {
 /// shared by the thread that made it and the one that reports it.
 class TLumStackInfoList {
   public:
+    /// `raised` is the exception object whose raise was captured (only compared, never used),
+    /// null when unknown.
     TLumStackInfoList(std::uint32_t threadId, TLumLocalTime timeStamp,
-                      std::vector<TLumStackInfoItem> items)
-        : threadId_(threadId), timeStamp_(timeStamp), items_(std::move(items)) {}
+                      std::vector<TLumStackInfoItem> items, const void* raised = nullptr,
+                      std::vector<TLumExceptFrame> exceptFrames = {})
+        : threadId_(threadId), timeStamp_(timeStamp), items_(std::move(items)), raised_(raised),
+          exceptFrames_(std::move(exceptFrames)) {}
 
     std::uint32_t ThreadID() const { return threadId_; }
     const TLumLocalTime& TimeStamp() const { return timeStamp_; }
     const std::vector<TLumStackInfoItem>& Items() const { return items_; }
     int Count() const { return static_cast<int>(items_.size()); }
+    const void* Raised() const { return raised_; }
+    /// The exception frames, innermost first; empty unless toCaptureExceptionFrames was set.
+    const std::vector<TLumExceptFrame>& ExceptFrames() const { return exceptFrames_; }
 
   private:
     std::uint32_t threadId_;
     TLumLocalTime timeStamp_;
     std::vector<TLumStackInfoItem> items_;
+    const void* raised_;
+    std::vector<TLumExceptFrame> exceptFrames_;
 };
 
-/// The process's captured stacks under one lock, at most one per thread.
+/// The process's captured stacks under one lock: the latest of each thread, and the few
+/// latest of the whole process, so that the stack of an exception is still found after a
+/// handler raised and caught another one before it reported the first.
 class TLumGlobalStackList {
   public:
     TLumGlobalStackList() = default;
     TLumGlobalStackList(const TLumGlobalStackList&) = delete;
     TLumGlobalStackList& operator=(const TLumGlobalStackList&) = delete;
 
-    /// Stores the list as its thread's, releasing the thread's previous one.
+    /// Stores the list as its thread's, releasing the thread's previous one (unless it is
+    /// one of the few latest).
     void Add(std::shared_ptr<const TLumStackInfoList> list);
     /// The thread's list, or null. The list stays valid for the caller even when the thread
     /// captures again.
     std::shared_ptr<const TLumStackInfoList> Find(std::uint32_t threadId) const;
+    /// The thread's latest list that was captured for the raise of `raised`; the thread's
+    /// latest list when none of the kept ones was.
+    std::shared_ptr<const TLumStackInfoList> FindRaised(std::uint32_t threadId,
+                                                        const void* raised) const;
+    /// The number of threads with a list.
     int Count() const;
     void Clear();
 
   private:
+    static constexpr std::size_t kRecent = 16;
+
     mutable std::mutex lock_;
     std::vector<std::shared_ptr<const TLumStackInfoList>> lists_;
+    // The latest lists of all threads, oldest first.
+    std::vector<std::shared_ptr<const TLumStackInfoList>> recent_;
 };
 
 TLumGlobalStackList& GlobalStackList();
@@ -234,6 +273,13 @@ int CallInstructionLength(const std::array<std::uint8_t, 8>& before);
 std::vector<std::uint32_t> StackFrames(std::span<const std::uint32_t> stack,
                                        std::uint32_t stackAddress, std::uint32_t framePointer,
                                        bool raw, const TCodeView& code);
+
+/// What the language-specific data of a function's unwind tables (`lsda`, as GCC writes it)
+/// say of the instruction `offset` bytes after the function's start (for a call, its return
+/// address less one): a handler or clean-up code for it, or nothing (no landing pad, no entry,
+/// or data that cannot be read; nothing beyond the span is read).
+std::optional<TExceptFrameKind> LandingPadKind(std::span<const std::uint8_t> lsda,
+                                               std::uint64_t offset);
 
 /// The frames of a raise: for a fault its address first, then the frames of its stack
 /// without those inside the raise hooks.

@@ -16,6 +16,7 @@
 #include "toolkit/win/LumSystemWin.h"
 
 #include <tlhelp32.h>
+#include <unwind.h>
 
 #include <cstring>
 #include <optional>
@@ -140,6 +141,60 @@ std::shared_ptr<const TModuleList> ModuleList(unsigned options) {
     return kept.Modules;
 }
 
+// ---- Exception frames ----
+
+// The readable bytes from an address to the end of its memory region.
+std::span<const std::uint8_t> ReadableFrom(const void* address) {
+    MEMORY_BASIC_INFORMATION region;
+    if (!address || VirtualQuery(address, &region, sizeof region) != sizeof region ||
+        region.State != MEM_COMMIT || (region.Protect & (PAGE_NOACCESS | PAGE_GUARD))) {
+        return {};
+    }
+    auto start = static_cast<const std::uint8_t*>(address);
+    auto end = static_cast<const std::uint8_t*>(region.BaseAddress) + region.RegionSize;
+    return {start, static_cast<size_t>(end - start)};
+}
+
+struct TExceptFrameWalk {
+    const TRaiseInfo* Raise;
+    const TCodeView* Code;
+    bool PastHooks = false;
+    std::vector<TLumExceptFrame> Frames;
+};
+
+_Unwind_Reason_Code VisitExceptFrame(_Unwind_Context* context, void* data) {
+    auto& walk = *static_cast<TExceptFrameWalk*>(data);
+    constexpr size_t kMostFrames = 256;
+    int beforeInstruction = 0;
+    auto ip = static_cast<std::uint32_t>(_Unwind_GetIPInfo(context, &beforeInstruction));
+    // The walk starts inside the capture; the raise's own frames begin after the raise hooks.
+    if (walk.Code->InRaiseHook(ip)) {
+        walk.PastHooks = true;
+        return _URC_NO_REASON;
+    }
+    if (!walk.PastHooks || ip == 0) {
+        return _URC_NO_REASON;
+    }
+    std::uint32_t at = beforeInstruction ? ip : ip - 1;
+    auto lsda = static_cast<const std::uint8_t*>(_Unwind_GetLanguageSpecificData(context));
+    auto start = static_cast<std::uint32_t>(_Unwind_GetRegionStart(context));
+    if (lsda && at >= start) {
+        if (auto kind = LandingPadKind(ReadableFrom(lsda), at - start)) {
+            // A fault's frame "returns" to the byte after the faulting instruction.
+            std::uint32_t caller = at == walk.Raise->Address ? at : CallerOf(ip);
+            walk.Frames.push_back({caller, *kind});
+        }
+    }
+    return walk.Frames.size() < kMostFrames ? _URC_NO_REASON : _URC_END_OF_STACK;
+}
+
+// The frames with code for the raise, from the unwind tables of the frames it will pass.
+std::vector<TLumExceptFrame> ExceptFrames(const TRaiseInfo& raise, const TCodeView& code) {
+    TExceptFrameWalk walk{&raise, &code, false, {}};
+    _Unwind_Backtrace(&VisitExceptFrame, &walk);
+    return std::move(walk.Frames);
+}
+
 // ---- Capture ----
 
 void CaptureStack(const TRaiseInfo& raise) {
@@ -159,12 +214,18 @@ void CaptureStack(const TRaiseInfo& raise) {
     TCodeView code(*modules, AddressOf(LumRaiseHookBegin), AddressOf(LumRaiseHookEnd));
     bool raw = options & static_cast<unsigned>(TTraceOption::toRawStackScan);
     std::vector<TLumStackInfoItem> items = RaiseFrames(raise, stack, raw, code);
+    std::vector<TLumExceptFrame> exceptFrames;
+    if (options & static_cast<unsigned>(TTraceOption::toCaptureExceptionFrames)) {
+        exceptFrames = ExceptFrames(raise, code);
+    }
     SYSTEMTIME now;
     GetLocalTime(&now);
     TLumLocalTime time{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
                        now.wMinute, now.wSecond, now.wMilliseconds};
-    GlobalStackList().Add(
-        std::make_shared<const TLumStackInfoList>(GetCurrentThreadId(), time, std::move(items)));
+    const void* raised =
+        raise.LumException ? static_cast<const void*>(raise.LumException) : raise.Object;
+    GlobalStackList().Add(std::make_shared<const TLumStackInfoList>(
+        GetCurrentThreadId(), time, std::move(items), raised, std::move(exceptFrames)));
 }
 
 // What the throw hook knows of a throw, passed on to the notifiers. Kept out of the hook so
@@ -220,6 +281,10 @@ void SetFaultBeingRaised(const TFaultOrigin& origin) {
 
 std::shared_ptr<const TLumStackInfoList> LastCapturedStack() {
     return GlobalStackList().Find(GetCurrentThreadId());
+}
+
+std::shared_ptr<const TLumStackInfoList> CapturedStackOf(const Exception& error) {
+    return GlobalStackList().FindRaised(GetCurrentThreadId(), &error);
 }
 
 void StartExceptionTracking() {

@@ -13,6 +13,11 @@
 /// The current thread's latest captured stack, or null.
 std::shared_ptr<const TLumStackInfoList> LastCapturedStack();
 
+/// The stack this thread captured when it raised `error`, even when it raised others since
+/// (within the few latest raises of the process); the thread's latest stack for an object it
+/// did not raise, or one raised too long ago; null when the thread has none.
+std::shared_ptr<const TLumStackInfoList> CapturedStackOf(const Exception& error);
+
 /// Turns on capture at every raise and the mapping of processor faults to exceptions
 /// (LumSysFaultsUnit); starting twice does nothing.
 void StartExceptionTracking();

@@ -36,10 +36,20 @@ class TRecord {
         std::string bytes(value);
         text_ += name + "#" + std::to_string(bytes.size()) + "=" + bytes + "\n";
     }
+    void Text(const std::string& name, const wchar_t* value) {
+        if (!value) {
+            Text(name, static_cast<const char*>(nullptr));
+            return;
+        }
+        int size = WideCharToMultiByte(CP_UTF8, 0, value, -1, nullptr, 0, nullptr, nullptr);
+        std::string bytes(static_cast<size_t>(size > 0 ? size : 1), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, value, -1, bytes.data(), size, nullptr, nullptr);
+        Text(name, bytes.c_str());
+    }
     void Pointer(const std::string& name, const void* value) {
         text_ += name + (value ? "=set\n" : "=null\n");
     }
-    void Party(const std::string& name, const MapiRecipDesc& party) {
+    template <class Desc> void Party(const std::string& name, const Desc& party) {
         Number(name + ".reserved", party.ulReserved);
         Number(name + ".class", party.ulRecipClass);
         Text(name + ".name", party.lpszName);
@@ -63,12 +73,9 @@ class TRecord {
     std::string text_;
 };
 
-} // namespace
-
-extern "C" __declspec(dllexport) ULONG WINAPI
-    MAPISendMail(LHANDLE session, ULONG_PTR uiParam, lpMapiMessage message, FLAGS flags,
-                 ULONG reserved) {
-    TRecord record;
+template <class Message>
+ULONG Record(ULONG_PTR session, ULONG_PTR uiParam, Message* message, FLAGS flags, ULONG reserved,
+             TRecord record) {
     record.Number("session", session);
     record.Number("parent", uiParam);
     record.Number("flags", flags);
@@ -94,7 +101,7 @@ extern "C" __declspec(dllexport) ULONG WINAPI
         record.Number("files", message->nFileCount);
         record.Pointer("files.array", message->lpFiles);
         for (ULONG i = 0; message->lpFiles && i < message->nFileCount; ++i) {
-            const MapiFileDesc& file = message->lpFiles[i];
+            const auto& file = message->lpFiles[i];
             std::string name = "file" + std::to_string(i);
             record.Number(name + ".reserved", file.ulReserved);
             record.Number(name + ".flags", file.flFlags);
@@ -110,3 +117,59 @@ extern "C" __declspec(dllexport) ULONG WINAPI
     }
     return std::wcstoul(Environment(L"LUM_MAPI_RESULT").c_str(), nullptr, 10);
 }
+
+} // namespace
+
+extern "C" __declspec(dllexport) ULONG WINAPI
+    MAPISendMail(LHANDLE session, ULONG_PTR uiParam, lpMapiMessage message, FLAGS flags,
+                 ULONG reserved) {
+    return Record(session, uiParam, message, flags, reserved, TRecord());
+}
+
+#ifdef STANDIN_MAPI_WIDE
+
+namespace {
+
+// The Unicode message, as documented; the platform headers here have only the ANSI one.
+struct MapiRecipDescW {
+    ULONG ulReserved;
+    ULONG ulRecipClass;
+    PWSTR lpszName;
+    PWSTR lpszAddress;
+    ULONG ulEIDSize;
+    LPVOID lpEntryID;
+};
+struct MapiFileDescW {
+    ULONG ulReserved;
+    ULONG flFlags;
+    ULONG nPosition;
+    PWSTR lpszPathName;
+    PWSTR lpszFileName;
+    LPVOID lpFileType;
+};
+struct MapiMessageW {
+    ULONG ulReserved;
+    PWSTR lpszSubject;
+    PWSTR lpszNoteText;
+    PWSTR lpszMessageType;
+    PWSTR lpszDateReceived;
+    PWSTR lpszConversationID;
+    FLAGS flFlags;
+    MapiRecipDescW* lpOriginator;
+    ULONG nRecipCount;
+    MapiRecipDescW* lpRecips;
+    ULONG nFileCount;
+    MapiFileDescW* lpFiles;
+};
+
+} // namespace
+
+extern "C" __declspec(dllexport) ULONG WINAPI
+    MAPISendMailW(LHANDLE session, ULONG_PTR uiParam, MapiMessageW* message, FLAGS flags,
+                  ULONG reserved) {
+    TRecord record;
+    record.Number("unicode", 1);
+    return Record(session, uiParam, message, flags, reserved, std::move(record));
+}
+
+#endif

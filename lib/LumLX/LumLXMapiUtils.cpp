@@ -61,7 +61,7 @@ TMapiMail ErrorReportMail(std::u16string_view title, std::u16string_view message
     TMapiMail mail;
     mail.Subject = WideToAnsi(Format(LoadResString(LumLXMapiUtils::SReportMailSubject), title));
     mail.Body = WideToAnsi(ErrorReportMailBody(message));
-    mail.AttachmentPath = WideToAnsi(attachmentPath);
+    mail.AttachmentPath = attachmentPath;
     mail.RecipientName =
         WideToAnsi(Format(LoadResString(LumLXMapiUtils::SReportMailRecipient), title));
     mail.RecipientAddress = WideToAnsi(supportAddress);

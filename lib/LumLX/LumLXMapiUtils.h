@@ -10,13 +10,15 @@
 /// The name of the file that a mailed report attaches the details as.
 inline constexpr std::u16string_view ErrorReportFileName = u"Error Details.txt";
 
-/// One message for SendMailViaMapi. All texts are in the system's ANSI code page, which is
-/// what Simple MAPI takes. An empty address leaves that party out of the message (no
-/// originator, no recipient); an empty attachment path means no attachment.
+/// One message for SendMailViaMapi. The texts are in the system's ANSI code page, which is
+/// what Simple MAPI takes; the attachment's path is the system's own (UTF-16), so that a file
+/// in a folder whose name that code page cannot write is still found. An empty address
+/// leaves that party out of the message (no originator, no recipient); an empty attachment
+/// path means no attachment.
 struct TMapiMail {
     std::string Subject;
     std::string Body;
-    std::string AttachmentPath;
+    std::u16string AttachmentPath;
     std::string SenderName;
     std::string SenderAddress;
     std::string RecipientName;
@@ -48,4 +50,8 @@ TMapiMail ErrorReportMail(std::u16string_view title, std::u16string_view message
 /// raises the silent abort (EAbort); raises ELumGeneralError with the library's missing or
 /// MapiErrorText of any other result. The library is loaded for this call only. Needs the
 /// toolkit running (LumFormsUnit), for the application window.
+/// An attachment path that the ANSI code page cannot write goes through the library's
+/// MAPISendMailW when it has one (the texts converted); otherwise as the file's short path,
+/// with the file's own name as the attachment's name; when there is no such path either,
+/// raises ELumGeneralError "The attachment %s cannot be handed to the mail client: ...".
 void SendMailViaMapi(const TMapiMail& mail);

@@ -1,5 +1,6 @@
 #include "lib/LumTrx/LumDbgExceptDlg.h"
 
+#include "errors/LumStackTraceWin.h"
 #include "lib/LumLX/LumLXMapiUtils.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "toolkit/base/LumFormat.h"
@@ -28,15 +29,23 @@ TExceptionDialog* CreateProgramDialog(TLumComponent* owner) {
 }
 
 // The lines the system information hook supplies, converted to ANSI; nothing when no hook is
-// set. The hook's exception passes on and none of its lines are appended.
+// set. When the hook fails, the lines it gave so far stay, and a line says what failed.
 void AppendSystemInfoBlock(TReportLines& lines) {
     if (!systemInfoHook) {
         return;
     }
     TLumStringList info;
-    systemInfoHook(info);
+    std::exception_ptr failure;
+    try {
+        systemInfoHook(info);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     for (int i = 0; i < info.Count(); ++i) {
         lines.push_back(WideToAnsi(info.Strings(i)));
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 
@@ -175,18 +184,24 @@ void TLumDbgExceptionDialog::BeforeBuildDetails() {
 }
 
 void TLumDbgExceptionDialog::FillDetails() {
-    if (Exception* handled = HandledException()) {
-        std::string message = ExceptionMessageLine(WideToAnsi(handled->Message()));
-        InsertDetailsLine(2, message);
-        // After all lines of the message: one with line breaks of its own must stay whole.
-        if (auto ole = dynamic_cast<EOleSysError*>(handled)) {
-            int messageLines = std::max<int>(1, static_cast<int>(SplitLines(message).size()));
-            InsertDetailsLine(2 + messageLines, OleCodeLine(ole->ErrorCode()));
+    TReportLines messageLines;
+    AppendReportSection(MessageSectionName(), messageLines, [this](TReportLines& lines) {
+        if (Exception* handled = HandledException()) {
+            lines.push_back(ExceptionMessageLine(WideToAnsi(handled->Message())));
+            if (auto ole = dynamic_cast<EOleSysError*>(handled)) {
+                lines.push_back(OleCodeLine(ole->ErrorCode()));
+            }
         }
+    });
+    // Before the opening lines' separator; a message with line breaks of its own stays whole.
+    int at = 2;
+    for (const std::string& line : messageLines) {
+        InsertDetailsLine(at, line);
+        at += std::max<int>(1, static_cast<int>(SplitLines(line).size()));
     }
     TExceptionDialog::FillDetails();
     TReportLines info;
-    AppendSystemInfoBlock(info);
+    AppendReportSection(SystemInfoSectionName(), info, &AppendSystemInfoBlock);
     AppendDetails(info);
 }
 
@@ -248,7 +263,8 @@ void TLumDbgExceptionDialog::DetailsMemoDblClick(TLumPersistent*) {
 
 void HandleSecondaryException(TLumPersistent* sender, Exception& error) {
     if (TLumDbgExceptionDialog* dialog = currentDialog) {
-        // Saving must not add failures of its own to the one being reported.
+        // Taken first: building the details below may raise and catch exceptions of its own.
+        std::shared_ptr<const TLumStackInfoList> stack = CapturedStackOf(error);
         try {
             if (!dialog->ReportSaved) {
                 if (!dialog->DetailsBuilt) {
@@ -258,14 +274,19 @@ void HandleSecondaryException(TLumPersistent* sender, Exception& error) {
                     dialog->DetailsBuilt = true;
                     dialog->SendMessageToSelf(UM_BUILD_DETAILS);
                 }
-                SaveErrorText(dialog->DetailsMemo->Text());
-                dialog->ReportSaved = true;
+                // A failed build came back here and may have saved the report already.
+                if (!dialog->ReportSaved) {
+                    SaveErrorText(dialog->DetailsMemo->Text());
+                    dialog->ReportSaved = true;
+                }
             }
             TReportLines lines = {"<----Secondary Exception Stack Trace---->", error.ClassName(),
                                   WideToAnsi(error.Message()), ""};
-            AppendLastStackFrames(lines);
+            AppendStackFrames(stack.get(), lines);
             SaveErrorText(JoinLines(lines));
-        } catch (...) {
+        } catch (const Exception& failure) {
+            // The report could be kept nowhere: the user hears of it before the error itself.
+            Application()->ShowException(failure);
         }
     }
     if (replacedHook) {

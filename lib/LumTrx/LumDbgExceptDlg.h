@@ -66,9 +66,10 @@ class TLumDbgExceptionDialog : public TExceptionDialog {
 TLumDbgExceptionDialog* CurrentDialog();
 
 /// The hook while the program dialog module runs: an exception raised while a dialog is open
-/// is saved (the report once, then its own stack); then every exception goes on to the hook
-/// this one replaced (the base dialog's, which shows it in the standard message box while a
-/// dialog is open).
+/// is saved (the report once, then its own stack, as it was when the exception reached the
+/// hook; SaveErrorText); when that is not possible the standard message box says so. Then
+/// every exception goes on to the hook this one replaced (the base dialog's, which shows it
+/// in the standard message box while a dialog is open).
 void HandleSecondaryException(TLumPersistent* sender, Exception& error);
 
 /// Starts: the program dialog replaces the dialog class, and HandleSecondaryException the

@@ -221,3 +221,33 @@ TEST_F(Prerequisites, DialUpLibraryOfAKnownBadVersionIsWarnedAbout) {
     EXPECT_EQ(lines.Strings(line + 1),
               u"Warning: your version of RpaWInet.dll is known to be unstable.");
 }
+
+TEST_F(Prerequisites, MemoryFiguresBeyondFourGigabytes) {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    ASSERT_TRUE(GlobalMemoryStatusEx(&status));
+    TLumStringList lines;
+    AddSystemInfo(lines);
+    int total = Find(lines, u"Total Physical Memory: ");
+    ASSERT_GE(total, 0);
+    // The whole machine, also where that is more than a 32-bit figure holds.
+    EXPECT_EQ(lines.Strings(total), u"Total Physical Memory: " +
+                                        AsciiToWide(std::to_string(status.ullTotalPhys >> 20)) +
+                                        u" MB");
+    std::u16string avail = lines.Strings(total + 1);
+    ASSERT_TRUE(avail.starts_with(u"Avail Physical Memory: "));
+    EXPECT_GT(std::stoull(WideToUtf8(avail.substr(23))), 0u);
+}
+
+TEST_F(Prerequisites, AReportModuleDeletedSinceShowsAsNotInstalled) {
+    std::u16string path = TempPath() + u"LumGoneReportModule.dll";
+    ASSERT_TRUE(CopyFileW(WinStr(GetSystemDir() + u"\\kernel32.dll"), WinStr(path), FALSE));
+    RegisterReportModule(path);
+    TLumStringList lines;
+    AddSystemInfo(lines);
+    EXPECT_GE(Find(lines, u"LumGoneReportModule: "), 0);
+    EXPECT_EQ(Find(lines, u"LumGoneReportModule: (Not Installed)"), -1);
+    DeleteFileW(WinStr(path));
+    AddSystemInfo(lines);
+    EXPECT_GE(Find(lines, u"LumGoneReportModule: (Not Installed)"), 0);
+}

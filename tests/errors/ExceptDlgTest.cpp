@@ -6,7 +6,14 @@
 #include "errors/LumStackTraceWin.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
+#include "tests/standin/LumStandins.h"
+#include "tests/support/LumTestChecks.h"
+#include "tests/support/LumTestFiles.h"
 #include "tests/support/LumTestWindows.h"
+#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumOSErrors.h"
+#include "toolkit/base/LumPaths.h"
+#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/persist/LumFormStream.h"
@@ -33,10 +40,37 @@ __attribute__((noinline)) void RaiseOleFailure() {
     throw EOleSysError::FromCode(static_cast<std::int32_t>(0x80004005), u"Unspecified error");
 }
 
+__attribute__((noinline)) void FailInTheWorker() {
+    throw ELumGeneralError(u"Failed in the worker");
+}
+
 void SystemInfoForTests(TLumStringList& lines) {
     lines.Clear();
     lines.Add(u"first info line");
     lines.Add(u"second info line");
+}
+
+void FailingSystemInfo(TLumStringList& lines) {
+    lines.Add(u"gathered before the failure");
+    throw EOSError(u"System Error.  Code: 5.\r\nAccess is denied", 5);
+}
+
+void FailingEventLog(const std::u16string&, const std::vector<std::u16string>&) {
+    RaiseOSError(ERROR_ACCESS_DENIED);
+}
+
+bool StackNames(const std::vector<std::u16string>& lines, std::u16string_view procedure) {
+    int stack = -1;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].starts_with(u"Stack list, generated ")) {
+            stack = static_cast<int>(i);
+        } else if (stack >= 0 && lines[i] == std::u16string(100, u'-')) {
+            return false;
+        } else if (stack >= 0 && lines[i].find(procedure) != std::u16string::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<std::u16string> Lines(const std::u16string& text) {
@@ -139,6 +173,8 @@ TEST_F(ExceptionDialogs, ReportHasItsSectionsInOrder) {
         int info = IndexOf(lines, u"first info line");
         ASSERT_EQ(stack, 5);
         EXPECT_LT(stack, system);
+        // The running system is named (Wine's prefixes pass for Windows 7 or later).
+        EXPECT_TRUE(lines[system].starts_with(u"System   : Windows ")) << WideToUtf8(lines[system]);
         EXPECT_EQ(lines[system + 1].substr(0, 11), u"Processor: ");
         EXPECT_EQ(lines[system + 2].substr(0, 11), u"Display  : ");
         EXPECT_EQ(lines[system + 3], std::u16string(100, u'-'));
@@ -403,4 +439,197 @@ TEST_F(ExceptionDialogs, TwoReportsInOneLogFile) {
     // Without a name the log sits beside the executable.
     EXPECT_EQ(TSimpleExceptionLog().FileName(),
               IncludeTrailingBackslash(PathFolder(OwnFileName())) + u"ExceptDlgTest_Err.log");
+}
+
+// A handler that raises and handles an exception of its own before it reports the one it
+// handles: the report still shows the stack of the exception it reports.
+TEST_F(ExceptionDialogs, TheStackIsTheOneOfTheReportedRaise) {
+    try {
+        RaiseOleFailure();
+    } catch (Exception& error) {
+        try {
+            throw EListError(u"in between");
+        } catch (const EListError&) {
+        }
+        TLumDbgExceptionDialog* dialog = Prepared(error);
+        dialog->BuildDetails();
+        auto lines = Lines(dialog->DetailsMemo->Text());
+        dialog->Free();
+        EXPECT_TRUE(StackNames(lines, u"ExceptDlgTest.RaiseOleFailure"));
+    }
+}
+
+TEST_F(ExceptionDialogs, AFailingSectionCostsOnlyItself) {
+    SetSystemInfoHook(&FailingSystemInfo);
+    // A library whose file is moved away after it was loaded.
+    std::u16string loaded = TempPath() + u"LumMovedModule.dll";
+    std::u16string moved = TempPath() + u"LumMovedModule.moved";
+    DeleteFileW(WinStr(moved));
+    ASSERT_TRUE(CopyFileW(WinStr(StandinPath(u"noregister.dll")), WinStr(loaded), FALSE));
+    TScopedLibrary library(LoadLibraryW(WinStr(loaded)));
+    ASSERT_TRUE(library.IsValid());
+    ASSERT_TRUE(MoveFileW(WinStr(loaded), WinStr(moved)));
+    auto cleanUp = OnScopeExit([&] {
+        library.Reset();
+        DeleteFileW(WinStr(moved));
+    });
+    try {
+        RaiseOleFailure();
+    } catch (Exception& error) {
+        TLumDbgExceptionDialog* dialog = Prepared(error);
+        dialog->BuildDetails();
+        auto lines = Lines(dialog->DetailsMemo->Text());
+        dialog->Free();
+        int module = -1;
+        for (size_t i = 0; i + 1 < lines.size(); ++i) {
+            if (lines[i].ends_with(u"] " + loaded)) {
+                module = static_cast<int>(i);
+            }
+        }
+        ASSERT_GE(module, 0) << "the moved module is listed";
+        // With its version as far as it can still be read (Wine reads the mapped image's),
+        // else "(no version info)".
+        EXPECT_TRUE(lines[module + 1].starts_with(std::u16string(11, u' ')) ||
+                    lines[module + 1].starts_with(u"<"))
+            << WideToUtf8(lines[module + 1]);
+        // The other sections are all there, the hook's lines up to its failure too.
+        EXPECT_TRUE(StackNames(lines, u"ExceptDlgTest.RaiseOleFailure"));
+        EXPECT_GE(IndexOf(lines, u"System   : "), 0);
+        EXPECT_GE(IndexOf(lines, u"Exception message: Unspecified error"), 0);
+        int info = IndexOf(lines, u"gathered before the failure");
+        ASSERT_GT(info, module);
+        EXPECT_EQ(lines[info + 1], u"[The system information could not be built: EOSError: "
+                                   u"System Error.  Code: 5. Access is denied]");
+    }
+}
+
+TEST_F(ExceptionDialogs, AWorkerThreadsExceptionIsReportedWithItsThreadAndStack) {
+    std::u16string details;
+    std::u16string label;
+    std::uint32_t worker = 0;
+    {
+        DialogDriver driver([&](HWND dialog) {
+            WaitForDialogDetails(dialog);
+            details = DialogDetailsText(dialog);
+            label = DialogMessageText(dialog);
+        });
+        TLumDebugThread thread(u"Report worker", &FailInTheWorker);
+        thread.Join();
+        worker = thread.ThreadID();
+        EXPECT_FALSE(thread.KeptException());
+        // The hand-over comes with this thread's messages.
+        Application()->ProcessMessages();
+        EXPECT_TRUE(driver.Found());
+    }
+    auto lines = Lines(details);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], u"Exception class: ELumGeneralError");
+    EXPECT_EQ(lines[1], Format(u"Thread: %u \"Report worker\"", worker));
+    EXPECT_EQ(lines[2], u"Exception message: Failed in the worker");
+    EXPECT_TRUE(StackNames(lines, u"ExceptDlgTest.FailInTheWorker"));
+    EXPECT_EQ(label, u"Failed in the worker.");
+    EXPECT_EQ(DebugThreadList().Count(), 0);
+}
+
+TEST_F(ExceptionDialogs, WithoutAThreadHookTheWorkerKeepsItsException) {
+    TThreadExceptionHook hook = DebugThreadList().SetHook(nullptr);
+    TLumDebugThread thread(u"Unheard worker", &FailInTheWorker);
+    thread.Join();
+    DebugThreadList().SetHook(hook);
+    ASSERT_TRUE(thread.KeptException());
+    EXPECT_THROW(std::rethrow_exception(thread.KeptException()), ELumGeneralError);
+}
+
+namespace {
+
+// While it lives, the event log fails and the temporary folder is `temp`.
+class TSavingTrouble {
+  public:
+    explicit TSavingTrouble(const std::u16string& temp) {
+        previous_ = SetEventLogWriter(&FailingEventLog);
+        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+            wchar_t value[MAX_PATH];
+            DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+            saved_.push_back(length ? std::optional(FromWinStr(value, length)) : std::nullopt);
+            if (!temp.empty()) {
+                SetEnvironmentVariableW(name, WinStr(temp));
+            }
+        }
+    }
+    ~TSavingTrouble() {
+        SetEventLogWriter(previous_);
+        const wchar_t* names[] = {L"TMP", L"TEMP"};
+        for (size_t i = 0; i < saved_.size(); ++i) {
+            SetEnvironmentVariableW(names[i], saved_[i] ? WinStr(*saved_[i]) : nullptr);
+        }
+    }
+    TSavingTrouble(const TSavingTrouble&) = delete;
+    TSavingTrouble& operator=(const TSavingTrouble&) = delete;
+
+  private:
+    TEventLogWriter previous_;
+    std::vector<std::optional<std::u16string>> saved_;
+};
+
+} // namespace
+
+TEST_F(ExceptionDialogs, SavingFallsBackToFilesAndFailsAloud) {
+    std::u16string name = FileNameWithoutExtension(OwnFileName());
+    std::u16string temp = TempPath();
+    std::u16string own = temp + name + u"\\";
+    RemoveTree(own);
+    {
+        TSavingTrouble trouble(u"");
+        // The event log fails: the numbered file in the program's own folder.
+        TSavedErrorText saved = SaveErrorText(u"first\r\nsecond");
+        EXPECT_FALSE(saved.EventLog);
+        EXPECT_EQ(saved.Path, ErrorFileName(own, name, 1));
+        TLumStringList text;
+        text.LoadFromFile(saved.Path);
+        EXPECT_EQ(text.Text(), u"first\r\nsecond\r\n");
+        RemoveTree(own);
+
+        // That folder cannot be made, for a file of its name: the temporary folder itself.
+        WriteTestFile(temp + name, "in the way");
+        saved = SaveErrorText(u"third");
+        EXPECT_EQ(saved.Path, ErrorFileName(temp, name, 1));
+        EXPECT_TRUE(IsFile(saved.Path));
+        DeleteFileW(WinStr(saved.Path));
+        DeleteFileW(WinStr(temp + name));
+    }
+    // Nowhere to write at all: the failure is raised, not swallowed.
+    WriteTestFile(temp + u"LumNotAFolder", "");
+    {
+        TSavingTrouble trouble(temp + u"LumNotAFolder\\sub\\");
+        std::u16string message = MessageOf<ELumGeneralError>([] { SaveErrorText(u"lost"); });
+        EXPECT_TRUE(message.starts_with(u"The error report could not be saved: "))
+            << WideToUtf8(message);
+    }
+    DeleteFileW(WinStr(temp + u"LumNotAFolder"));
+}
+
+TEST_F(ExceptionDialogs, ASecondExceptionThatCannotBeSavedIsToldFirst) {
+    std::u16string temp = TempPath();
+    WriteTestFile(temp + u"LumNotAFolder", "");
+    TSavingTrouble trouble(temp + u"LumNotAFolder\\sub\\");
+    TMessageBoxAnswerer answerer;
+    TLumOwned<TLumTimer> timer(new TLumTimer(nullptr));
+    timer->SetInterval(700);
+    timer->OnTimer = TNotifyEvent([&](TLumPersistent* sender) {
+        static_cast<TLumTimer*>(sender)->SetEnabled(false);
+        throw ELumGeneralError(u"The second failure");
+    });
+    {
+        DialogDriver driver([&](HWND) { Sleep(1500); });
+        try {
+            RaiseOleFailure();
+        } catch (...) {
+            Application()->HandleException(nullptr);
+        }
+    }
+    DeleteFileW(WinStr(temp + u"LumNotAFolder"));
+    auto boxes = answerer.Answered();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[0].Text.starts_with(u"The error report could not be saved: "));
+    EXPECT_EQ(boxes[1].Text, u"The second failure");
 }

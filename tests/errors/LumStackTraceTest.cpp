@@ -262,6 +262,100 @@ TEST(StackTrace, TheStoreKeepsOneListPerThread) {
     EXPECT_EQ(store.Find(2), nullptr);
 }
 
+TEST(StackTrace, TheStoreFindsTheStackOfARaiseAfterLaterOnes) {
+    TLumGlobalStackList store;
+    int first = 0;
+    int second = 0;
+    auto list = [](std::uint32_t thread, std::uint32_t address, const void* raised) {
+        return std::make_shared<const TLumStackInfoList>(
+            thread, TLumLocalTime{}, std::vector<TLumStackInfoItem>{{address, 0}}, raised);
+    };
+    store.Add(list(1, 0x1111, &first));
+    store.Add(list(2, 0x2222, &first)); // the same object raised again on another thread
+    store.Add(list(1, 0x3333, &second));
+    EXPECT_EQ(store.FindRaised(1, &first)->Items()[0].CallerAddress, 0x1111u);
+    EXPECT_EQ(store.FindRaised(2, &first)->Items()[0].CallerAddress, 0x2222u);
+    EXPECT_EQ(store.FindRaised(1, &second)->Items()[0].CallerAddress, 0x3333u);
+    // An object never raised, or none: the thread's latest.
+    int never = 0;
+    EXPECT_EQ(store.FindRaised(1, &never)->Items()[0].CallerAddress, 0x3333u);
+    EXPECT_EQ(store.FindRaised(1, nullptr)->Items()[0].CallerAddress, 0x3333u);
+    EXPECT_EQ(store.FindRaised(3, &first), nullptr);
+    EXPECT_EQ(store.Count(), 2);
+    // The same object raised again later is that raise.
+    store.Add(list(1, 0x4444, &first));
+    EXPECT_EQ(store.FindRaised(1, &first)->Items()[0].CallerAddress, 0x4444u);
+    // Only the latest few are kept besides each thread's latest.
+    for (std::uint32_t i = 0; i < 40; ++i) {
+        store.Add(list(1, 0x5000 + i, &never));
+    }
+    EXPECT_EQ(store.FindRaised(1, &second)->Items()[0].CallerAddress, 0x5000u + 39);
+    store.Clear();
+    EXPECT_EQ(store.FindRaised(2, &first), nullptr);
+}
+
+namespace {
+
+// The language-specific data of a function as GCC writes it: no landing-pad base, no type
+// table, then the call-site table in the given encoding.
+std::vector<std::uint8_t> Lsda(std::uint8_t encoding, const std::vector<std::uint8_t>& table) {
+    std::vector<std::uint8_t> bytes = {0xFF, 0xFF, encoding,
+                                       static_cast<std::uint8_t>(table.size())};
+    for (std::uint8_t b : table) {
+        bytes.push_back(b);
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> U32(std::uint32_t value) {
+    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
+} // namespace
+
+TEST(StackTrace, LandingPadsOfTheUnwindTables) {
+    using K = TExceptFrameKind;
+    // Calls at 0x10..0x18 with clean-up, 0x20..0x24 without a landing pad, 0x30..0x40 with a
+    // handler (action 1); ULEB128 entries.
+    auto uleb =
+        Lsda(0x01, {0x10, 0x08, 0x50, 0x00, 0x20, 0x04, 0x00, 0x00, 0x30, 0x10, 0x60, 0x01});
+    struct Case {
+        std::uint64_t offset;
+        std::optional<K> kind;
+    };
+    const Case cases[] = {{0x05, std::nullopt}, {0x10, K::efCleanup}, {0x17, K::efCleanup},
+                          {0x18, std::nullopt}, {0x21, std::nullopt}, {0x30, K::efHandler},
+                          {0x3F, K::efHandler}, {0x40, std::nullopt}, {0x400, std::nullopt}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.offset);
+        EXPECT_EQ(LandingPadKind(uleb, c.offset), c.kind);
+    }
+    // Four-byte entries, and a type table and a landing-pad base before the call sites.
+    std::vector<std::uint8_t> table;
+    for (std::uint32_t value : {0x100u, 0x20u, 0x180u}) {
+        auto bytes = U32(value);
+        table.insert(table.end(), bytes.begin(), bytes.end());
+    }
+    table.push_back(0x03);
+    auto udata4 = Lsda(0x03, table);
+    EXPECT_EQ(LandingPadKind(udata4, 0x110), K::efHandler);
+    std::vector<std::uint8_t> withBase = {0x03, 0, 0, 0, 0, 0x00, 0x05};
+    withBase.insert(withBase.end(), udata4.begin() + 2, udata4.end());
+    EXPECT_EQ(LandingPadKind(withBase, 0x110), K::efHandler);
+    // Cut short anywhere, or with a table longer than the data: nothing, and no read beyond.
+    for (size_t size = 0; size < uleb.size(); ++size) {
+        SCOPED_TRACE(size);
+        std::vector<std::uint8_t> cut(uleb.begin(), uleb.begin() + static_cast<long>(size));
+        EXPECT_EQ(LandingPadKind(cut, 0x30), std::nullopt);
+    }
+    auto tooLong = uleb;
+    tooLong[3] = 0x7F;
+    EXPECT_EQ(LandingPadKind(tooLong, 0x10), std::nullopt);
+    EXPECT_EQ(LandingPadKind(Lsda(0x07, {0x10, 0x08, 0x50, 0x00}), 0x10), std::nullopt)
+        << "an encoding call sites never use";
+}
+
 namespace {
 
 std::vector<std::string>* calls = nullptr;

@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
+#include <string>
 #include <thread>
 
 namespace stacktest {
@@ -67,6 +69,21 @@ constexpr std::uint32_t kCallThroughLine = __LINE__ + 1;
     volatile char buffer[512];
     buffer[0] = static_cast<char>(depth);
     return depth < 0 ? 0 : Recurse(depth + 1) + buffer[0];
+}
+
+// A frame with clean-up code for the call (its string is destroyed on the way out), and one
+// with a handler.
+[[gnu::noipa]] int CleansUp(int value) {
+    std::string held(100, 'x');
+    return Thrower(value + 1) + static_cast<int>(held.size());
+}
+
+[[gnu::noipa]] int Handles(int value) {
+    try {
+        return CleansUp(value) * 2;
+    } catch (const ELumGeneralError&) {
+        return -1;
+    }
 }
 
 [[gnu::noipa]] void Halt() {
@@ -364,4 +381,60 @@ TEST_F(StackTraceWin, TrackingStartsOnceAndStops) {
     EXPECT_EQ(LastCapturedStack(), before);
     StartExceptionTracking();
     EXPECT_TRUE(ExceptionTrackingActive());
+}
+
+TEST_F(StackTraceWin, TheStackOfAnExceptionOutlivesLaterRaises) {
+    try {
+        CallsThrower(1);
+    } catch (const ELumGeneralError& error) {
+        try {
+            OtherThrower();
+        } catch (const EListError&) {
+        }
+        auto latest = LastCapturedStack();
+        EXPECT_EQ(Text(latest->Items()[0]), At(latest->Items()[0].CallerAddress) +
+                                                Here("OtherThrower", kOtherThrowerLine + 1) + ")");
+        auto own = CapturedStackOf(error);
+        ASSERT_NE(own, nullptr);
+        EXPECT_EQ(Text(own->Items()[0]),
+                  At(own->Items()[0].CallerAddress) + Here("Thrower", kThrowerLine + 2) + ")");
+    }
+    // An object never raised gets the thread's latest stack.
+    ELumGeneralError never(u"never raised");
+    EXPECT_EQ(CapturedStackOf(never), LastCapturedStack());
+}
+
+TEST_F(StackTraceWin, ExceptionFramesAreTheFramesWithCodeForTheRaise) {
+    EXPECT_EQ(Handles(1), -1);
+    EXPECT_TRUE(LastCapturedStack()->ExceptFrames().empty()) << "only with the option";
+
+    TraceOptions().Include(TTraceOption::toCaptureExceptionFrames);
+    EXPECT_EQ(Handles(1), -1);
+    TraceOptions().Exclude(TTraceOption::toCaptureExceptionFrames);
+    const auto& frames = LastCapturedStack()->ExceptFrames();
+    auto find = [&](const char* procedure) {
+        for (size_t i = 0; i < frames.size(); ++i) {
+            if (Text({frames[i].CallerAddress, 0}).find(procedure) != std::string::npos) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    };
+    int cleanup = find("stacktest::CleansUp");
+    int handler = find("stacktest::Handles");
+    ASSERT_GE(cleanup, 0);
+    ASSERT_GT(handler, cleanup);
+    EXPECT_EQ(frames[cleanup].Kind, TExceptFrameKind::efCleanup);
+    EXPECT_EQ(frames[handler].Kind, TExceptFrameKind::efHandler);
+    // The frames are the calls, as in the stack itself.
+    auto items = LastCapturedStack()->Items();
+    EXPECT_NE(std::find_if(items.begin(), items.end(),
+                           [&](const TLumStackInfoItem& item) {
+                               return item.CallerAddress == frames[handler].CallerAddress;
+                           }),
+              items.end());
+    // None of the capture's own frames, which handle exceptions of their own.
+    for (const TLumExceptFrame& frame : frames) {
+        EXPECT_EQ(Text({frame.CallerAddress, 0}).find("NotifyRaise"), std::string::npos);
+    }
 }

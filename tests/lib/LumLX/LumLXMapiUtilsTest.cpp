@@ -107,7 +107,7 @@ TEST(MapiUtils, ReportMail) {
     EXPECT_EQ(mail.Subject, "Ostrin Issue");
     EXPECT_EQ(mail.RecipientName, "Ostrin Support");
     EXPECT_EQ(mail.RecipientAddress, "help@example.com");
-    EXPECT_EQ(mail.AttachmentPath, "C:\\Temp\\Lum1\\Error Details.txt");
+    EXPECT_EQ(mail.AttachmentPath, u"C:\\Temp\\Lum1\\Error Details.txt");
     EXPECT_EQ(mail.SenderName, "");
     EXPECT_EQ(mail.SenderAddress, "");
     EXPECT_FALSE(mail.WithoutDialog);
@@ -124,10 +124,14 @@ TEST(MapiUtils, ReportMailEdges) {
     EXPECT_EQ(mail.Subject, " Issue");
     EXPECT_EQ(mail.RecipientName, " Support");
     EXPECT_EQ(mail.RecipientAddress, "");
-    EXPECT_EQ(mail.AttachmentPath, "");
+    EXPECT_EQ(mail.AttachmentPath, u"");
     EXPECT_EQ(mail.Body.substr(0, 20), "Error message:\r\n  \r\n");
     // Characters outside the code page become '?', as Simple MAPI could not carry them.
     EXPECT_EQ(ErrorReportMail(u"\u041E\u0441\u0442\u0440\u0438\u043D", u"", u"", u"").Subject,
               "?????? Issue");
     EXPECT_EQ(ErrorReportMail(u"A%sB", u"", u"", u"").Subject, "A%sB Issue");
+    // The attachment's path stays as the system names it: the file must still be found.
+    EXPECT_EQ(
+        ErrorReportMail(u"", u"", u"C:\\Temp\\\u0416\u03A9\\Error Details.txt", u"").AttachmentPath,
+        u"C:\\Temp\\\u0416\u03A9\\Error Details.txt");
 }

@@ -244,12 +244,24 @@ TEST_F(MapiSend, AnsiTextsPassUnchanged) {
     mail.Subject = "Gr\xF6\xDF"
                    "e \x80";
     mail.Body = "line 1\r\nline\t2\r\n\r\n\xE9\xE8";
-    mail.AttachmentPath = "C:\\Temp\\\xC4rger\\Error Details.txt";
+    mail.AttachmentPath = u"C:\\Temp\\\u00C4rger\\Error Details.txt";
     SendMailViaMapi(mail);
     TRecord record = Record();
     EXPECT_EQ(record["subject"], Quoted(mail.Subject));
     EXPECT_EQ(record["note"], Quoted(mail.Body));
-    EXPECT_EQ(record["file0.path"], Quoted(mail.AttachmentPath));
+    EXPECT_EQ(record["file0.path"], Quoted("C:\\Temp\\\xC4rger\\Error Details.txt"));
+    EXPECT_EQ(record["file0.name"], "null");
+}
+
+// A path the code page cannot write, of a file that has no short path to stand in for it,
+// with a library that has only the ANSI entry: nothing is sent with a wrong path.
+TEST_F(MapiSend, AnAttachmentPathNoClientCanBeGiven) {
+    TMapiMail mail;
+    mail.AttachmentPath = u"C:\\Temp\\Lum\u0416\u03A9Missing\\Error Details.txt";
+    EXPECT_EQ(MessageOf<ELumGeneralError>([&] { SendMailViaMapi(mail); }),
+              u"The attachment C:\\Temp\\Lum\u0416\u03A9Missing\\Error Details.txt cannot be "
+              u"handed to the mail client: the system's code page cannot write its path.");
+    EXPECT_FALSE(Recorded());
 }
 
 TEST_F(MapiSend, CancelIsSilent) {
