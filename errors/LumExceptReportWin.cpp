@@ -171,27 +171,6 @@ std::uint32_t ProductInfo(const TOSVersion& version) {
 
 } // namespace
 
-TOSVersion RunningOSVersion() {
-    TOSVersion version = OSVersion();
-    using TRtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    auto getVersion = ntdll ? ProcAddress<TRtlGetVersion>(ntdll, "RtlGetVersion") : nullptr;
-    OSVERSIONINFOEXW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    if (!version.IsNT() || !getVersion || getVersion(&info) != 0) {
-        return version;
-    }
-    version.Major = info.dwMajorVersion;
-    version.Minor = info.dwMinorVersion;
-    version.Build = info.dwBuildNumber;
-    version.ServicePack = FromWinStr(info.szCSDVersion);
-    version.HasProductInfo = true;
-    version.ServicePackMajor = info.wServicePackMajor;
-    version.SuiteMask = info.wSuiteMask;
-    version.ProductType = info.wProductType;
-    return version;
-}
-
 TProcessorFacts GatherProcessorFacts() {
     TProcessorFacts facts;
     unsigned eax = 0;

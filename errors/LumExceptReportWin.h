@@ -7,13 +7,6 @@
 class TLumControl;
 class TLumStackInfoList;
 
-// ---- The running system ----
-
-/// The version of the system the program runs on, as its kernel gives it (RtlGetVersion):
-/// since Windows 8.1, GetVersionExW answers a program whose manifest does not name the
-/// system with 6.2, whatever it runs on. OSVersion() where the kernel has no such call.
-TOSVersion RunningOSVersion();
-
 // ---- Gathered from the system ----
 
 /// The system section: system line, processor line (or the three "Exception during CPU Info"

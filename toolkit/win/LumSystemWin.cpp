@@ -320,6 +320,30 @@ TScopedLibrary MapLibraryWithoutRunning(std::u16string_view name) {
     return TScopedLibrary(LoadLibraryExW(WinStr(std::u16string(name)), nullptr, flags));
 }
 
+const TOSVersion& RunningOSVersion() {
+    static const TOSVersion running = [] {
+        TOSVersion version = OSVersion();
+        using TRtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        auto getVersion = ntdll ? ProcAddress<TRtlGetVersion>(ntdll, "RtlGetVersion") : nullptr;
+        OSVERSIONINFOEXW info{};
+        info.dwOSVersionInfoSize = sizeof info;
+        if (!version.IsNT() || !getVersion || getVersion(&info) != 0) {
+            return version;
+        }
+        version.Major = info.dwMajorVersion;
+        version.Minor = info.dwMinorVersion;
+        version.Build = info.dwBuildNumber;
+        version.ServicePack = FromWinStr(info.szCSDVersion);
+        version.HasProductInfo = true;
+        version.ServicePackMajor = info.wServicePackMajor;
+        version.SuiteMask = info.wSuiteMask;
+        version.ProductType = info.wProductType;
+        return version;
+    }();
+    return running;
+}
+
 // ---- Libraries from the system folder ----
 
 void TSystemLibrary::RaiseMissingProc() {

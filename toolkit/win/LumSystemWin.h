@@ -83,6 +83,12 @@ struct TOSVersion {
 /// refuses it.
 const TOSVersion& OSVersion();
 
+/// The version of the system the program runs on, as its kernel gives it (RtlGetVersion),
+/// asked once per process: since Windows 8.1, GetVersionExW answers a program whose manifest
+/// does not name the system with 6.2, whatever it runs on. OSVersion() where the kernel has
+/// no such call.
+const TOSVersion& RunningOSVersion();
+
 // ---- Library search ----
 
 /// What LockDownLibrarySearch put in place; false where the system lacks the call or refused.

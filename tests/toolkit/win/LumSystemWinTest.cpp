@@ -101,6 +101,13 @@ TEST(SystemWin, OSVersionAsTheSystemReportsIt) {
     EXPECT_EQ(version.Build, HIWORD(packed));
     // Asked once: the same record every time.
     EXPECT_EQ(&OSVersion(), &version);
+
+    // The kernel's own answer: never older than what the program is told, and asked once too.
+    const TOSVersion& running = RunningOSVersion();
+    EXPECT_TRUE(running.IsNT());
+    EXPECT_GE((running.Major << 16) | running.Minor, (version.Major << 16) | version.Minor);
+    EXPECT_GE(running.Build, 1u);
+    EXPECT_EQ(&RunningOSVersion(), &running);
 }
 
 TEST(SystemWin, SystemLibrariesByFullPath) {
