@@ -413,18 +413,28 @@ void TLumDataSet::InternalPost() {
     }
     if (State() == dsEdit) {
         recordList_.Delete(cursor_);
+        SortKeyRemoved(cursor_);
     }
     // The row goes back into the list in any case: at its sorted place, at the end when
     // appended, else at the cursor (also when its sorted place cannot be found).
     int position = cursor_;
+    TLumVariant key;
+    bool placed = false;
     auto insert = OnScopeExit([&] {
         recordList_.Insert(position, row);
         cursor_ = position;
+        if (placed) {
+            SortKeyInserted(position, row, key);
+        } else {
+            ForgetSortKeys();
+        }
     });
     if (!sort_.empty()) {
+        key = GetActiveKeyValues(GetFieldList(sort_));
         int found = 0;
-        QuickFind(GetActiveKeyValues(GetFieldList(sort_)), found, {loCaseInsensitive}, true);
+        QuickFind(key, found, {loCaseInsensitive}, true);
         position = found;
+        placed = true;
     } else if (State() == dsInsert && GetBookmarkFlag(buffer) == bfEOF) {
         position = recordList_.Count();
     }
@@ -434,6 +444,7 @@ void TLumDataSet::InternalDelete() {
     SnapRecordPosition(true);
     DeleteRecordData(recordList_.Get(cursor_));
     recordList_.Delete(cursor_);
+    SortKeyRemoved(cursor_);
     if (recordList_.Count() > 0) {
         SnapRecordPosition(false);
     } else {
@@ -543,6 +554,7 @@ void TLumDataSet::InternalClose() {
     DestroyFields();
     cursor_ = -1;
     recordList_.Clear();
+    ForgetSortKeys();
     bufferFields_ = 0;
 }
 

@@ -98,7 +98,9 @@ class TLumDataSet : public TDataSet {
     /// A new row with every value Empty.
     virtual TRowHandle NewRecordData() = 0;
     /// The index of the first row whose key fields hold the key values, or -1 (also for any
-    /// error); bisection when the key fields are the sort fields. Leaves edit mode first.
+    /// error). On the sort fields by bisection (where case counts, then among the rows equal
+    /// without regard to case), else by a scan; several key fields each under the options.
+    /// Leaves edit mode first.
     virtual int LocateRecord(std::u16string_view keyFields, const TLumVariant& keyValues,
                              TLocateOptions options);
     /// Keeps the rows FilterRecord accepts (when the filter is active), walking the data set's
@@ -147,20 +149,48 @@ class TLumDataSet : public TDataSet {
     TFieldClass GetFieldClass(TFieldType type) override;
 
   private:
-    struct TSortKey;
-    struct TPreparedKey;
+    /// One field's value of a sort key, ready to be compared many times: a text is taken out
+    /// once, so that comparing two texts converts nothing.
+    struct TSortKey {
+        TLumVariant Value;
+        std::u16string Text;
+        bool IsText = false;
 
-    TPreparedKey PrepareKey(const TLumVariant& key, std::size_t fieldCount) const;
-    int CompareRowWithKey(TRowHandle row, const std::vector<TField*>& fields,
-                          const TPreparedKey& key, TLocateOptions options);
+        explicit TSortKey(TLumVariant value);
+    };
+    /// A searched key split into the values of the sort fields. A key of another shape than
+    /// the fields' (a scalar for several fields, an array of other bounds) is compared whole,
+    /// so that CompareVariants raises as it does for such a pair.
+    struct TPreparedKey {
+        std::vector<TSortKey> Parts;
+        TLumVariant Whole;
+        bool ByParts = true;
+    };
+
+    /// CompareVariants of the two values under the options.
+    static int CompareKeys(const TSortKey& a, const TSortKey& b, TLocateOptions options);
+    static TPreparedKey PrepareKey(const TLumVariant& key, std::size_t fieldCount);
+    int CompareRowWithKey(int index, const std::vector<TField*>& fields, const TPreparedKey& key,
+                          TLocateOptions options);
     bool RowMatches(TRowHandle row, const std::vector<TField*>& fields,
                     const TLumVariant& keyValues, TLocateOptions options);
     /// The active buffer's variants, after a check of the field's index.
     TLumVariant& ActiveValue(const TField& field);
+
+    // The sort keys of the listed rows, kept in list order from the last sort on (posts and
+    // deletes keep them in step), so that a search compares them instead of reading each row
+    // it probes. Checked against the list row by row as they are used.
+    void ForgetSortKeys() noexcept;
+    void SortKeyRemoved(int index) noexcept;
+    void SortKeyInserted(int index, TRowHandle row, const TLumVariant& keyValues) noexcept;
 
     TLumList recordList_;
     std::int32_t cursor_ = -1;
     std::u16string sort_;
     /// The fields a record buffer holds variants for, fixed while the data set is open.
     int bufferFields_ = 0;
+    bool keysValid_ = false;
+    std::vector<int> keyFields_;
+    std::vector<TRowHandle> keyRows_;
+    std::vector<TSortKey> keys_;
 };

@@ -25,36 +25,61 @@ std::vector<int> IndexesOf(const std::vector<TField*>& fields) {
 
 } // namespace
 
-// A key value ready to be compared many times: a text is taken out once, so that comparing
-// two texts converts nothing. Compares as CompareVariants does.
-struct TLumDataSet::TSortKey {
-    TLumVariant Value;
-    std::u16string Text;
-    bool IsText = false;
-
-    explicit TSortKey(TLumVariant value) : Value(std::move(value)) {
-        IsText = IsTextKind(Value.VarType());
-        if (IsText) {
-            Text = Value.AsWideString();
-        }
+TLumDataSet::TSortKey::TSortKey(TLumVariant value) : Value(std::move(value)) {
+    IsText = IsTextKind(Value.VarType());
+    if (IsText) {
+        Text = Value.AsWideString();
     }
+}
 
-    friend int Compare(const TSortKey& a, const TSortKey& b, TLocateOptions options) {
-        if (a.IsText && b.IsText && !options.Empty()) {
-            return CompareTexts(a.Text, b.Text, options);
-        }
-        return CompareVariants(a.Value, b.Value, options);
+int TLumDataSet::CompareKeys(const TSortKey& a, const TSortKey& b, TLocateOptions options) {
+    if (a.IsText && b.IsText && !options.Empty()) {
+        return CompareTexts(a.Text, b.Text, options);
     }
-};
+    return CompareVariants(a.Value, b.Value, options);
+}
 
-// A searched key split into the values of the sort fields. A key of another shape than the
-// fields' (a scalar for several fields, an array of other bounds) is compared whole, so that
-// CompareVariants raises as it does for such a pair.
-struct TLumDataSet::TPreparedKey {
-    std::vector<TSortKey> Parts;
-    TLumVariant Whole;
-    bool ByParts = true;
-};
+// ---- The sort keys
+
+void TLumDataSet::ForgetSortKeys() noexcept {
+    keysValid_ = false;
+    keyFields_.clear();
+    keyRows_.clear();
+    keys_.clear();
+}
+
+void TLumDataSet::SortKeyRemoved(int index) noexcept {
+    if (!keysValid_ || index < 0 || static_cast<std::size_t>(index) >= keyRows_.size()) {
+        ForgetSortKeys();
+        return;
+    }
+    std::size_t width = keyFields_.size();
+    keyRows_.erase(keyRows_.begin() + index);
+    auto first = keys_.begin() + static_cast<std::ptrdiff_t>(index * width);
+    keys_.erase(first, first + static_cast<std::ptrdiff_t>(width));
+}
+
+void TLumDataSet::SortKeyInserted(int index, TRowHandle row,
+                                  const TLumVariant& keyValues) noexcept {
+    if (!keysValid_ || index < 0 || static_cast<std::size_t>(index) > keyRows_.size()) {
+        ForgetSortKeys();
+        return;
+    }
+    try {
+        TPreparedKey key = PrepareKey(keyValues, keyFields_.size());
+        if (!key.ByParts) {
+            ForgetSortKeys();
+            return;
+        }
+        keyRows_.insert(keyRows_.begin() + index, row);
+        keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(index * keyFields_.size()),
+                     std::make_move_iterator(key.Parts.begin()),
+                     std::make_move_iterator(key.Parts.end()));
+    } catch (...) {
+        // Without the keys a search reads the rows.
+        ForgetSortKeys();
+    }
+}
 
 // ---- Rebuilding
 
@@ -62,6 +87,7 @@ void TLumDataSet::RebuildRecordList() {
     int oldCursor = cursor_;
     bool atRow = oldCursor >= 0 && oldCursor < recordList_.Count();
     TRowHandle row = atRow ? recordList_.Get(oldCursor) : nullptr;
+    ForgetSortKeys();
     LoadRecordList(recordList_, row);
     FilterRecordList(recordList_);
     SortRecordList(recordList_);
@@ -201,7 +227,7 @@ void TLumDataSet::SortRecordList(TLumList& list) {
         const TSortKey* first = &keys[static_cast<TRowKey*>(a)->First];
         const TSortKey* second = &keys[static_cast<TRowKey*>(b)->First];
         for (std::size_t i = 0; i < width; ++i) {
-            if (int result = Compare(first[i], second[i], options)) {
+            if (int result = CompareKeys(first[i], second[i], options)) {
                 return result;
             }
         }
@@ -209,16 +235,30 @@ void TLumDataSet::SortRecordList(TLumList& list) {
     });
     TLumList sorted;
     sorted.SetCapacity(count);
+    std::vector<TRowHandle> sortedRows;
+    sortedRows.reserve(rows.size());
+    std::vector<TSortKey> sortedKeys;
+    sortedKeys.reserve(keys.size());
     for (int i = 0; i < count; ++i) {
-        sorted.Add(static_cast<TRowKey*>(order.Get(i))->Row);
+        const TRowKey& row = *static_cast<TRowKey*>(order.Get(i));
+        sorted.Add(row.Row);
+        sortedRows.push_back(row.Row);
+        auto first = keys.begin() + static_cast<std::ptrdiff_t>(row.First);
+        sortedKeys.insert(sortedKeys.end(), std::make_move_iterator(first),
+                          std::make_move_iterator(first + static_cast<std::ptrdiff_t>(width)));
     }
     list.Assign(sorted);
+    if (&list == &recordList_) {
+        keyFields_ = std::move(indexes);
+        keyRows_ = std::move(sortedRows);
+        keys_ = std::move(sortedKeys);
+        keysValid_ = true;
+    }
 }
 
 // ---- Searching
 
-TLumDataSet::TPreparedKey TLumDataSet::PrepareKey(const TLumVariant& key,
-                                                  std::size_t fieldCount) const {
+TLumDataSet::TPreparedKey TLumDataSet::PrepareKey(const TLumVariant& key, std::size_t fieldCount) {
     TPreparedKey prepared;
     if (fieldCount == 1) {
         prepared.Parts.emplace_back(key);
@@ -234,15 +274,28 @@ TLumDataSet::TPreparedKey TLumDataSet::PrepareKey(const TLumVariant& key,
     return prepared;
 }
 
-int TLumDataSet::CompareRowWithKey(TRowHandle row, const std::vector<TField*>& fields,
+int TLumDataSet::CompareRowWithKey(int index, const std::vector<TField*>& fields,
                                    const TPreparedKey& key, TLocateOptions options) {
+    TRowHandle row = recordList_.Get(index);
     if (!key.ByParts) {
         return CompareVariants(GetRecordKeyValues(row, fields), key.Whole, options);
     }
-    for (std::size_t i = 0; i < key.Parts.size(); ++i) {
+    const std::size_t width = key.Parts.size();
+    if (keysValid_ && keyRows_[static_cast<std::size_t>(index)] == row) {
+        const TSortKey* rowKey = &keys_[static_cast<std::size_t>(index) * width];
+        for (std::size_t i = 0; i < width; ++i) {
+            if (int result = CompareKeys(rowKey[i], key.Parts[i], options)) {
+                return result;
+            }
+        }
+        return 0;
+    }
+    // The keys no longer describe the list: the rows are read.
+    ForgetSortKeys();
+    for (std::size_t i = 0; i < width; ++i) {
         TLumVariant value;
         GetRecordValue(row, fields[i]->Index(), value);
-        if (int result = Compare(TSortKey(std::move(value)), key.Parts[i], options)) {
+        if (int result = CompareKeys(TSortKey(std::move(value)), key.Parts[i], options)) {
             return result;
         }
     }
@@ -253,13 +306,17 @@ bool TLumDataSet::QuickFind(const TLumVariant& key, int& index, TLocateOptions o
                             bool findFirst) {
     Assert(!sort_.empty(), kAssertSource, 681, u"QuickFind requires Sort fields.");
     std::vector<TField*> fields = GetFieldList(sort_);
+    if (keysValid_ && (keyFields_ != IndexesOf(fields) ||
+                       keyRows_.size() != static_cast<std::size_t>(recordList_.Count()))) {
+        ForgetSortKeys();
+    }
     TPreparedKey prepared = PrepareKey(key, fields.size());
     int low = 0;
     int high = recordList_.Count() - 1;
     bool found = false;
     while (low <= high) {
         int middle = (low + high) / 2;
-        int result = CompareRowWithKey(recordList_.Get(middle), fields, prepared, options);
+        int result = CompareRowWithKey(middle, fields, prepared, options);
         if (result < 0) {
             low = middle + 1;
         } else {
@@ -304,8 +361,26 @@ int TLumDataSet::LocateRecord(std::u16string_view keyFields, const TLumVariant& 
     try {
         std::vector<TField*> fields = GetFieldList(keyFields);
         if (!sort_.empty() && fields == GetFieldList(sort_)) {
+            // The rows are in order without regard to case, so the bisection compares so too;
+            // a search where case counts then looks among the rows it found equal.
+            TLocateOptions anyCase = options;
+            anyCase.Include(loCaseInsensitive);
             int index = 0;
-            return QuickFind(keyValues, index, options, true) ? index : -1;
+            if (!QuickFind(keyValues, index, anyCase, true)) {
+                return -1;
+            }
+            if (options.Contains(loCaseInsensitive)) {
+                return index;
+            }
+            TPreparedKey key = PrepareKey(keyValues, fields.size());
+            for (;
+                 index < recordList_.Count() && CompareRowWithKey(index, fields, key, anyCase) == 0;
+                 ++index) {
+                if (CompareRowWithKey(index, fields, key, options) == 0) {
+                    return index;
+                }
+            }
+            return -1;
         }
         for (int i = 0; i < recordList_.Count(); ++i) {
             if (RowMatches(recordList_.Get(i), fields, keyValues, options)) {

@@ -219,6 +219,26 @@ TEST(LumDataSet, SortsWithoutRegardToCaseAndPostsNewRowsIntoTheirPlace) {
     table->Post();
     EXPECT_EQ(Utf8(Current(*table)), "z");
     EXPECT_EQ(table->RecNo(), 4);
+
+    // Searches on the sort field find the rows where posts and deletes left them.
+    table->ValueReads = 0;
+    ASSERT_TRUE(table->Locate(u"Name", TLumVariant(u"Z"), {loCaseInsensitive}));
+    EXPECT_EQ(table->RecNo(), 4);
+    // Where case counts: the row in that case, though one in another case comes first.
+    ASSERT_TRUE(table->Locate(u"Name", TLumVariant(u"b"), {}));
+    EXPECT_EQ(table->RecNo(), 2);
+    table->Delete();
+    ASSERT_TRUE(table->Locate(u"Name", TLumVariant(u"c"), {}));
+    EXPECT_EQ(table->RecNo(), 2);
+    EXPECT_FALSE(table->Locate(u"Name", TLumVariant(u"b"), {}));
+    EXPECT_FALSE(table->Locate(u"Name", TLumVariant(u"A"), {}));
+
+    // A row changed behind the data set's back takes its place at the next refresh.
+    table->StoreValue(0, 0, TLumVariant(u"y"));
+    table->Refresh();
+    EXPECT_EQ(Utf8(Names(*table)), "c y z");
+    ASSERT_TRUE(table->Locate(u"Name", TLumVariant(u"Y"), {loCaseInsensitive}));
+    EXPECT_EQ(table->RecNo(), 2);
 }
 
 TEST(LumDataSet, SortsOnTwoFieldsWithTiesOnTheFirst) {
