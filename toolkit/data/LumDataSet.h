@@ -335,7 +335,8 @@ class TDataSet : public TLumComponent {
     // ---- Lifecycle
     /// Defines the fields (InternalInitFieldDefs), makes or binds them and opens the cursor.
     virtual void InternalOpen() = 0;
-    /// Closes the cursor; called also when opening failed half-way.
+    /// Closes the cursor; called also when opening failed half-way, while the failure is on
+    /// its way, so it must not raise.
     virtual void InternalClose() = 0;
     /// Fills FieldDefs.
     virtual void InternalInitFieldDefs() = 0;
@@ -359,7 +360,7 @@ class TDataSet : public TLumComponent {
     void SetBookmarkSize(int size) { bookmarkSize_ = size; }
     /// Makes a field of every definition (DefaultFields).
     void CreateFields();
-    /// Frees the fields CreateFields made.
+    /// Frees the fields when CreateFields made them (DefaultFields); persistent fields stay.
     void DestroyFields();
     /// Gives every field the number of its definition. Raises EDatabaseError "No field named
     /// '%s'" for a field without definition and "Field '%s' does not have the type of its
