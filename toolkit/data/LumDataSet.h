@@ -226,7 +226,8 @@ class TDataSet : public TLumComponent {
     /// set is not editing a row" when it is not.
     void UpdateRecord();
     /// Insert and Append with the fields set from the values in field order (Null and Empty
-    /// leave a field null), stored at once.
+    /// leave a field null; values beyond the fields are not used), stored at once. A value a
+    /// field cannot take raises and leaves the row in insert mode, as a failed Post does.
     void InsertRecord(std::span<const TLumVariant> values);
     void AppendRecord(std::span<const TLumVariant> values);
 
