@@ -118,8 +118,10 @@ bool VariantsEqual(const TLumVariant& a, const TLumVariant& b, TLocateOptions op
     if (low != b.ArrayLowBound() || high != b.ArrayHighBound()) {
         return false;
     }
-    for (int i = low; i <= high; ++i) {
-        if (!VariantsEqual(a.GetElement(i), b.GetElement(i), {})) {
+    // Counted in 64 bits: an array may end at INT_MAX.
+    for (std::int64_t i = low; i <= high; ++i) {
+        int index = static_cast<int>(i);
+        if (!VariantsEqual(a.GetElement(index), b.GetElement(index), {})) {
             return false;
         }
     }
@@ -138,8 +140,9 @@ int CompareVariants(const TLumVariant& a, const TLumVariant& b, TLocateOptions o
            u"CompareVariants: Must have same lower bound.");
     Assert(high == b.ArrayHighBound(), kAssertSource, 750,
            u"CompareVariants: Must have same upper bound.");
-    for (int i = low; i <= high; ++i) {
-        if (int result = CompareVariants(a.GetElement(i), b.GetElement(i), options)) {
+    for (std::int64_t i = low; i <= high; ++i) {
+        int index = static_cast<int>(i);
+        if (int result = CompareVariants(a.GetElement(index), b.GetElement(index), options)) {
             return result;
         }
     }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <limits>
 #include <set>
@@ -32,7 +33,8 @@ TLumVariant Cur(std::int64_t tenThousandths) {
 
 // An array from lowBound holding the values.
 TLumVariant Array(int lowBound, std::vector<TLumVariant> values) {
-    TLumVariant array = VarArrayCreate(lowBound, lowBound + static_cast<int>(values.size()) - 1);
+    auto highBound = static_cast<int>(std::int64_t{lowBound} + std::ssize(values) - 1);
+    TLumVariant array = VarArrayCreate(lowBound, highBound);
     for (std::size_t i = 0; i < values.size(); ++i) {
         array.PutElement(lowBound + static_cast<int>(i), values[i]);
     }
@@ -186,6 +188,10 @@ TEST(LXGeneralUtils, ArraysEqual) {
          true},
         {"nested arrays differ", Array(0, {Array(2, {u"a", 1})}), Array(0, {Array(2, {u"A", 1})}),
          kCase, false},
+        // The walk over the elements stops at the last index, also when it is INT_MAX.
+        {"ending at INT_MAX", Array(INT_MAX - 1, {1, 2}), Array(INT_MAX - 1, {1, 2}), kNone, true},
+        {"last at INT_MAX differs", Array(INT_MAX - 1, {1, 2}), Array(INT_MAX - 1, {1, 3}), kNone,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -256,6 +262,8 @@ TEST(LXGeneralUtils, CompareArrays) {
         // Unlike equality, ordering passes the options on to the elements.
         {"options inside", Array(0, {u"abcdef", u"X"}), Array(0, {u"abc", u"x"}), kBoth, 0},
         {"case inside", Array(0, {u"X"}), Array(0, {u"x"}), kNone, 1},
+        {"ending at INT_MAX", Array(INT_MAX - 1, {1, 2}), Array(INT_MAX - 1, {1, 2}), kNone, 0},
+        {"last at INT_MAX decides", Array(INT_MAX, {2}), Array(INT_MAX, {1}), kNone, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
