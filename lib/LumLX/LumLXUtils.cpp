@@ -9,11 +9,6 @@
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
 
-#include <chrono>
-#include <optional>
-#include <random>
-#include <utility>
-
 namespace {
 
 // The source name of the module's assertions, with the line numbers their texts carry.
@@ -83,16 +78,6 @@ TUInt128 Multiply(std::uint64_t a, std::uint64_t b) {
     std::uint64_t middle = (lowLow >> 32) + (lowHigh & mask) + (highLow & mask);
     return {highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32),
             (middle << 32) | (lowLow & mask)};
-}
-
-struct TRandomState {
-    std::optional<std::mt19937> Generator;
-    TRandomSource Source;
-};
-
-TRandomState& RandomState() {
-    static TRandomState state;
-    return state;
 }
 
 } // namespace
@@ -167,24 +152,6 @@ std::uint64_t MegaBytes(std::uint64_t x, std::uint64_t y, std::uint64_t z) {
                                        UnsignedToText(x), UnsignedToText(y), UnsignedToText(z)));
     }
     return (word1 << 44) | (low.Lo >> 20);
-}
-
-std::int32_t RandomNumber() {
-    TRandomState& state = RandomState();
-    if (state.Source) {
-        return state.Source();
-    }
-    if (!state.Generator) {
-        auto now = std::chrono::system_clock::now().time_since_epoch().count();
-        std::seed_seq seed{static_cast<std::uint32_t>(now),
-                           static_cast<std::uint32_t>(static_cast<std::uint64_t>(now) >> 32)};
-        state.Generator.emplace(seed);
-    }
-    return static_cast<std::int32_t>((*state.Generator)());
-}
-
-TRandomSource SetRandomSource(TRandomSource source) {
-    return std::exchange(RandomState().Source, std::move(source));
 }
 
 std::u16string AppendWithSeparator(std::u16string_view text, std::u16string_view item,

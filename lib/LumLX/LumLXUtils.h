@@ -49,17 +49,6 @@ bool IsNullOrEmpty(const TLumVariant& value);
 /// ELumInternalError.
 std::uint64_t MegaBytes(std::uint64_t x, std::uint64_t y, std::uint64_t z);
 
-/// A pseudo-random value over the whole signed 32-bit range. The generator is seeded from the
-/// clock on the first call of the process and never again.
-std::int32_t RandomNumber();
-
-/// What RandomNumber answers instead of the generator (tests substitute a known sequence).
-using TRandomSource = std::function<std::int32_t()>;
-
-/// Makes RandomNumber answer the source's values; an empty source gives the generator back.
-/// Returns the source that was in place.
-TRandomSource SetRandomSource(TRandomSource source);
-
 /// The item appended to the text, preceded by the separator unless the text is empty.
 std::u16string AppendWithSeparator(std::u16string_view text, std::u16string_view item,
                                    std::u16string_view separator);
@@ -146,6 +135,21 @@ std::u16string GetWindowsDir();
 /// references or running its initialisation, and freed again. Raises EOSError when the
 /// mapped library's file name cannot be obtained.
 std::u16string GetModulePath(const std::u16string& moduleName);
+
+// ---- Random numbers (Win32) ----
+
+/// A random value over the whole signed 32-bit range from the system's cryptographic random
+/// source (SystemRandomBytes, toolkit/win/LumRandomWin.h), so that names made from it cannot be
+/// foreseen by another process. Raises EOSError when the system gives no random bytes.
+std::int32_t RandomNumber();
+
+/// What RandomNumber answers instead of the system's source (tests substitute a known
+/// sequence).
+using TRandomSource = std::function<std::int32_t()>;
+
+/// Makes RandomNumber answer the source's values; an empty source gives the system's back.
+/// Returns the source that was in place.
+TRandomSource SetRandomSource(TRandomSource source);
 
 // ---- Temporary files and folders (Win32) ----
 

@@ -1,9 +1,8 @@
-// The portable general utilities: consistency checks, comparison of variants, paths, numbers,
-// random numbers and the texts of shell execution results.
+// The portable general utilities: consistency checks, comparison of variants, paths, numbers
+// and the texts of shell execution results.
 #include "lib/LumLX/LumLXUtils.h"
 
 #include "tests/support/LumTestChecks.h"
-#include "tests/support/LumTestRandom.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumStrings.h"
 
@@ -12,7 +11,6 @@
 #include <climits>
 #include <cstdint>
 #include <limits>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -416,42 +414,6 @@ TEST(LXGeneralUtils, MegaBytes) {
         [] { MegaBytes(std::uint64_t{1} << 42, std::uint64_t{1} << 42, 1); }, "ELumInternalError",
         u"Internal Error: 4398046511104 x 4398046511104 x 1 bytes do not fit in a count of "
         u"megabytes.");
-}
-
-TEST(LXGeneralUtils, RandomNumbersCoverTheSignedRange) {
-    std::set<std::int32_t> seen;
-    bool negative = false;
-    bool positive = false;
-    for (int i = 0; i < 200; ++i) {
-        std::int32_t value = RandomNumber();
-        seen.insert(value);
-        negative = negative || value < 0;
-        positive = positive || value > 0;
-    }
-    EXPECT_GT(seen.size(), 190u);
-    EXPECT_TRUE(negative);
-    EXPECT_TRUE(positive);
-}
-
-TEST(LXGeneralUtils, RandomSourceCanBeSubstituted) {
-    {
-        TRandomValues values({7, -7, std::numeric_limits<std::int32_t>::min(), 9});
-        EXPECT_EQ(RandomNumber(), 7);
-        EXPECT_EQ(RandomNumber(), -7);
-        EXPECT_EQ(RandomNumber(), std::numeric_limits<std::int32_t>::min());
-        // Replacing a substitute hands it back, and putting it back goes on where it was.
-        TRandomSource first = SetRandomSource([] { return 42; });
-        EXPECT_EQ(RandomNumber(), 42);
-        EXPECT_EQ(RandomNumber(), 42);
-        SetRandomSource(std::move(first));
-        EXPECT_EQ(RandomNumber(), 9);
-    }
-    // An empty source gives the generator back.
-    std::set<std::int32_t> after;
-    for (int i = 0; i < 20; ++i) {
-        after.insert(RandomNumber());
-    }
-    EXPECT_GT(after.size(), 18u);
 }
 
 TEST(LXGeneralUtils, AppendWithSeparator) {
