@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick
   googletest libgtest-dev libbenchmark-dev
   clang-format
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -9,11 +9,6 @@
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
 
-#include <chrono>
-#include <optional>
-#include <random>
-#include <utility>
-
 namespace {
 
 // The source name of the module's assertions, with the line numbers their texts carry.
@@ -85,16 +80,6 @@ TUInt128 Multiply(std::uint64_t a, std::uint64_t b) {
             (middle << 32) | (lowLow & mask)};
 }
 
-struct TRandomState {
-    std::optional<std::mt19937> Generator;
-    TRandomSource Source;
-};
-
-TRandomState& RandomState() {
-    static TRandomState state;
-    return state;
-}
-
 } // namespace
 
 // ---- Variant comparison ----
@@ -118,8 +103,10 @@ bool VariantsEqual(const TLumVariant& a, const TLumVariant& b, TLocateOptions op
     if (low != b.ArrayLowBound() || high != b.ArrayHighBound()) {
         return false;
     }
-    for (int i = low; i <= high; ++i) {
-        if (!VariantsEqual(a.GetElement(i), b.GetElement(i), {})) {
+    // Counted in 64 bits: an array may end at INT_MAX.
+    for (std::int64_t i = low; i <= high; ++i) {
+        int index = static_cast<int>(i);
+        if (!VariantsEqual(a.GetElement(index), b.GetElement(index), {})) {
             return false;
         }
     }
@@ -138,8 +125,9 @@ int CompareVariants(const TLumVariant& a, const TLumVariant& b, TLocateOptions o
            u"CompareVariants: Must have same lower bound.");
     Assert(high == b.ArrayHighBound(), kAssertSource, 750,
            u"CompareVariants: Must have same upper bound.");
-    for (int i = low; i <= high; ++i) {
-        if (int result = CompareVariants(a.GetElement(i), b.GetElement(i), options)) {
+    for (std::int64_t i = low; i <= high; ++i) {
+        int index = static_cast<int>(i);
+        if (int result = CompareVariants(a.GetElement(index), b.GetElement(index), options)) {
             return result;
         }
     }
@@ -164,24 +152,6 @@ std::uint64_t MegaBytes(std::uint64_t x, std::uint64_t y, std::uint64_t z) {
                                        UnsignedToText(x), UnsignedToText(y), UnsignedToText(z)));
     }
     return (word1 << 44) | (low.Lo >> 20);
-}
-
-std::int32_t RandomNumber() {
-    TRandomState& state = RandomState();
-    if (state.Source) {
-        return state.Source();
-    }
-    if (!state.Generator) {
-        auto now = std::chrono::system_clock::now().time_since_epoch().count();
-        std::seed_seq seed{static_cast<std::uint32_t>(now),
-                           static_cast<std::uint32_t>(static_cast<std::uint64_t>(now) >> 32)};
-        state.Generator.emplace(seed);
-    }
-    return static_cast<std::int32_t>((*state.Generator)());
-}
-
-TRandomSource SetRandomSource(TRandomSource source) {
-    return std::exchange(RandomState().Source, std::move(source));
 }
 
 std::u16string AppendWithSeparator(std::u16string_view text, std::u16string_view item,

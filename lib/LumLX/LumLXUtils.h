@@ -49,17 +49,6 @@ bool IsNullOrEmpty(const TLumVariant& value);
 /// ELumInternalError.
 std::uint64_t MegaBytes(std::uint64_t x, std::uint64_t y, std::uint64_t z);
 
-/// A pseudo-random value over the whole signed 32-bit range. The generator is seeded from the
-/// clock on the first call of the process and never again.
-std::int32_t RandomNumber();
-
-/// What RandomNumber answers instead of the generator (tests substitute a known sequence).
-using TRandomSource = std::function<std::int32_t()>;
-
-/// Makes RandomNumber answer the source's values; an empty source gives the generator back.
-/// Returns the source that was in place.
-TRandomSource SetRandomSource(TRandomSource source);
-
 /// The item appended to the text, preceded by the separator unless the text is empty.
 std::u16string AppendWithSeparator(std::u16string_view text, std::u16string_view item,
                                    std::u16string_view separator);
@@ -148,7 +137,34 @@ std::u16string GetWindowsDir();
 /// be obtained.
 std::u16string GetModulePath(const std::u16string& moduleName);
 
+// ---- Random numbers (Win32) ----
+
+/// A random value over the whole signed 32-bit range from the system's cryptographic random
+/// source (SystemRandomBytes, toolkit/win/LumRandomWin.h), so that names made from it cannot be
+/// foreseen by another process. Raises EOSError when the system gives no random bytes.
+std::int32_t RandomNumber();
+
+/// What RandomNumber answers instead of the system's source (tests substitute a known
+/// sequence).
+using TRandomSource = std::function<std::int32_t()>;
+
+/// Makes RandomNumber answer the source's values; an empty source gives the system's back.
+/// Returns the source that was in place.
+TRandomSource SetRandomSource(TRandomSource source);
+
 // ---- Temporary files and folders (Win32) ----
+// Names carry 128 random bits: four RandomNumber values, each as eight upper-case hexadecimal
+// digits. Each item is created new (a name that is taken, by a file, a folder or a link, is
+// given up for another), and after at most TempNameTries names ELumGeneralError "No unused
+// temporary name in %s after %d tries" is raised with the folder. An item reached through a
+// link (the opened item's final path is not its folder's final path and its name) is deleted
+// again and its name counts as taken. The clean-up deletes only the very files and folders
+// this process created (the same file system object, checked through an opened handle), and
+// deletes a folder's contents without following any link or junction in it: such a link is
+// left, and the folder with it.
+
+/// How many names are tried before a new temporary item is given up.
+inline constexpr int TempNameTries = 10;
 
 /// Names the user's temporary folder as a folder of NewTempFileName.
 inline constexpr std::u16string_view TempPathMarker = u"**WideGetTempPath**";
@@ -157,33 +173,39 @@ inline constexpr std::u16string_view TempPathMarker = u"**WideGetTempPath**";
 /// system has none.
 std::u16string TempPath();
 
-/// Creates a new, empty folder "Temp<random number>\" under TempPath, records it for deletion
-/// at the unit's last stop and returns it (ending in a backslash). Raises ELumGeneralError
-/// "Could not create %s" when it cannot be created, ELumInternalError "Internal Error:
-/// GarbageCollectedFolderList not assigned." while the unit is stopped.
+/// Creates a new, empty folder "Temp<32 hexadecimal digits>\" under TempPath (made with its
+/// parents when missing), records it for deletion at the unit's last stop and returns it
+/// (ending in a backslash). Raises ELumGeneralError "Could not create %s" when it cannot be
+/// created, the "No unused temporary name" error when every name tried is taken, and
+/// ELumInternalError "Internal Error: GarbageCollectedFolderList not assigned." while the unit
+/// is stopped.
 std::u16string NewGarbageCollectedFolder();
 
-/// A name folder + prefix + "-" + 1 to 4 hexadecimal digits + suffix that nothing has yet; the
-/// folder (TempPathMarker, exactly so, for TempPath) is created with its parents as by
-/// ForceDirectoriesWithMessage. Neither records nor creates the file.
+/// Creates a new, empty file folder + prefix + "-" + 32 hexadecimal digits + suffix and returns
+/// its name; the caller writes it. The folder (TempPathMarker, exactly so, for TempPath) is
+/// created with its parents as by ForceDirectoriesWithMessage. Nothing is recorded. Raises
+/// ELumGeneralError "Could not create %s" with the file's name when the system refuses it, and
+/// the "No unused temporary name" error when every name tried is taken.
 std::u16string NewTempFileName(std::u16string_view suffix, std::u16string_view folder,
                                std::u16string_view prefix);
 
 /// NewTempFileName(suffix, TempPathMarker, "tmp"), recorded for deletion at the unit's last
 /// stop. Raises ELumInternalError "Internal Error: GarbageCollectedFileList not assigned."
-/// while the unit is stopped.
+/// while the unit is stopped (before any file is created).
 std::u16string NewGarbageCollectedFileName(std::u16string_view suffix);
 
-/// Deletes the folder with its contents and forgets it; never raises. A folder that cannot be
-/// deleted stays on disk and recorded.
+/// Deletes a recorded folder with its contents and forgets it; never raises. A folder that is
+/// not recorded, or that is no longer the one this process created, is left alone; one that
+/// cannot be deleted completely stays on disk and recorded.
 void DeleteGarbageCollectedFolder(const std::u16string& path);
 
 /// Deletes every recorded folder, last first, and empties the list. Raises the "not assigned"
 /// error while the unit is stopped.
 void CleanUpGarbageCollectedFolders();
 
-/// Deletes every recorded file that can be deleted, first first, and empties the list. Raises
-/// the "not assigned" error while the unit is stopped.
+/// Deletes every recorded file that is still the one this process created and can be deleted
+/// (a read-only one too), first first, and empties the list. Raises the "not assigned" error
+/// while the unit is stopped.
 void CleanUpGarbageCollectedFiles();
 
 // ---- COM servers (Win32) ----

@@ -402,6 +402,9 @@ template <class CharT> class Formatter {
                 Invalid();
             }
         }
+        if (width > kFormatMaxWidth || precision > kFormatMaxWidth) {
+            Invalid();
+        }
         CharT type = Peek();
         ++pos_;
         if (type >= CharT('A') && type <= CharT('Z')) {

@@ -9,13 +9,18 @@
 // p (pointer, at least eight upper-case hexadecimal digits), s (text, precision = maximum
 // characters), e f g n m (floating point: scientific, fixed, general, fixed with thousands
 // separators, currency). Width pads with spaces, on the right with "-", and never cuts.
-// "%%" is a percent sign. A malformed directive or a missing argument raises EConvertError.
+// "%%" is a percent sign. A malformed directive or a missing argument raises EConvertError,
+// as does a width or precision above kFormatMaxWidth: format texts come from translation
+// modules too, and "%2147483647d" must not ask for a 2 GB text.
 
 #include <concepts>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+
+/// The largest width or precision a directive may give, written or taken from an argument.
+inline constexpr int kFormatMaxWidth = 1024;
 
 /// One argument of Format. Built implicitly from integers, floating-point values, ANSI and
 /// wide texts, single characters and pointers; it refers to texts without copying them, so

@@ -473,8 +473,12 @@ void TLumStringList::AddStrings(const TLumStringList& source) {
 }
 
 void TLumStringList::LoadFromStream(TLumStream& stream) {
-    std::int64_t size = stream.Size() - stream.Position();
-    std::string bytes(static_cast<size_t>(std::max<std::int64_t>(size, 0)), '\0');
+    std::int64_t size = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
+    // Checked before the size is narrowed: a 32-bit size_t would cut a stream over 4 GB short.
+    if (size > kStringListMaxStreamSize) {
+        throw EStringListError(Format(LoadResString(LumRtlConsts::SStreamTooLarge), size));
+    }
+    std::string bytes(static_cast<size_t>(size), '\0');
     stream.ReadBuffer(bytes.data(), bytes.size());
     std::string_view view(bytes);
     if (view.starts_with("\xFF\xFE")) {

@@ -3,6 +3,7 @@
 // that the list does not own. Optionally sorted, with a duplicates policy and case-insensitive
 // comparison by default.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,9 @@ enum TTextEncoding {
 /// that are equal apart from case are ordered lower case first, as the Windows comparison
 /// orders letters.
 int LumCompareStrings(std::u16string_view a, std::u16string_view b, bool caseSensitive);
+
+/// The most bytes a string list loads from a stream: its texts are counted in int.
+inline constexpr std::int64_t kStringListMaxStreamSize = 0x7FFFFFFF;
 
 class TLumStringList {
   public:
@@ -133,7 +137,9 @@ class TLumStringList {
     void AddStrings(const TLumStringList& source);
 
     /// Replaces the items by the lines of the rest of the stream: UTF-16 (little or big
-    /// endian) or UTF-8 when it starts with that byte-order mark, ANSI otherwise.
+    /// endian) or UTF-8 when it starts with that byte-order mark, ANSI otherwise. A rest
+    /// longer than kStringListMaxStreamSize raises EStringListError "Stream of %d bytes is too
+    /// large for a string list" before anything is read or changed.
     void LoadFromStream(TLumStream& stream);
     /// Writes Text(): as ANSI, or as UTF-16 little endian after the byte-order mark.
     void SaveToStream(TLumStream& stream, TTextEncoding encoding = teAnsi) const;

@@ -6,6 +6,8 @@
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumResStrings.h"
 
+#include <climits>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -19,6 +21,19 @@ namespace {
 
 [[noreturn]] void ArrayError(const TResStringRec& text) {
     throw EVariantError(LoadResString(text));
+}
+
+// An array whose elements would take more than 2 GB cannot exist in the 32-bit program; the
+// count is refused before it is ever narrowed to size_t.
+constexpr std::int64_t kMaxArrayCount = INT_MAX / sizeof(TLumVariant);
+
+// The element count from low to high bound, computed in 64 bits so that no bound overflows.
+size_t ArrayCount(int lowBound, int highBound) {
+    std::int64_t count = std::int64_t{highBound} - lowBound + 1;
+    if (count < 0 || count > kMaxArrayCount) {
+        ArrayError(LumVariants::SVarArrayCreate);
+    }
+    return static_cast<size_t>(count);
 }
 
 TLumVariant ZeroOf(TVarType type) {
@@ -147,7 +162,10 @@ int TLumVariant::ArrayLowBound() const {
 
 int TLumVariant::ArrayHighBound() const {
     const TArray& array = ArrayData();
-    return array.Low + static_cast<int>(array.Items.size()) - 1;
+    // Low + count passes INT_MAX for an array that ends at INT_MAX. An empty array never
+    // starts at INT_MIN, so the result fits.
+    return static_cast<int>(std::int64_t{array.Low} +
+                            static_cast<std::int64_t>(array.Items.size()) - 1);
 }
 
 const TLumVariant& TLumVariant::GetElement(int index) const {
@@ -172,21 +190,17 @@ void TLumVariant::PutElement(int index, const TLumVariant& value) {
 
 void TLumVariant::ArrayRedim(int highBound) {
     TArray& array = ArrayData();
-    std::int64_t count = static_cast<std::int64_t>(highBound) - array.Low + 1;
-    if (count < 0) {
-        ArrayError(LumVariants::SVarArrayCreate);
-    }
-    array.Items.resize(static_cast<size_t>(count), ZeroOf(array.ElementType));
+    array.Items.resize(ArrayCount(array.Low, highBound), ZeroOf(array.ElementType));
 }
 
 TLumVariant VarArrayCreate(int lowBound, int highBound, TVarType elementType) {
-    std::int64_t count = static_cast<std::int64_t>(highBound) - lowBound + 1;
-    if (count < 0 || (elementType != varVariant && !IsScalarKind(elementType))) {
+    size_t count = ArrayCount(lowBound, highBound);
+    if (elementType != varVariant && !IsScalarKind(elementType)) {
         ArrayError(LumVariants::SVarArrayCreate);
     }
     auto array = std::make_unique<TLumVariant::TArray>();
     array->Low = lowBound;
     array->ElementType = elementType;
-    array->Items.assign(static_cast<size_t>(count), ZeroOf(elementType));
+    array->Items.assign(count, ZeroOf(elementType));
     return TLumVariant(varArray, TLumVariant::TArrayBox(std::move(array)));
 }

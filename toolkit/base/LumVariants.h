@@ -164,7 +164,7 @@ class TLumVariant {
     void PutElement(int index, const TLumVariant& value);
     /// Moves the high bound, keeping the elements that stay and giving new ones the element
     /// kind's zero (Empty for varVariant). EVariantError "Error creating variant or safe array"
-    /// below low bound - 1.
+    /// below low bound - 1, or for more elements than VarArrayCreate takes.
     void ArrayRedim(int highBound);
 
   private:
@@ -202,8 +202,9 @@ class TLumVariant {
 
 /// A one-dimensional array from lowBound to highBound (highBound = lowBound - 1 for none) of
 /// elements of the kind (varVariant: any kind, initially Empty; else the kind's zero). Raises
-/// EVariantError "Error creating variant or safe array" for a high bound below lowBound - 1 or
-/// an element kind that is not a scalar kind or varVariant.
+/// EVariantError "Error creating variant or safe array" for a high bound below lowBound - 1,
+/// for elements that would take more than 2 GB (INT_MAX / sizeof(TLumVariant) of them, more
+/// than a 32-bit process can hold) or an element kind that is not a scalar kind or varVariant.
 TLumVariant VarArrayCreate(int lowBound, int highBound, TVarType elementType = varVariant);
 
 /// How two variants relate; vrNotEqual means they cannot be ordered.

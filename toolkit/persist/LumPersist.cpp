@@ -30,7 +30,7 @@ class ComponentReader : public TLumFiler {
         }
         Start(root_);
         ReadProperties(root_, root_);
-        ReadChildren(root_);
+        ReadChildren(root_, 1);
         ResolveFixups();
         for (TLumComponent* component : loaded_) {
             component->Loaded();
@@ -182,14 +182,19 @@ class ComponentReader : public TLumFiler {
         property.Set(target, value);
     }
 
-    void ReadChildren(TLumComponent& context) {
+    // `depth` counts the objects around the children, the root being the first: a stream
+    // nested deeper than any form is corrupt and must not exhaust the stack.
+    void ReadChildren(TLumComponent& context, int depth) {
         while (!in_.EndOfList()) {
-            ReadChild(context);
+            if (depth >= kFormMaxDepth) {
+                throw EReadError(LoadResString(LumRtlConsts::SStreamTooDeep));
+            }
+            ReadChild(context, depth);
         }
         in_.ReadListEnd();
     }
 
-    void ReadChild(TLumComponent& context) {
+    void ReadChild(TLumComponent& context, int depth) {
         TObjectHeader header = in_.ReadObjectHeader();
         std::u16string name = AnsiToWide(header.ObjectName);
         if (header.Flags & ffInline) {
@@ -220,7 +225,7 @@ class ComponentReader : public TLumFiler {
             }
         }
         ReadProperties(*child, *child);
-        ReadChildren(*child);
+        ReadChildren(*child, depth + 1);
     }
 
     void ResolveFixups() {

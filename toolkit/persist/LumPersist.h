@@ -12,7 +12,9 @@ class TLumStream;
 /// class name (or, for inherited objects, found among root's components) and set by name.
 /// Component references are resolved and Loaded is called on every component read once the
 /// stream is done. A malformed stream, an unknown class or property, or a value of the wrong
-/// kind raises EReadError "Error reading <Component>.<Property>: <what>".
+/// kind raises EReadError "Error reading <Component>.<Property>: <what>"; objects nested more
+/// than kFormMaxDepth deep (the root counting as one) raise EReadError "Form stream nested too
+/// deeply".
 void ReadComponent(TLumStream& stream, TLumComponent& root);
 
 /// Streams in the form resources of `instance`: for each class from the first one below

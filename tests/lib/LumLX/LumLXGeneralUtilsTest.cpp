@@ -1,17 +1,16 @@
-// The portable general utilities: consistency checks, comparison of variants, paths, numbers,
-// random numbers and the texts of shell execution results.
+// The portable general utilities: consistency checks, comparison of variants, paths, numbers
+// and the texts of shell execution results.
 #include "lib/LumLX/LumLXUtils.h"
 
 #include "tests/support/LumTestChecks.h"
-#include "tests/support/LumTestRandom.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumStrings.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <limits>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -32,7 +31,8 @@ TLumVariant Cur(std::int64_t tenThousandths) {
 
 // An array from lowBound holding the values.
 TLumVariant Array(int lowBound, std::vector<TLumVariant> values) {
-    TLumVariant array = VarArrayCreate(lowBound, lowBound + static_cast<int>(values.size()) - 1);
+    auto highBound = static_cast<int>(std::int64_t{lowBound} + std::ssize(values) - 1);
+    TLumVariant array = VarArrayCreate(lowBound, highBound);
     for (std::size_t i = 0; i < values.size(); ++i) {
         array.PutElement(lowBound + static_cast<int>(i), values[i]);
     }
@@ -186,6 +186,10 @@ TEST(LXGeneralUtils, ArraysEqual) {
          true},
         {"nested arrays differ", Array(0, {Array(2, {u"a", 1})}), Array(0, {Array(2, {u"A", 1})}),
          kCase, false},
+        // The walk over the elements stops at the last index, also when it is INT_MAX.
+        {"ending at INT_MAX", Array(INT_MAX - 1, {1, 2}), Array(INT_MAX - 1, {1, 2}), kNone, true},
+        {"last at INT_MAX differs", Array(INT_MAX - 1, {1, 2}), Array(INT_MAX - 1, {1, 3}), kNone,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -256,6 +260,8 @@ TEST(LXGeneralUtils, CompareArrays) {
         // Unlike equality, ordering passes the options on to the elements.
         {"options inside", Array(0, {u"abcdef", u"X"}), Array(0, {u"abc", u"x"}), kBoth, 0},
         {"case inside", Array(0, {u"X"}), Array(0, {u"x"}), kNone, 1},
+        {"ending at INT_MAX", Array(INT_MAX - 1, {1, 2}), Array(INT_MAX - 1, {1, 2}), kNone, 0},
+        {"last at INT_MAX decides", Array(INT_MAX, {2}), Array(INT_MAX, {1}), kNone, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -408,42 +414,6 @@ TEST(LXGeneralUtils, MegaBytes) {
         [] { MegaBytes(std::uint64_t{1} << 42, std::uint64_t{1} << 42, 1); }, "ELumInternalError",
         u"Internal Error: 4398046511104 x 4398046511104 x 1 bytes do not fit in a count of "
         u"megabytes.");
-}
-
-TEST(LXGeneralUtils, RandomNumbersCoverTheSignedRange) {
-    std::set<std::int32_t> seen;
-    bool negative = false;
-    bool positive = false;
-    for (int i = 0; i < 200; ++i) {
-        std::int32_t value = RandomNumber();
-        seen.insert(value);
-        negative = negative || value < 0;
-        positive = positive || value > 0;
-    }
-    EXPECT_GT(seen.size(), 190u);
-    EXPECT_TRUE(negative);
-    EXPECT_TRUE(positive);
-}
-
-TEST(LXGeneralUtils, RandomSourceCanBeSubstituted) {
-    {
-        TRandomValues values({7, -7, std::numeric_limits<std::int32_t>::min(), 9});
-        EXPECT_EQ(RandomNumber(), 7);
-        EXPECT_EQ(RandomNumber(), -7);
-        EXPECT_EQ(RandomNumber(), std::numeric_limits<std::int32_t>::min());
-        // Replacing a substitute hands it back, and putting it back goes on where it was.
-        TRandomSource first = SetRandomSource([] { return 42; });
-        EXPECT_EQ(RandomNumber(), 42);
-        EXPECT_EQ(RandomNumber(), 42);
-        SetRandomSource(std::move(first));
-        EXPECT_EQ(RandomNumber(), 9);
-    }
-    // An empty source gives the generator back.
-    std::set<std::int32_t> after;
-    for (int i = 0; i < 20; ++i) {
-        after.insert(RandomNumber());
-    }
-    EXPECT_GT(after.size(), 18u);
 }
 
 TEST(LXGeneralUtils, AppendWithSeparator) {

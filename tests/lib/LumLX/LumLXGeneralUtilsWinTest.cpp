@@ -1,20 +1,26 @@
-// The Win32 general utilities: long names and paths, folders made and deleted, the system
-// queries, shell execution and the cursor stack. Files live in a folder of the test's own
-// under the temporary folder, removed at the end.
+// The Win32 general utilities: long names and paths, random numbers, folders made and deleted,
+// the system queries, shell execution and the cursor stack. Files live in a folder of the
+// test's own under the temporary folder, removed at the end.
 #include "lib/LumLX/LumLXUtilsWin.h"
 
 #include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestFiles.h"
+#include "tests/support/LumTestRandom.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/win/LumRandomWin.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -149,6 +155,56 @@ TEST(LXGeneralUtilsWin, OwnFileName) {
     std::u16string name = OwnFileName();
     EXPECT_EQ(AsciiUpperCase(name.substr(name.rfind(u'\\') + 1)), u"LUMLXGENERALUTILSWINTEST.EXE");
     EXPECT_TRUE(PathExists(name)) << WideToUtf8(name);
+}
+
+// ---- Random numbers ----
+
+TEST(LXRandom, SystemBytesFillAnyBuffer) {
+    // Two 4 KB draws: each uses every byte value somewhere, and they differ.
+    std::vector<std::uint8_t> first(4096);
+    std::vector<std::uint8_t> second(4096);
+    SystemRandomBytes(first);
+    SystemRandomBytes(second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(std::set<std::uint8_t>(first.begin(), first.end()).size(), 256u);
+    // Nothing to fill is no call at all.
+    EXPECT_NO_THROW(SystemRandomBytes({}));
+}
+
+TEST(LXRandom, NumbersCoverTheSignedRange) {
+    std::set<std::int32_t> seen;
+    bool negative = false;
+    bool positive = false;
+    for (int i = 0; i < 200; ++i) {
+        std::int32_t value = RandomNumber();
+        seen.insert(value);
+        negative = negative || value < 0;
+        positive = positive || value > 0;
+    }
+    EXPECT_GT(seen.size(), 190u);
+    EXPECT_TRUE(negative);
+    EXPECT_TRUE(positive);
+}
+
+TEST(LXRandom, SourceCanBeSubstituted) {
+    {
+        TRandomValues values({7, -7, std::numeric_limits<std::int32_t>::min(), 9});
+        EXPECT_EQ(RandomNumber(), 7);
+        EXPECT_EQ(RandomNumber(), -7);
+        EXPECT_EQ(RandomNumber(), std::numeric_limits<std::int32_t>::min());
+        // Replacing a substitute hands it back, and putting it back goes on where it was.
+        TRandomSource first = SetRandomSource([] { return 42; });
+        EXPECT_EQ(RandomNumber(), 42);
+        EXPECT_EQ(RandomNumber(), 42);
+        SetRandomSource(std::move(first));
+        EXPECT_EQ(RandomNumber(), 9);
+    }
+    // An empty source gives the system's back.
+    std::set<std::int32_t> after;
+    for (int i = 0; i < 20; ++i) {
+        after.insert(RandomNumber());
+    }
+    EXPECT_GT(after.size(), 18u);
 }
 
 // ---- Folders made and deleted ----

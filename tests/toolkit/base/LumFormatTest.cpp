@@ -110,3 +110,29 @@ TEST(Format, MalformedFormatsRaiseConversionErrors) {
     EXPECT_THROW(Format(u"%d", u"text"), EConvertError);
     EXPECT_THROW(Format(u"%*s", u"6", u"ab"), EConvertError);
 }
+
+// Format texts come from translation modules too: a width or precision that would ask for a
+// huge text is refused before anything is padded.
+TEST(Format, WidthsAndPrecisionsAreCapped) {
+    EXPECT_EQ(Format(u"%1024d", 7).size(), 1024u);
+    EXPECT_EQ(Format(u"%.1024d", 7).size(), 1024u);
+    EXPECT_EQ(Format("%-*s|", 1024, "x").size(), 1025u);
+    const char16_t* refused[] = {u"%1025d",        u"%.1025d",        u"%2147483647d",
+                                 u"%.2147483647x", u"%0:2147483647d", u"%-1025d"};
+    for (const char16_t* format : refused) {
+        SCOPED_TRACE(std::string(format, format + std::char_traits<char16_t>::length(format)));
+        try {
+            Format(format, 7);
+            ADD_FAILURE() << "no exception";
+        } catch (const EConvertError& error) {
+            EXPECT_EQ(error.Message(), u"Format '" + std::u16string(format) +
+                                           u"' invalid or incompatible with argument");
+        }
+    }
+    EXPECT_THROW(Format(u"%-1025s", u"x"), EConvertError);
+    EXPECT_THROW(Format("%.1025s", "x"), EConvertError);
+    // Taken from arguments, for both text kinds.
+    EXPECT_THROW(Format(u"%*d", 1025, 7), EConvertError);
+    EXPECT_THROW(Format("%.*d", 0x7FFFFFFF, 7), EConvertError);
+    EXPECT_THROW(Format(u"%*.*s", 5, 1025, u"x"), EConvertError);
+}

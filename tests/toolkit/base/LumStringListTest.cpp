@@ -3,9 +3,11 @@
 #include "tests/support/LumTestChecks.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumStreams.h"
+#include "toolkit/base/LumStrings.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
@@ -442,6 +444,51 @@ TEST(StringList, LoadFromStreamReadsTheRestOfTheStream) {
     TLumStringList list;
     list.LoadFromStream(stream);
     EXPECT_EQ(Items(list), (Texts{u"these", u"lines"}));
+}
+
+// A stream that says how big it is without holding the bytes, and counts what is read.
+class TSizedStream : public TLumStream {
+  public:
+    TSizedStream(std::int64_t size, std::int64_t position) : size_(size), position_(position) {}
+    size_t Read(void*, size_t count) override {
+        read_ += count;
+        return 0;
+    }
+    size_t Write(const void*, size_t) override { return 0; }
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
+        position_ = (origin == soBeginning ? 0 : origin == soEnd ? size_ : position_) + offset;
+        return position_;
+    }
+    void SetSize(std::int64_t size) override { size_ = size; }
+    size_t BytesRead() const { return read_; }
+
+  private:
+    std::int64_t size_;
+    std::int64_t position_;
+    size_t read_ = 0;
+};
+
+TEST(StringList, StreamsBeyondTheLimitAreRefusedUntouched) {
+    // 4 GB and a little: a 32-bit size would make that a few bytes.
+    const std::int64_t sizes[] = {kStringListMaxStreamSize + 1, std::int64_t{1} << 32,
+                                  (std::int64_t{1} << 32) + 5};
+    for (std::int64_t size : sizes) {
+        SCOPED_TRACE(size);
+        TSizedStream stream(size + 10, 10);
+        TLumStringList list;
+        list.Add(u"kept");
+        EXPECT_EQ(MessageOf<EStringListError>([&] { list.LoadFromStream(stream); }),
+                  u"Stream of " + AsciiToWide(std::to_string(size)) +
+                      u" bytes is too large for a string list");
+        EXPECT_EQ(stream.BytesRead(), 0u);
+        EXPECT_EQ(Items(list), Texts{u"kept"});
+    }
+    // What lies before the position does not count: ten bytes are asked for (this stream has
+    // none to give).
+    TSizedStream tail(kStringListMaxStreamSize + 100, kStringListMaxStreamSize + 90);
+    TLumStringList list;
+    EXPECT_THROW(list.LoadFromStream(tail), EReadError);
+    EXPECT_EQ(tail.BytesRead(), 10u);
 }
 
 TEST(StringList, FilesRoundTripInBothEncodings) {

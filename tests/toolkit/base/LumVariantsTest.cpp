@@ -383,6 +383,39 @@ TEST(LumVariant, ArrayFailures) {
     EXPECT_EQ(a.ArrayHighBound(), 2);
 }
 
+TEST(LumVariant, ArraysAtTheEdgesOfTheIndexRange) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    constexpr int kMin = std::numeric_limits<int>::min();
+    TLumVariant top = VarArrayCreate(kMax - 2, kMax);
+    EXPECT_EQ(top.ArrayLowBound(), kMax - 2);
+    EXPECT_EQ(top.ArrayHighBound(), kMax);
+    top.PutElement(kMax, TLumVariant(5));
+    EXPECT_EQ(top.GetElement(kMax).AsInteger(), 5);
+    EXPECT_EQ(MessageOf<EVariantError>([&] { top.GetElement(kMin); }),
+              u"Variant or safe array index out of bounds");
+    top.ArrayRedim(kMax - 3);
+    EXPECT_EQ(top.ArrayHighBound(), kMax - 3);
+    top.ArrayRedim(kMax);
+    EXPECT_EQ(top.ArrayHighBound(), kMax);
+    EXPECT_TRUE(top.GetElement(kMax).IsEmpty());
+
+    TLumVariant single = VarArrayCreate(kMax, kMax, varInteger);
+    EXPECT_EQ(single.ArrayHighBound(), kMax);
+    TLumVariant bottom = VarArrayCreate(kMin, kMin);
+    EXPECT_EQ(bottom.ArrayLowBound(), kMin);
+    EXPECT_EQ(bottom.ArrayHighBound(), kMin);
+
+    // Counts that no 32-bit process could hold are refused before anything is allocated
+    // (2^32 elements would wrap to none in a 32-bit size).
+    for (auto create : {+[] { VarArrayCreate(kMin, kMax); }, +[] { VarArrayCreate(0, kMax); },
+                        +[] { VarArrayCreate(kMin, -1); }}) {
+        EXPECT_EQ(MessageOf<EVariantError>(create), u"Error creating variant or safe array");
+    }
+    EXPECT_EQ(MessageOf<EVariantError>([&] { bottom.ArrayRedim(kMax); }),
+              u"Error creating variant or safe array");
+    EXPECT_EQ(bottom.ArrayHighBound(), kMin);
+}
+
 TEST(LumVariant, Relations) {
     TCounted object;
     TCounted other;

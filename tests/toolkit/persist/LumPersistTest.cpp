@@ -390,3 +390,44 @@ TEST_F(Persist, TruncatedStreamsRaiseReadErrors) {
         EXPECT_THROW(ReadComponent(stream, *root), EReadError) << "cut at " << cut;
     }
 }
+
+// A stream of gadgets each inside the one before: root, then `children` levels.
+std::string NestedStream(int children) {
+    TLumMemoryStream stream;
+    TLumFormWriter writer(stream);
+    writer.WriteSignature();
+    writer.WriteObjectHeader({0, 0, "TPanelRoot", "P"});
+    writer.WriteListEnd();
+    for (int i = 1; i <= children; ++i) {
+        writer.WriteObjectHeader({0, 0, "TGadget", "G" + std::to_string(i)});
+        writer.WriteListEnd();
+    }
+    for (int i = 0; i <= children; ++i) {
+        writer.WriteListEnd();
+    }
+    return stream.Bytes();
+}
+
+TEST_F(Persist, NestingIsLimitedLikeTheFormStreams) {
+    // As deep as the text conversion takes, and read in.
+    std::string deepest = NestedStream(kFormMaxDepth - 1);
+    EXPECT_NO_THROW(Text(deepest));
+    TLumOwned<TPanelRoot> root(new TPanelRoot(nullptr));
+    TLumMemoryStream stream(deepest);
+    ReadComponent(stream, *root);
+    EXPECT_EQ(root->ComponentCount(), kFormMaxDepth - 1);
+    EXPECT_NE(root->FindComponent(u"G" + AsciiToWide(std::to_string(kFormMaxDepth - 1))), nullptr);
+
+    // One more, and a stream deep enough to have exhausted the stack, raise the reader's error.
+    for (int children : {kFormMaxDepth, 200000}) {
+        SCOPED_TRACE(children);
+        TLumOwned<TPanelRoot> tooDeep(new TPanelRoot(nullptr));
+        TLumMemoryStream nested(NestedStream(children));
+        try {
+            ReadComponent(nested, *tooDeep);
+            ADD_FAILURE() << "no exception";
+        } catch (const EReadError& error) {
+            EXPECT_EQ(error.Message(), u"Form stream nested too deeply");
+        }
+    }
+}
