@@ -124,7 +124,7 @@ class DialogDriver {
   private:
     void Run(const Step& step) {
         HWND dialog = nullptr;
-        DWORD end = GetTickCount() + 15000;
+        DWORD end = GetTickCount() + 60000;
         while (!dialog && static_cast<int>(end - GetTickCount()) > 0) {
             for (HWND candidate : {FindProcessWindow(GetCurrentProcessId(), L"TLumForm")}) {
                 if (candidate && IsWindowEnabled(candidate)) {
@@ -138,9 +138,15 @@ class DialogDriver {
         }
         found_ = true;
         step(dialog);
-        PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-        for (int i = 0; i < 200 && IsWindow(dialog) && IsWindowVisible(dialog); ++i) {
-            Sleep(20);
+        // A message box over the dialog disables it and Escape is lost on it: press Escape
+        // again until the dialog goes, so a slow machine cannot leave the test waiting.
+        end = GetTickCount() + 60000;
+        while (IsWindow(dialog) && IsWindowVisible(dialog) &&
+               static_cast<int>(end - GetTickCount()) > 0) {
+            if (IsWindowEnabled(dialog)) {
+                PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+            }
+            Sleep(200);
         }
     }
 
