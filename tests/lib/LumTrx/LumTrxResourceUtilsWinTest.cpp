@@ -109,9 +109,11 @@ TEST_F(ResourceUtils, TheTemplateLoadsAsDataAndTakesUpdates) {
     EXPECT_EQ(ReadResourceText(module.Get(), u"LUMTRXTEMPLATE"), u"");
 }
 
-TEST_F(ResourceUtils, ResourceTextNamesAreUpperCase) {
+TEST_F(ResourceUtils, RefusedWritesRaise) {
     std::unique_ptr<TLumResourceUpdate> update = BeginResourceUpdate(module_, false);
     EXPECT_THROW(SaveRcText(*update, u"Lum.Rsm", u"x"), Exception);
+    EXPECT_THROW(BeginResourceUpdate(module_ + u".missing", false), EOSError);
+    EXPECT_THROW(LoadDataModule(module_ + u".missing"), EOSError);
 }
 
 TEST_F(ResourceUtils, StringTablesWithGapsAndEmptiedStrings) {
