@@ -10,6 +10,10 @@
 
 TStringBlockList ReadStringBlockList(std::uint16_t block, std::span<const std::uint8_t> data) {
     TStringBlockList list;
+    // Ids are 16 bits: blocks 1 to 4096 hold them all, and another number holds none.
+    if (block == 0 || block > StringBlockOf(0xFFFF)) {
+        return list;
+    }
     std::vector<std::u16string> strings = DecodeStringBlock(data);
     for (size_t slot = 0; slot < strings.size(); ++slot) {
         if (!strings[slot].empty()) {

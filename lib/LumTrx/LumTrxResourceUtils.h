@@ -24,7 +24,8 @@ using TStringBlockList = std::vector<TBlockString>;
 using TStringBlockLists = std::vector<TStringBlockList>;
 
 /// The non-empty strings of string-table resource `block` (its number, from 1) from its bytes;
-/// a block cut short gives the strings before the cut.
+/// a block cut short gives the strings before the cut, and a number outside 1 to 4096, where no
+/// string id lies, gives none.
 TStringBlockList ReadStringBlockList(std::uint16_t block, std::span<const std::uint8_t> data);
 
 /// Replaces the text of string `id` in the first non-empty list whose first string lies in the

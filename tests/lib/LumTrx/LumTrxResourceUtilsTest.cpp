@@ -16,6 +16,10 @@ TEST(ResourceUtils, BlockListsKeepIdsAcrossGaps) {
     EXPECT_EQ(slots.Block, 3);
     EXPECT_EQ(slots.Slots, block);
     EXPECT_EQ(StringBlockSlots({}).Block, 0);
+    // Numbers where no 16-bit id lies give no strings, rather than ids of other blocks.
+    EXPECT_TRUE(ReadStringBlockList(0, EncodeStringBlock(block)).empty());
+    EXPECT_TRUE(ReadStringBlockList(4097, EncodeStringBlock(block)).empty());
+    EXPECT_EQ(ReadStringBlockList(4096, EncodeStringBlock(block)).front().Id, 65521);
     EXPECT_THROW(StringBlockSlots({{33, u"one"}, {48, u"next block"}}), ELumInternalError);
 }
 
