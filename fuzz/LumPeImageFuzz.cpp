@@ -1,7 +1,9 @@
 // libFuzzer target for the PE image reader and its resource-directory walker, with the
 // string-table blocks it finds. The input is the image file. The headers' reader raises
 // nothing; the walker raises only EByteReadError; every span they hand out must lie inside
-// the bytes.
+// the bytes. A block read as the list of its strings writes back a block that reads as the
+// same list.
+#include "lib/LumTrx/LumTrxResourceUtils.h"
 #include "toolkit/base/LumByteIO.h"
 #include "toolkit/res/LumPeImage.h"
 #include "toolkit/res/LumStringTables.h"
@@ -28,6 +30,18 @@ unsigned CheckInside(std::span<const std::uint8_t> all, std::span<const std::uin
     return sum;
 }
 
+void CheckStringBlock(std::uint16_t block, std::span<const std::uint8_t> data) {
+    DecodeStringBlock(data);
+    TStringBlockList list = ReadStringBlockList(block, data);
+    if (list.empty()) {
+        return;
+    }
+    TStringBlockSlots slots = StringBlockSlots(list);
+    if (ReadStringBlockList(slots.Block, EncodeStringBlock(slots.Slots)) != list) {
+        std::abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
@@ -48,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         for (const TPeResource& resource : image->Resources()) {
             std::span<const std::uint8_t> data = image->ResourceData(resource);
             CheckInside(bytes, data);
-            if (resource.Type == TResId(kStringTableType)) {
-                DecodeStringBlock(data);
+            if (resource.Type == TResId(kStringTableType) && resource.Name.IsNumber()) {
+                CheckStringBlock(resource.Name.Number(), data);
             }
             if (!image->FindResourceEntry(resource.Type, resource.Name)) {
                 std::abort();

@@ -36,3 +36,12 @@ shot() {
 shot main-form main
 shot exception-dialog dialog
 shot exception-dialog-expanded dialog-expanded
+
+# The flash messages: two nested notices, the second moved down to show both.
+bash scripts/wine-run.sh --prefix "$build/win32/wineprefix" \
+  "$build/win32/tests/LumLXFlashMsgShow.exe" 6 &
+flash=$!
+sleep 4
+xwd -root -silent -display "$display" | convert xwd:- "$out/flash-message.png"
+wait $flash
+echo "$out/flash-message.png"

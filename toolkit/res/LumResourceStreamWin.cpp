@@ -8,14 +8,7 @@
 #include "toolkit/base/LumResStrings.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
-
-namespace {
-
-const wchar_t* ResourcePointer(const TResId& id) {
-    return id.IsNumber() ? MAKEINTRESOURCEW(id.Number()) : WinStr(id.Name());
-}
-
-} // namespace
+#include "toolkit/res/LumModuleResourcesWin.h"
 
 TLumResourceStream::TLumResourceStream(HINSTANCE__* instance, const TResId& name,
                                        const TResId& type) {

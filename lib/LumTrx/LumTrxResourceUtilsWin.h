@@ -1,0 +1,64 @@
+#pragma once
+// Writing resources into library files and reading the resources of loaded modules, for
+// translation modules: resource updates through the system's wide calls (or, on systems
+// without them, a library that has them), resource texts, enumeration, string tables, the
+// list of form resources, and copying every resource of one file into another. Win32 only.
+
+#include "lib/LumTrx/LumTrxResourceUtils.h"
+#include "toolkit/base/LumWin.h"
+#include "toolkit/res/LumModuleResourcesWin.h"
+#include "toolkit/res/LumResourceUpdateWin.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// One enumerated resource of a loaded module.
+using TResData = TModuleResource;
+
+/// Answers whether the system has the wide window functions (and so the wide update calls).
+using TWideSystemQuery = bool (*)();
+/// Replaces the query (tests stand in for a system without them); answers the one replaced.
+TWideSystemQuery SetWideSystemQuery(TWideSystemQuery query);
+
+/// The update calls of this system: the system's own where it has the wide functions, else
+/// those of "lum_unicows.dll" from the system folder, loaded on first need and kept. Raises
+/// ELumGeneralError "Translation resource editing is not available on this version of
+/// Windows." when that library or one of its three calls is missing.
+const TResourceUpdateCalls& ResourceUpdateCalls();
+
+/// Begins an update of the file through ResourceUpdateCalls (nothing touches the file when
+/// they are not available); with `deleteExisting` the file's resources are removed unless
+/// written again. Then a plain zero-size form is shown and freed at once. A failed begin
+/// raises EOSError.
+std::unique_ptr<TLumResourceUpdate> BeginResourceUpdate(const std::u16string& fileName,
+                                                        bool deleteExisting);
+
+/// Writes the text as an RCDATA resource, language neutral: UTF-16LE without terminator.
+/// A name that is not upper case raises (CheckResourceTextName); a failed update EOSError.
+void SaveRcText(TLumResourceUpdate& update, std::u16string_view name, std::u16string_view text);
+
+/// Appends every resource of the module, by type, name and language (EnumerateModuleResources).
+void EnumerateResources(HMODULE module, std::vector<TResData>& list);
+
+/// Whether the module has an RCDATA resource of that name.
+bool HasResourceText(HMODULE module, std::u16string_view name);
+/// The RCDATA resource of that name as text; empty when there is none.
+std::u16string ReadResourceText(HMODULE module, std::u16string_view name);
+
+/// Replaces the lists with the module's string tables, one list per RT_STRING resource in
+/// enumeration order.
+void ReadStringTables(HMODULE module, TStringBlockLists& blocks);
+/// Writes each non-empty list as its RT_STRING block, language neutral, every string in the
+/// slot of its own id and the other slots empty. Raises EOSError.
+void WriteStringTables(TLumResourceUpdate& update, const TStringBlockLists& blocks);
+
+/// Replaces the names with those of the module's form resources: RCDATA resources with a
+/// text name whose data is a binary form stream (IsFormStreamStart), in enumeration order.
+void ListFormResources(HMODULE module, std::vector<std::string>& names);
+
+/// Makes the target's resources exactly the source's, plus the source's name map section
+/// (LUM.RSM), when it has one, as the RCDATA resource text "LUM.RSM". The target's own
+/// resources are all removed; a failure leaves the target as it was. Raises EOSError.
+void CopyResources(const std::u16string& source, const std::u16string& target);
