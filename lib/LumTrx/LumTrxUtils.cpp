@@ -2,7 +2,6 @@
 
 #include "lib/LumTrx/LumDbgUtils.h"
 #include "rstr/LumTrxUtils.h"
-#include "toolkit/base/LumByteIO.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumOSErrors.h"
@@ -101,15 +100,22 @@ TLumTrxLangs::TLumTrxLangs(const std::vector<TLumLocale>& locales, const TLangNa
 void TLumTrxLangs::Build(const std::vector<TLumLocale>& locales, const TLangNameSource& names) {
     list_.SetSorted(true);
     list_.SetDuplicates(dupError);
+    // Systems give several locales the same abbreviation, a default sub-language among them
+    // too (Wine's "ZZZ" for locales it has no abbreviation for): the first keeps the plain
+    // extension, the others take their sub-language as a prefix, and a locale whose prefixed
+    // extension is taken as well is left out. Nothing here may keep the program from starting.
+    auto taken = [this](const std::u16string& ext) { return list_.IndexOf(ext) >= 0; };
     // Neutral candidates: the two-letter form of each default sub-language.
     TLumStringList neutral;
     for (const TLumLocale& locale : locales) {
         TLangId primary = PrimaryOf(locale.Lcid);
         TLangId sub = SubOf(locale.Lcid);
         std::u16string ext = locale.Abbreviation;
-        if (list_.IndexOf(ext) >= 0) {
-            Assert(sub != kSubDefault, u"LumTrx\\LumTrxUtils", 144);
+        if (taken(ext)) {
             ext = Format(u"%.2X.%s", static_cast<int>(sub), ext);
+        }
+        if (taken(ext)) {
+            continue;
         }
         list_.AddObject(ext, AsObject(LangIdOf(primary, sub)));
         if (sub == kSubDefault) {
@@ -123,7 +129,9 @@ void TLumTrxLangs::Build(const std::vector<TLumLocale>& locales, const TLangName
         }
         int index = neutral.IndexOfObject(AsObject(LangIdOf(PrimaryOf(locale.Lcid), 0)));
         if (index >= 0) {
-            list_.AddObject(neutral.Strings(index), neutral.Objects(index));
+            if (!taken(neutral.Strings(index))) {
+                list_.AddObject(neutral.Strings(index), neutral.Objects(index));
+            }
             neutral.Delete(index);
         }
     }
@@ -203,17 +211,13 @@ TLangId TranslationLanguage(const std::u16string& exeFile, const std::u16string&
 
 namespace {
 
-// The file's image with every resource checked against the file; what the loader would refuse
-// as a module is refused here too, with the loader's code.
+// The file's image, whole within the file: a file that is no image or is cut short is refused
+// with the loader's code for what it cannot load.
 const TPeImage& SoundImage(const TLumPeFile& pe) {
-    try {
-        if (pe.Image()) {
-            pe.Image()->Resources();
-            return *pe.Image();
-        }
-    } catch (const EByteReadError&) {
+    if (!pe.Image() || !IsSoundImage(*pe.Image())) {
+        RaiseOSError(ERROR_BAD_EXE_FORMAT);
     }
-    RaiseOSError(ERROR_BAD_EXE_FORMAT);
+    return *pe.Image();
 }
 
 std::u16string ResourceText(const TPeImage& image, std::u16string_view name) {

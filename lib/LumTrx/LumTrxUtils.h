@@ -29,14 +29,14 @@ using TLangNameSource = std::function<std::u16string(TLangId langId)>;
 /// "EXT|Display name" with its LANGID: the locale's three-letter abbreviation (DEU), for a
 /// locale whose abbreviation is taken the sub-language in two hexadecimal digits, "." and the
 /// abbreviation (02.DEU), and the two-letter neutral form (DE) for a primary language that has
-/// another sub-language besides its default one.
+/// another sub-language besides its default one. An extension is never in the table twice: a
+/// locale whose extension is taken even with its sub-language, and a neutral form that
+/// another primary language has already, are left out.
 class TLumTrxLangs {
   public:
     /// The table of the system's supported locales.
     TLumTrxLangs();
-    /// The table of the given locales, in their order, named by `names`. A default
-    /// sub-language whose abbreviation is taken raises EAssertionFailed (source
-    /// "LumTrx\LumTrxUtils", line 144).
+    /// The table of the given locales, in their order, named by `names`.
     TLumTrxLangs(const std::vector<TLumLocale>& locales, const TLangNameSource& names);
     TLumTrxLangs(const TLumTrxLangs&) = delete;
     TLumTrxLangs& operator=(const TLumTrxLangs&) = delete;

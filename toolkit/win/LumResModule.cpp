@@ -1,6 +1,7 @@
 #include "toolkit/win/LumResModule.h"
 
 #include "rstr/LumSysConst.h"
+#include "toolkit/base/LumByteIO.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumStreams.h"
@@ -10,6 +11,7 @@
 #include "toolkit/win/LumRegistry.h"
 #include "toolkit/win/LumSystemWin.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -192,14 +194,29 @@ std::u16string FindResourceModuleFile(const std::u16string& moduleFile, bool mus
     return {};
 }
 
+bool IsSoundImage(const TPeImage& image) {
+    for (const TPeSection& section : image.Sections()) {
+        if (image.SectionData(section).size() <
+            std::min(section.VirtualSize, section.SizeOfRawData)) {
+            return false;
+        }
+    }
+    try {
+        // Checks every directory entry and every resource's data against the bytes.
+        image.Resources();
+        return true;
+    } catch (const EByteReadError&) {
+        return false;
+    }
+}
+
 bool IsSoundResourceModule(const std::u16string& path) {
     try {
         TLumMemoryStream file;
         file.LoadFromFile(path);
         std::optional<TPeImage> image =
             TPeImage::Parse({file.Memory(), static_cast<size_t>(file.Size())});
-        // Resources() checks every directory entry and every resource's data against the file.
-        return image && (image->Resources(), true);
+        return image && IsSoundImage(*image);
     } catch (const Exception&) {
         return false;
     }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+class TPeImage;
+
 /// The executable's own instance handle.
 HINSTANCE MainInstance();
 
@@ -48,9 +50,12 @@ std::u16string LongPathName(const std::u16string& path);
 /// (with `mustLoad` false: the first that exists and is no folder). Empty when there is none.
 std::u16string FindResourceModuleFile(const std::u16string& moduleFile, bool mustLoad = true);
 
-/// Whether the file is a PE image whose headers and whole resource directory lie within the
-/// file, read with the bounds-checked reader: only such a file is mapped as a resource module.
-/// Never raises.
+/// Whether the image lies whole within its bytes: every section's data, the resource
+/// directory and every resource's data (a file cut short is not). Never raises.
+bool IsSoundImage(const TPeImage& image);
+
+/// Whether the file is a PE image that IsSoundImage accepts, read whole with the bounds-checked
+/// reader: only such a file is mapped as a resource module. Never raises.
 bool IsSoundResourceModule(const std::u16string& path);
 
 /// The translation module file that the runtime found at its start but did not take, because
