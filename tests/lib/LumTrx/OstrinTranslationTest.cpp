@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -27,10 +28,10 @@ constexpr char16_t kNotPrepared[] = u"The translation resource was not properly 
 // The program, started; ended by force if it still runs when the test is over.
 class Started {
   public:
-    explicit Started(const std::u16string& exe) {
+    explicit Started(const std::u16string& exe, std::u16string_view arguments = {}) {
         STARTUPINFOW si{};
         si.cb = sizeof si;
-        std::u16string commandLine = u"\"" + exe + u"\"";
+        std::u16string commandLine = u"\"" + exe + u"\" " + std::u16string(arguments);
         PROCESS_INFORMATION pi{};
         EXPECT_TRUE(CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(commandLine.data()), nullptr,
                                    nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
@@ -59,7 +60,10 @@ class Started {
         PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         return answered;
     }
-    bool Ends() { return WaitForSingleObject(process_.Get(), 30000) == WAIT_OBJECT_0; }
+    bool Ends(DWORD milliseconds = 30000) {
+        return WaitForSingleObject(process_.Get(), milliseconds) == WAIT_OBJECT_0;
+    }
+    int MessageBoxes() { return CountProcessWindows(id_, L"#32770"); }
 
   private:
     TScopedKernelHandle process_;
@@ -175,4 +179,20 @@ TEST_F(OstrinTranslation, AModuleOfAnotherBuildIsPutAsideWithTheUpdatesMessage) 
                              u"cannot update it.");
     EXPECT_TRUE(program.WaitForForm(kEnglish));
     EXPECT_TRUE(program.Ends());
+}
+
+TEST_F(OstrinTranslation, UnattendedTheNoticeWaitsForNoAnswer) {
+    MakeModule(u"DEU",
+               TTestModuleOptions().WithIdentity(std::u16string(kBuildIdentityPlaceholder)));
+    Configure(u"DEU");
+    Started program(exe_, u"/S");
+    // A message box would keep the program from ending.
+    bool ended = false;
+    int boxes = 0;
+    for (int waited = 0; waited < 30000 && !ended; waited += 100) {
+        boxes = std::max(boxes, program.MessageBoxes());
+        ended = program.Ends(100);
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(boxes, 0);
 }
