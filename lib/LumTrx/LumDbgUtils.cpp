@@ -3,27 +3,24 @@
 #include "rstr/LumDbgUtils.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/res/LumPeImage.h"
+#include "toolkit/win/LumResModule.h"
 
 #include <algorithm>
 #include <memory>
 
-TLumPeFile::TLumPeFile(const std::u16string& path) {
-    bytes_.LoadFromFile(path);
-    image_ = TPeImage::Parse({bytes_.Memory(), static_cast<size_t>(bytes_.Size())});
-}
-
 namespace {
 
-// The file read whole, or null when it cannot be read.
-std::unique_ptr<TLumPeFile> ReadPeFile(const std::u16string& file) {
+// The file, or null when it cannot be opened.
+std::unique_ptr<TLumModuleFile> ReadPeFile(const std::u16string& file) {
     try {
-        return std::make_unique<TLumPeFile>(file);
+        return std::make_unique<TLumModuleFile>(file);
     } catch (const std::exception&) {
         return nullptr;
     }
 }
 
-const TPeSection* FindFileSection(const TLumPeFile* pe, std::string_view sectionName) {
+const TPeSection* FindFileSection(const TLumModuleFile* pe, std::string_view sectionName) {
     return pe && pe->Image() ? pe->Image()->FindSection(sectionName) : nullptr;
 }
 
@@ -34,7 +31,7 @@ bool FileHasSection(const std::u16string& file, std::string_view sectionName) {
 }
 
 std::u16string ReadSectionText(const std::u16string& file, std::string_view sectionName) {
-    std::unique_ptr<TLumPeFile> pe = ReadPeFile(file);
+    std::unique_ptr<TLumModuleFile> pe = ReadPeFile(file);
     const TPeSection* section = FindFileSection(pe.get(), sectionName);
     if (!section) {
         return {};

@@ -1,6 +1,5 @@
 #include "lib/LumTrx/LumTrxUtils.h"
 
-#include "lib/LumTrx/LumDbgUtils.h"
 #include "rstr/LumTrxUtils.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
@@ -8,6 +7,7 @@
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
 #include "toolkit/res/LumBuildIdentity.h"
+#include "toolkit/res/LumPeImage.h"
 #include "toolkit/ui/LumApplication.h"
 #include "toolkit/win/LumResModule.h"
 #include "toolkit/win/LumSystemWin.h"
@@ -213,7 +213,7 @@ namespace {
 
 // The file's image, whole within the file: a file that is no image or is cut short is refused
 // with the loader's code for what it cannot load.
-const TPeImage& SoundImage(const TLumPeFile& pe) {
+const TPeImage& SoundImage(const TLumModuleFile& pe) {
     if (!pe.Image() || !IsSoundImage(*pe.Image())) {
         RaiseOSError(ERROR_BAD_EXE_FORMAT);
     }
@@ -233,7 +233,7 @@ std::u16string BuildIdentityOf(const TPeImage& image) {
 } // namespace
 
 std::u16string ReadBuildIdentity(const std::u16string& file) {
-    TLumPeFile pe(file);
+    TLumModuleFile pe(file);
     return BuildIdentityOf(SoundImage(pe));
 }
 
@@ -242,7 +242,7 @@ bool SameBuildIdentity(const std::u16string& fileA, const std::u16string& fileB)
 }
 
 bool IsModulePrepared(const std::u16string& file) {
-    TLumPeFile pe(file);
+    TLumModuleFile pe(file);
     const TPeImage& image = SoundImage(pe);
     constexpr char16_t kNameMap[] = u"LUM.RSM";
     bool hasNameMap = image.FindSection("LUM.RSM") ||

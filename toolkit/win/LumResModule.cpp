@@ -1,10 +1,10 @@
 #include "toolkit/win/LumResModule.h"
 
+#include "rstr/LumRtlConsts.h"
 #include "rstr/LumSysConst.h"
 #include "toolkit/base/LumByteIO.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
-#include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/res/LumPeImage.h"
 #include "toolkit/res/LumStringTables.h"
@@ -194,6 +194,36 @@ std::u16string FindResourceModuleFile(const std::u16string& moduleFile, bool mus
     return {};
 }
 
+TLumModuleFile::TLumModuleFile(const std::u16string& path)
+    : file_(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                        nullptr)) {
+    if (!file_) {
+        throw EFOpenError(Format(LoadResString(LumRtlConsts::SFOpenError), path));
+    }
+    LARGE_INTEGER size{};
+    // An empty file cannot be mapped, and a file beyond 2 GB is no module.
+    if (!GetFileSizeEx(file_.Get(), &size) || size.QuadPart == 0 || size.QuadPart > 0x7FFFFFFF) {
+        return;
+    }
+    mapping_.Reset(CreateFileMappingW(file_.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    view_ = mapping_ ? MapViewOfFile(mapping_.Get(), FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (!view_) {
+        return;
+    }
+    std::optional<TPeImage> image = TPeImage::Parse(
+        {static_cast<const std::uint8_t*>(view_), static_cast<size_t>(size.QuadPart)});
+    if (image) {
+        image_ = std::make_unique<TPeImage>(std::move(*image));
+    }
+}
+
+TLumModuleFile::~TLumModuleFile() {
+    image_.reset();
+    if (view_) {
+        UnmapViewOfFile(view_);
+    }
+}
+
 bool IsSoundImage(const TPeImage& image) {
     for (const TPeSection& section : image.Sections()) {
         if (image.SectionData(section).size() <
@@ -212,11 +242,8 @@ bool IsSoundImage(const TPeImage& image) {
 
 bool IsSoundResourceModule(const std::u16string& path) {
     try {
-        TLumMemoryStream file;
-        file.LoadFromFile(path);
-        std::optional<TPeImage> image =
-            TPeImage::Parse({file.Memory(), static_cast<size_t>(file.Size())});
-        return image && IsSoundImage(*image);
+        TLumModuleFile file(path);
+        return file.Image() && IsSoundImage(*file.Image());
     } catch (const Exception&) {
         return false;
     }

@@ -2,10 +2,12 @@
 // The runtime's module records: for each module, the module its resources are taken from (its
 // resource instance). That is the module itself until a translation module is installed.
 
+#include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumResStrings.h"
 #include "toolkit/base/LumUnits.h"
 #include "toolkit/base/LumWin.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -49,6 +51,27 @@ std::u16string LongPathName(const std::u16string& path);
 /// its first two letters, the first file that exists, is no folder and loads as a data module
 /// (with `mustLoad` false: the first that exists and is no folder). Empty when there is none.
 std::u16string FindResourceModuleFile(const std::u16string& moduleFile, bool mustLoad = true);
+
+/// A module file mapped for reading, with its headers parsed by the bounds-checked PE reader:
+/// only the pages a check reads are read from the disk.
+class TLumModuleFile {
+  public:
+    /// Maps the file. Raises EFOpenError "Cannot open file %s" when it cannot be opened; a
+    /// file that is empty or not a 32-bit PE image gives a file without image.
+    explicit TLumModuleFile(const std::u16string& path);
+    TLumModuleFile(const TLumModuleFile&) = delete;
+    TLumModuleFile& operator=(const TLumModuleFile&) = delete;
+    ~TLumModuleFile();
+
+    /// The parsed image, or null when the file is not one.
+    const TPeImage* Image() const { return image_.get(); }
+
+  private:
+    TScopedFile file_;
+    TScopedKernelHandle mapping_;
+    const void* view_ = nullptr;
+    std::unique_ptr<TPeImage> image_;
+};
 
 /// Whether the image lies whole within its bytes: every section's data, the resource
 /// directory and every resource's data (a file cut short is not). Never raises.

@@ -223,6 +223,10 @@ TEST_F(TrxFiles, SectionsOfTheProgramAndOfFilesThatAreNone) {
     WriteTestFile(Path(u"text.dll"), "MZ but nothing more");
     EXPECT_FALSE(FileHasSection(Path(u"text.dll"), "LUM.RSM"));
     EXPECT_EQ(ReadSectionText(Path(u"text.dll"), "LUM.RSM"), u"");
+    WriteTestFile(Path(u"empty.dll"));
+    EXPECT_FALSE(FileHasSection(Path(u"empty.dll"), "LUM.RSM"));
+    EXPECT_FALSE(IsSoundResourceModule(Path(u"empty.dll")));
+    EXPECT_TRUE(IsSoundResourceModule(OstrinExe()));
 
     std::u16string map = ReadSectionText(OstrinExe(), "LUM.RSM");
     EXPECT_NE(map.find(u"=LumSysConst_SEndOfFile\r\n"), std::u16string::npos);
