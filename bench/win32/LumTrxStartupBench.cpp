@@ -9,13 +9,13 @@
 #include "tests/lib/LumTrx/LumTrxTestModules.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
-#include "toolkit/win/LumRegistry.h"
 #include "toolkit/win/LumResModule.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -47,12 +47,6 @@ double MedianMs(int repetitions, const std::function<void()>& step) {
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
-}
-
-void Configure(const std::u16string& exe, const std::u16string& ext) {
-    TLumRegistry registry;
-    registry.OpenKey(u"\\Software\\LumRuntime\\Locales", true);
-    registry.WriteString(LongPathName(exe), ext);
 }
 
 // The runtime's choice at its start, then the translation check on the module it took.
@@ -95,8 +89,8 @@ int main(int argc, char** argv) {
     CopyFileW(WinStr(built), WinStr(without + u"\\Ostrin.exe"), FALSE);
     MakeTestModule(container, built, with + u"\\Ostrin.DEU",
                    TTestModuleOptions().WithCaption(u"CAPICOM 2.0 einrichten"));
-    Configure(with + u"\\Ostrin.exe", u"DEU");
-    Configure(without + u"\\Ostrin.exe", u"DEU");
+    ConfigureTranslation(LongPathName(with + u"\\Ostrin.exe"), u"DEU");
+    ConfigureTranslation(LongPathName(without + u"\\Ostrin.exe"), u"DEU");
     LumTrxUtilsUnit.Start();
 
     double withModule = MedianMs(repetitions, [&] { StartWithModule(with + u"\\Ostrin.exe"); });
@@ -128,10 +122,7 @@ int main(int argc, char** argv) {
     std::printf("table of languages (every start):                  %.3f ms\n", languages);
 
     LumTrxUtilsUnit.Stop();
-    TLumRegistry registry;
-    if (registry.OpenKey(u"\\Software\\LumRuntime\\Locales", false)) {
-        registry.DeleteValue(LongPathName(with + u"\\Ostrin.exe"));
-        registry.DeleteValue(LongPathName(without + u"\\Ostrin.exe"));
-    }
+    ConfigureTranslation(LongPathName(with + u"\\Ostrin.exe"), std::nullopt);
+    ConfigureTranslation(LongPathName(without + u"\\Ostrin.exe"), std::nullopt);
     return 0;
 }

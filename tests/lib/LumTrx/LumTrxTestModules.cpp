@@ -8,6 +8,7 @@
 #include "toolkit/res/LumBuildIdentity.h"
 #include "toolkit/res/LumPeImage.h"
 #include "toolkit/res/LumResourceUpdateWin.h"
+#include "toolkit/win/LumRegistry.h"
 
 #include <stdexcept>
 
@@ -36,6 +37,18 @@ std::u16string TestBuildFolder() {
     path.resize(path.rfind(u'\\'));
     path.resize(path.rfind(u'\\'));
     return path;
+}
+
+void ConfigureTranslation(const std::u16string& exeLongPath, std::optional<std::u16string> ext) {
+    TLumRegistry registry;
+    if (!registry.OpenKey(u"\\Software\\LumRuntime\\Locales", true)) {
+        throw std::runtime_error("cannot open the locales key");
+    }
+    if (ext) {
+        registry.WriteString(exeLongPath, *ext);
+    } else {
+        registry.DeleteValue(exeLongPath);
+    }
 }
 
 std::vector<std::uint8_t> ReadTestFile(const std::u16string& path) {

@@ -40,6 +40,10 @@ std::string OstrinFormWithCaption(const std::string& formBinary, const std::u16s
 void MakeTestModule(const std::u16string& container, const std::u16string& exe,
                     const std::u16string& module, const TTestModuleOptions& options = {});
 
+/// Configures the translation extension of the program at that long path under the current
+/// user's locales key; nothing removes the value.
+void ConfigureTranslation(const std::u16string& exeLongPath, std::optional<std::u16string> ext);
+
 /// The file's bytes; empty when it cannot be read.
 std::vector<std::uint8_t> ReadTestFile(const std::u16string& path);
 

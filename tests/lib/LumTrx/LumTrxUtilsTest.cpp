@@ -6,6 +6,7 @@
 #include "lib/LumTrx/LumTrxUtils.h"
 #include "lib/LumTrx/LumDbgUtils.h"
 #include "tests/lib/LumTrx/LumTrxTestModules.h"
+#include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestFiles.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
@@ -14,7 +15,6 @@
 #include "toolkit/res/LumBuildIdentity.h"
 #include "toolkit/res/LumPeImage.h"
 #include "toolkit/res/LumResourceUpdateWin.h"
-#include "toolkit/win/LumRegistry.h"
 #include "toolkit/win/LumResModule.h"
 
 #include <gtest/gtest.h>
@@ -35,16 +35,6 @@ std::u16string Container() {
 
 std::string Utf8(const std::u16string& text) {
     return WideToUtf8(text);
-}
-
-template <class E, class F> std::u16string MessageOf(F action) {
-    try {
-        action();
-    } catch (const E& error) {
-        return error.Message();
-    }
-    ADD_FAILURE() << "nothing raised";
-    return {};
 }
 
 class TrxFiles : public ::testing::Test {
@@ -337,15 +327,7 @@ class TrxChoice : public TrxFiles {
 
     // The value named by the program's long path under the current user's locales key;
     // nothing configured removes it.
-    void Configure(std::optional<std::u16string> ext) {
-        TLumRegistry registry;
-        ASSERT_TRUE(registry.OpenKey(u"\\Software\\LumRuntime\\Locales", true));
-        if (ext) {
-            registry.WriteString(exeLong_, *ext);
-        } else {
-            registry.DeleteValue(exeLong_);
-        }
-    }
+    void Configure(std::optional<std::u16string> ext) { ConfigureTranslation(exeLong_, ext); }
 
     std::u16string exe_ = Path(u"Prog.exe");
     std::u16string exeLong_;

@@ -9,7 +9,6 @@
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
 #include "toolkit/res/LumBuildIdentity.h"
-#include "toolkit/win/LumRegistry.h"
 #include "toolkit/win/LumResModule.h"
 
 #include <gtest/gtest.h>
@@ -83,15 +82,7 @@ class OstrinTranslation : public ::testing::Test {
         RemoveTree(folder_);
     }
 
-    void Configure(std::optional<std::u16string> ext) {
-        TLumRegistry registry;
-        ASSERT_TRUE(registry.OpenKey(u"\\Software\\LumRuntime\\Locales", true));
-        if (ext) {
-            registry.WriteString(exeLong_, *ext);
-        } else {
-            registry.DeleteValue(exeLong_);
-        }
-    }
+    void Configure(std::optional<std::u16string> ext) { ConfigureTranslation(exeLong_, ext); }
 
     void MakeModule(std::u16string_view ext, const TTestModuleOptions& options) {
         MakeTestModule(container_, built_, ResourceModuleFileName(exe_, ext), options);
