@@ -8,6 +8,8 @@
 #include "toolkit/win/LumResModule.h"
 #include "toolkit/win/LumSystemWin.h"
 
+#include <utility>
+
 namespace {
 
 void ShowSystemMessage(const std::u16string& text) {
@@ -20,9 +22,11 @@ void Notify(const std::u16string& text) {
     (noticeHook ? noticeHook : &ShowSystemMessage)(text);
 }
 
+// The executable's own resources first: the notice's text must not come from the module that
+// is put aside.
 void NotifyNotPrepared() {
-    Notify(LoadResString(LumTrxSysInit::SNotPrepared));
     InstallResourceModule(MainInstance());
+    Notify(LoadResString(LumTrxSysInit::SNotPrepared));
 }
 
 // Whether the module can be trusted to be this build's translation; an unreadable, truncated

@@ -101,6 +101,9 @@ void MakeTestModule(const std::u16string& container, const std::u16string& exe,
     }
     TLumResourceUpdate update(module, true);
     for (const TPeResource& resource : image->Resources()) {
+        if (!options.Strings && resource.Type == TResId(6)) {
+            continue;
+        }
         std::span<const std::uint8_t> data = image->ResourceData(resource);
         std::vector<std::uint8_t> changed;
         if (options.Caption && IsRcData(resource, u"TOSTRINFORM")) {

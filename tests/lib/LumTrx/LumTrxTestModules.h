@@ -15,6 +15,8 @@ struct TTestModuleOptions {
     std::optional<std::u16string> Identity;
     /// Whether RCDATA LUM.RSM holds the executable's name map.
     bool NameMap = true;
+    /// Whether the executable's string tables are copied.
+    bool Strings = true;
 
     TTestModuleOptions& WithCaption(std::u16string caption) {
         Caption = std::move(caption);
@@ -26,6 +28,10 @@ struct TTestModuleOptions {
     }
     TTestModuleOptions& WithoutNameMap() {
         NameMap = false;
+        return *this;
+    }
+    TTestModuleOptions& WithoutStrings() {
+        Strings = false;
         return *this;
     }
 };

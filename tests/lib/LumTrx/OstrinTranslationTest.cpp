@@ -142,6 +142,20 @@ TEST_F(OstrinTranslation, AModuleWithoutIdentityIsReportedAndTheProgramsTextsAre
     EXPECT_TRUE(program.Ends());
 }
 
+// The notice comes from the executable's own strings, not from the module put aside.
+TEST_F(OstrinTranslation, AnUnpreparedModuleWithoutStringsIsReportedInTheProgramsWords) {
+    MakeModule(u"DEU", TTestModuleOptions()
+                           .WithIdentity(std::u16string(kBuildIdentityPlaceholder))
+                           .WithoutStrings());
+    Configure(u"DEU");
+    Started program(exe_);
+    std::optional<TAnsweredBox> box = program.AnswerMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->Text, kNotPrepared);
+    EXPECT_TRUE(program.WaitForForm(kEnglish));
+    EXPECT_TRUE(program.Ends());
+}
+
 TEST_F(OstrinTranslation, ATruncatedModuleIsReportedAndDoesNotStopTheProgram) {
     MakeModule(u"DEU", TTestModuleOptions().WithCaption(kGerman));
     std::u16string module = ResourceModuleFileName(exe_, u"DEU");
