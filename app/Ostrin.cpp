@@ -8,6 +8,8 @@
 #include "errors/LumStackTraceWin.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
+#include "lib/LumTrx/LumTrxSysInit.h"
+#include "lib/LumTrx/LumTrxUtils.h"
 #include "toolkit/base/LumWin.h"
 #include "toolkit/ui/LumBasicControls.h"
 #include "toolkit/ui/LumForms.h"
@@ -19,9 +21,9 @@ namespace {
 
 // The modules of the program in the order they start; they stop in reverse.
 TUnit* const kUnits[] = {
-    &LumResModuleUnit,     &LumLXUtilsUnit,      &LumFormsUnit,
-    &LumBasicControlsUnit, &LumTimerUnit,        &LumStackTraceUnit,
-    &ExceptDlgUnit,        &LumDbgExceptDlgUnit, &CheckWinInetAndAdoUnit,
+    &LumResModuleUnit,  &LumLXUtilsUnit,      &LumFormsUnit,           &LumBasicControlsUnit,
+    &LumTimerUnit,      &LumStackTraceUnit,   &ExceptDlgUnit,          &LumTrxUtilsUnit,
+    &LumTrxSysInitUnit, &LumDbgExceptDlgUnit, &CheckWinInetAndAdoUnit,
 };
 
 constexpr char16_t kSupportAddress[] = u"support@lum-software.example";
@@ -42,5 +44,9 @@ void OstrinMain() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     LockDownLibrarySearch();
+    // Unattended, no message box may wait for an answer: notices go where failures go.
+    if (IsUnattendedCommandLine(FromWinStr(GetCommandLineW()))) {
+        SetTranslationNoticeHook(&KeepUnattendedText);
+    }
     return RunOstrin(kUnits, &OstrinMain);
 }

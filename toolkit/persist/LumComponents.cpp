@@ -249,12 +249,17 @@ void TLumComponent::SetName(const std::u16string& name) {
         throw EComponentError(Format(LoadResString(LumComponents::SInvalidName), name));
     }
     if (owner_) {
-        TLumComponent* other = owner_->FindComponent(name);
-        if (other && other != this) {
-            throw EComponentError(Format(LoadResString(LumComponents::SDuplicateName), name));
-        }
+        owner_->ValidateRename(this, name_, name);
     }
     name_ = name;
+}
+
+void TLumComponent::ValidateRename(TLumComponent* component, const std::u16string&,
+                                   const std::u16string& newName) {
+    TLumComponent* other = FindComponent(newName);
+    if (other && other != component) {
+        throw EComponentError(Format(LoadResString(LumComponents::SDuplicateName), newName));
+    }
 }
 
 void TLumComponent::FreeNotification(TLumComponent* other) {

@@ -306,6 +306,11 @@ class TLumComponent : public TLumPersistent {
     virtual void Loaded();
 
   protected:
+    /// Checks that `component`, which this one owns, may take `newName` (a valid identifier or
+    /// empty) in place of `currentName`: raises EComponentError when another component of this
+    /// owner has that name. Overrides check more, or follow the rename, after calling the base.
+    virtual void ValidateRename(TLumComponent* component, const std::u16string& currentName,
+                                const std::u16string& newName);
     /// A component this one owns or asked about is inserted or removed.
     virtual void Notification(TLumComponent* component, TOperation operation);
     /// Runs while the object is still whole, before the destructors: overrides fire their

@@ -1,11 +1,17 @@
 #include "toolkit/win/LumResModule.h"
 
+#include "rstr/LumRtlConsts.h"
 #include "rstr/LumSysConst.h"
+#include "toolkit/base/LumByteIO.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumStrings.h"
+#include "toolkit/res/LumPeImage.h"
 #include "toolkit/res/LumStringTables.h"
+#include "toolkit/win/LumRegistry.h"
+#include "toolkit/win/LumSystemWin.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -31,7 +37,33 @@ ModuleRecord* FindRecord(HINSTANCE instance) {
 
 TResStringLoader previousLoader = nullptr;
 
+std::u16string& Refused() {
+    static std::u16string refused;
+    return refused;
+}
+
+// A broken translation module must not keep the program from starting: it then runs with its
+// own texts, and the translation check reports the refused file.
+void ChooseResourceModule() {
+    try {
+        std::u16string file = FindResourceModuleFile(OwnModuleFileName(), false);
+        if (file.empty()) {
+            return;
+        }
+        HMODULE module = IsSoundResourceModule(file)
+                             ? LoadLibraryExW(WinStr(file), nullptr, LOAD_LIBRARY_AS_DATAFILE)
+                             : nullptr;
+        if (module) {
+            SetResourceHInstance(MainInstance(), module);
+        } else {
+            Refused() = file;
+        }
+    } catch (const std::exception&) {
+    }
+}
+
 void Start() {
+    ChooseResourceModule();
     previousLoader = SetResStringLoader(&LoadModuleResString);
 }
 
@@ -42,6 +74,7 @@ void Stop() {
         FreeLibrary(resource);
     }
     Records().clear();
+    Refused().clear();
 }
 
 } // namespace
@@ -63,6 +96,161 @@ void SetResourceHInstance(HINSTANCE instance, HINSTANCE resource) {
     } else {
         Records().push_back({instance, resource});
     }
+}
+
+void InstallResourceModule(HINSTANCE module) {
+    HINSTANCE exe = MainInstance();
+    HINSTANCE current = FindResourceHInstance(exe);
+    if (current != exe && current != module) {
+        FreeLibrary(current);
+    }
+    SetResourceHInstance(exe, module);
+}
+
+std::u16string ResourceModuleFileName(std::u16string_view moduleFile, std::u16string_view ext) {
+    size_t delimiter = moduleFile.find_last_of(u".\\:");
+    std::u16string name(moduleFile);
+    if (delimiter != std::u16string_view::npos && moduleFile[delimiter] == u'.') {
+        name.resize(delimiter);
+    }
+    return name + u"." + std::u16string(ext);
+}
+
+std::u16string ConfiguredResourceExtension(const std::u16string& exeLongPath) {
+    static const std::pair<HKEY, std::u16string_view> kKeys[] = {
+        {HKEY_CURRENT_USER, u"\\Software\\LumRuntime\\Locales"},
+        {HKEY_LOCAL_MACHINE, u"\\Software\\LumRuntime\\Locales"},
+        {HKEY_CURRENT_USER, u"\\Software\\LumRuntime\\Toolkit\\Locales"},
+    };
+    try {
+        TLumRegistry registry(KEY_READ);
+        for (const auto& [root, key] : kKeys) {
+            registry.SetRootKey(root);
+            if (registry.OpenKeyReadOnly(key)) {
+                std::u16string ext = registry.ReadString(exeLongPath);
+                return ext.empty() ? registry.ReadString(u"") : ext;
+            }
+        }
+    } catch (const Exception&) {
+        // A value that is not a string configures nothing.
+    }
+    return {};
+}
+
+std::u16string ThreadLocaleAbbreviation() {
+    wchar_t name[16] = {};
+    if (!GetLocaleInfoW(GetThreadLocale(), LOCALE_SABBREVLANGNAME, name, 16)) {
+        return {};
+    }
+    return FromWinStr(name);
+}
+
+std::u16string LongPathName(const std::u16string& path) {
+    DWORD size = GetLongPathNameW(WinStr(path), nullptr, 0);
+    if (size == 0) {
+        return path;
+    }
+    std::wstring buffer(size, L'\0');
+    DWORD length = GetLongPathNameW(WinStr(path), buffer.data(), size);
+    if (length == 0 || length >= size) {
+        return path;
+    }
+    return FromWinStr(buffer.c_str(), length);
+}
+
+namespace {
+
+bool IsCandidateAccepted(const std::u16string& file, bool mustLoad) {
+    if (!FileExists(file)) {
+        return false;
+    }
+    if (!mustLoad) {
+        return true;
+    }
+    TScopedLibrary module(LoadLibraryExW(WinStr(file), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    return static_cast<bool>(module);
+}
+
+} // namespace
+
+std::u16string FindResourceModuleFile(const std::u16string& moduleFile, bool mustLoad) {
+    std::u16string longFile = LongPathName(moduleFile);
+    std::u16string configured = ConfiguredResourceExtension(longFile);
+    std::u16string abbreviation = ThreadLocaleAbbreviation();
+    std::vector<std::u16string> extensions;
+    if (!configured.empty()) {
+        extensions.push_back(configured);
+    }
+    if (!abbreviation.empty()) {
+        extensions.push_back(abbreviation);
+        extensions.push_back(abbreviation.substr(0, 2));
+    }
+    for (const std::u16string& ext : extensions) {
+        std::u16string candidate = ResourceModuleFileName(longFile, ext);
+        if (IsCandidateAccepted(candidate, mustLoad)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+TLumModuleFile::TLumModuleFile(const std::u16string& path)
+    : file_(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                        nullptr)) {
+    if (!file_) {
+        throw EFOpenError(Format(LoadResString(LumRtlConsts::SFOpenError), path));
+    }
+    LARGE_INTEGER size{};
+    // An empty file cannot be mapped, and a file beyond 2 GB is no module.
+    if (!GetFileSizeEx(file_.Get(), &size) || size.QuadPart == 0 || size.QuadPart > 0x7FFFFFFF) {
+        return;
+    }
+    mapping_.Reset(CreateFileMappingW(file_.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    view_ = mapping_ ? MapViewOfFile(mapping_.Get(), FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (!view_) {
+        return;
+    }
+    std::optional<TPeImage> image = TPeImage::Parse(
+        {static_cast<const std::uint8_t*>(view_), static_cast<size_t>(size.QuadPart)});
+    if (image) {
+        image_ = std::make_unique<TPeImage>(std::move(*image));
+    }
+}
+
+TLumModuleFile::~TLumModuleFile() {
+    image_.reset();
+    if (view_) {
+        UnmapViewOfFile(view_);
+    }
+}
+
+bool IsSoundImage(const TPeImage& image) {
+    for (const TPeSection& section : image.Sections()) {
+        if (image.SectionData(section).size() <
+            std::min(section.VirtualSize, section.SizeOfRawData)) {
+            return false;
+        }
+    }
+    try {
+        // Checks every directory entry and every resource's data against the bytes.
+        image.Resources();
+        return true;
+    } catch (const EByteReadError&) {
+        return false;
+    }
+}
+
+bool IsSoundResourceModule(const std::u16string& path) {
+    try {
+        TLumModuleFile file(path);
+        return file.Image() && IsSoundImage(*file.Image());
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+const std::u16string& RefusedResourceModule() {
+    return Refused();
 }
 
 namespace {

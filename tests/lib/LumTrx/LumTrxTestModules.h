@@ -1,0 +1,57 @@
+#pragma once
+// Translation modules made by tests, the way a translator's tool makes them: a small library
+// whose resources are all replaced by a copy of an executable's resources, with the name map
+// as a resource and, where a test asks, a caption of the main form changed or the build
+// identity replaced. Failures raise std::runtime_error (the benchmark makes modules too).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TTestModuleOptions {
+    /// The caption of the main form in the module (form resource TOSTRINFORM).
+    std::optional<std::u16string> Caption;
+    /// The text of LUM_TRX_GUID in place of the executable's; dropped when empty.
+    std::optional<std::u16string> Identity;
+    /// Whether RCDATA LUM.RSM holds the executable's name map.
+    bool NameMap = true;
+    /// Whether the executable's string tables are copied.
+    bool Strings = true;
+
+    TTestModuleOptions& WithCaption(std::u16string caption) {
+        Caption = std::move(caption);
+        return *this;
+    }
+    TTestModuleOptions& WithIdentity(std::u16string identity) {
+        Identity = std::move(identity);
+        return *this;
+    }
+    TTestModuleOptions& WithoutNameMap() {
+        NameMap = false;
+        return *this;
+    }
+    TTestModuleOptions& WithoutStrings() {
+        Strings = false;
+        return *this;
+    }
+};
+
+/// The win32 build folder of a test executable in <build>/tests.
+std::u16string TestBuildFolder();
+
+/// The form text of the main form with its caption replaced.
+std::string OstrinFormWithCaption(const std::string& formBinary, const std::u16string& caption);
+
+/// Makes `module` from the stand-in library `container` and the resources of `exe`.
+void MakeTestModule(const std::u16string& container, const std::u16string& exe,
+                    const std::u16string& module, const TTestModuleOptions& options = {});
+
+/// Configures the translation extension of the program at that long path under the current
+/// user's locales key; nothing removes the value.
+void ConfigureTranslation(const std::u16string& exeLongPath, std::optional<std::u16string> ext);
+
+/// The file's bytes; empty when it cannot be read.
+std::vector<std::uint8_t> ReadTestFile(const std::u16string& path);
+
+/// Writes the bytes as the file's whole content.
+void WriteTestBytes(const std::u16string& path, const std::vector<std::uint8_t>& bytes);
