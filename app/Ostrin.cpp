@@ -19,9 +19,9 @@ namespace {
 
 // The modules of the program in the order they start; they stop in reverse.
 TUnit* const kUnits[] = {
-    &LumResModuleUnit,     &LumLXUtilsUnit,      &LumFormsUnit,
-    &LumBasicControlsUnit, &LumTimerUnit,        &LumStackTraceUnit,
-    &ExceptDlgUnit,        &LumDbgExceptDlgUnit, &CheckWinInetAndAdoUnit,
+    &LumResModuleUnit,     &LumLXUtilsUnit,         &LumFormsUnit,      &LumLXFormsUnit,
+    &LumBasicControlsUnit, &LumTimerUnit,           &LumStackTraceUnit, &ExceptDlgUnit,
+    &LumDbgExceptDlgUnit,  &CheckWinInetAndAdoUnit,
 };
 
 constexpr char16_t kSupportAddress[] = u"support@lum-software.example";

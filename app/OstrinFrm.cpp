@@ -8,7 +8,7 @@ TOstrinForm* OstrinForm = nullptr;
 
 const TLumClass& TOstrinForm::StaticClass() {
     static const TLumClass cls =
-        TLumClassBuilder<TOstrinForm>("TOstrinForm", &TLumForm::StaticClass())
+        TLumClassBuilder<TOstrinForm>("TOstrinForm", &TLumFormLX::StaticClass())
             .Field("Timer1", &TOstrinForm::Timer1)
             .Method("Timer1Timer", &TOstrinForm::Timer1Timer)
             .Build();

@@ -2,12 +2,12 @@
 // The program's only window: a caption bar that tells what the setup does, and the timer that
 // does it once the window is on screen.
 
-#include "toolkit/ui/LumForms.h"
+#include "lib/LumLX/LumLXForms.h"
 #include "toolkit/ui/LumTimer.h"
 
-class TOstrinForm : public TLumForm {
+class TOstrinForm : public TLumFormLX {
   public:
-    explicit TOstrinForm(TLumComponent* owner) : TLumForm(owner) {}
+    explicit TOstrinForm(TLumComponent* owner) : TLumFormLX(owner) {}
 
     static const TLumClass& StaticClass();
     const TLumClass& ClassType() const override { return StaticClass(); }

@@ -36,3 +36,11 @@ shot() {
 shot main-form main
 shot exception-dialog dialog
 shot exception-dialog-expanded dialog-expanded
+
+# An MDI frame whose maximised child has its tool bar and status bar docked into the frame's.
+bash scripts/wine-run.sh --prefix "$build/win32/wineprefix" "$build/win32/tests/LumLXFormsShow.exe" 6 &
+runner=$!
+sleep 4
+xwd -root -silent -display "$display" | convert xwd:- "$out/mdi-docked-bars.png"
+wait $runner
+echo "$out/mdi-docked-bars.png"
