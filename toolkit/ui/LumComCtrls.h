@@ -107,6 +107,8 @@ class TLumStatusBar : public TLumWinControl {
     void UpdatePanels();
     /// The parts' right edges as UpdatePanels sends them.
     std::vector<int> PartEdges() const;
+    /// The parts' right edges as the window has them now (SB_GETPARTS); empty without a window.
+    std::vector<int> WindowParts() const;
 
     bool SimplePanel() const { return simplePanel_; }
     void SetSimplePanel(bool value);

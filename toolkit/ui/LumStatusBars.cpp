@@ -66,6 +66,16 @@ std::vector<int> TLumStatusBar::PartEdges() const {
     return edges;
 }
 
+std::vector<int> TLumStatusBar::WindowParts() const {
+    if (!handle_) {
+        return {};
+    }
+    auto count = static_cast<size_t>(SendMessageW(handle_, SB_GETPARTS, 0, 0));
+    std::vector<int> parts(count);
+    SendMessageW(handle_, SB_GETPARTS, parts.size(), reinterpret_cast<LPARAM>(parts.data()));
+    return parts;
+}
+
 void TLumStatusBar::UpdatePanels() {
     if (!handle_) {
         return;

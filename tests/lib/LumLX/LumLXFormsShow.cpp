@@ -57,7 +57,10 @@ void Run(int seconds) {
     Application()->SetMainForm(main);
     main->SetCaption(u"MDI frame");
     main->SetFormStyle(TFormStyle::fsMDIForm);
-    main->SetBounds(40, 40, 760, 520);
+    main->SetLeft(40);
+    main->SetTop(40);
+    main->SetClientWidth(720);
+    main->SetClientHeight(440);
     auto* menu = new TLumMainMenu(main);
     for (const char16_t* caption : {u"&File", u"&Edit", u"&Window"}) {
         auto* item = new TLumMenuItem(main);

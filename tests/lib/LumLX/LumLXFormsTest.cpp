@@ -57,13 +57,6 @@ bool ThemesActive() {
     return result;
 }
 
-std::vector<int> StatusParts(HWND bar) {
-    int count = static_cast<int>(SendMessageW(bar, SB_GETPARTS, 0, 0));
-    std::vector<int> parts(static_cast<size_t>(count));
-    SendMessageW(bar, SB_GETPARTS, parts.size(), reinterpret_cast<LPARAM>(parts.data()));
-    return parts;
-}
-
 } // namespace
 
 TEST_F(FormLX, TaskBarButtonMakesAnUnownedTopLevelWindow) {
@@ -324,7 +317,7 @@ class MdiBars : public FormLX {
         EXPECT_EQ(bounds.bottom, child_->ClientHeight());
         EXPECT_EQ(bounds.bottom - bounds.top, statusHeight_);
         EXPECT_EQ(main_->DockedChildStatusBar(), nullptr);
-        EXPECT_EQ(StatusParts(mainStatusBar_->Handle()), (std::vector<int>{50, 130, -1}));
+        EXPECT_EQ(mainStatusBar_->WindowParts(), (std::vector<int>{50, 130, -1}));
     }
 
     TLumFormLX* main_ = nullptr;
@@ -358,7 +351,7 @@ TEST_F(MdiBars, MaximisedActiveChildDocksItsBarsAndGivesThemBack) {
     EXPECT_FALSE(childStatusBar_->SizeGrip());
     // The own parts after the first move right by the child's 110; the last still reaches
     // to the end.
-    EXPECT_EQ(StatusParts(mainStatusBar_->Handle()), (std::vector<int>{160, 240, -1}));
+    EXPECT_EQ(mainStatusBar_->WindowParts(), (std::vector<int>{160, 240, -1}));
 
     // Docking again, or setting a bar to the one it is, moves nothing.
     HWND toolWindow = childToolBar_->Handle();
@@ -369,7 +362,7 @@ TEST_F(MdiBars, MaximisedActiveChildDocksItsBarsAndGivesThemBack) {
     child_->SetMDIControlBar(childControlBar_);
     EXPECT_EQ(childToolBar_->Handle(), toolWindow);
     EXPECT_EQ(childStatusBar_->Handle(), statusWindow);
-    EXPECT_EQ(StatusParts(mainStatusBar_->Handle()), (std::vector<int>{160, 240, -1}));
+    EXPECT_EQ(mainStatusBar_->WindowParts(), (std::vector<int>{160, 240, -1}));
 
     // Activating the other child gives the bars back; coming back docks them again.
     SendMessageW(main_->ClientHandle(), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(other_->Handle()),
@@ -391,7 +384,7 @@ TEST_F(MdiBars, FreeingADockedChildLeavesTheMainBarClean) {
     ASSERT_TRUE(child_->Docked());
     child_->Free();
     EXPECT_EQ(main_->DockedChildStatusBar(), nullptr);
-    EXPECT_EQ(StatusParts(mainStatusBar_->Handle()), (std::vector<int>{50, 130, -1}));
+    EXPECT_EQ(mainStatusBar_->WindowParts(), (std::vector<int>{50, 130, -1}));
     UpdateWindow(mainStatusBar_->Handle());
     EXPECT_EQ(mainControlBar_->ControlCount(), 1);
 }

@@ -48,13 +48,6 @@ HWND PlainWindow() {
     return window;
 }
 
-std::vector<int> StatusParts(HWND bar) {
-    int count = static_cast<int>(SendMessageW(bar, SB_GETPARTS, 0, 0));
-    std::vector<int> parts(static_cast<size_t>(count));
-    SendMessageW(bar, SB_GETPARTS, parts.size(), reinterpret_cast<LPARAM>(parts.data()));
-    return parts;
-}
-
 } // namespace
 
 // Each thunk reaches its own object; more thunks than fit in one page work the same; what a
@@ -215,7 +208,7 @@ TEST_F(Bars, AlignedBarsPanelsButtonsAndBands) {
     form->SetClientHeight(200);
     EXPECT_EQ(status->Top(), 200 - status->Height());
 
-    EXPECT_EQ(StatusParts(status->Handle()), (std::vector<int>{60, 150, -1}));
+    EXPECT_EQ(status->WindowParts(), (std::vector<int>{60, 150, -1}));
     status->SetSimplePanel(true);
     EXPECT_TRUE(SendMessageW(status->Handle(), SB_ISSIMPLE, 0, 0));
     status->SetSimplePanel(false);
