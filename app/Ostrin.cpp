@@ -21,9 +21,9 @@ namespace {
 
 // The modules of the program in the order they start; they stop in reverse.
 TUnit* const kUnits[] = {
-    &LumResModuleUnit,  &LumLXUtilsUnit,      &LumFormsUnit,           &LumBasicControlsUnit,
-    &LumTimerUnit,      &LumStackTraceUnit,   &ExceptDlgUnit,          &LumTrxUtilsUnit,
-    &LumTrxSysInitUnit, &LumDbgExceptDlgUnit, &CheckWinInetAndAdoUnit,
+    &LumResModuleUnit,     &LumLXUtilsUnit,    &LumFormsUnit,        &LumLXFormsUnit,
+    &LumBasicControlsUnit, &LumTimerUnit,      &LumStackTraceUnit,   &ExceptDlgUnit,
+    &LumTrxUtilsUnit,      &LumTrxSysInitUnit, &LumDbgExceptDlgUnit, &CheckWinInetAndAdoUnit,
 };
 
 constexpr char16_t kSupportAddress[] = u"support@lum-software.example";

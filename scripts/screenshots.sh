@@ -45,3 +45,11 @@ sleep 4
 xwd -root -silent -display "$display" | convert xwd:- "$out/flash-message.png"
 wait $flash
 echo "$out/flash-message.png"
+
+# An MDI frame whose maximised child has its tool bar and status bar docked into the frame's.
+bash scripts/wine-run.sh --prefix "$build/win32/wineprefix" "$build/win32/tests/LumLXFormsShow.exe" 6 &
+runner=$!
+sleep 4
+xwd -root -silent -display "$display" | convert xwd:- "$out/mdi-docked-bars.png"
+wait $runner
+echo "$out/mdi-docked-bars.png"

@@ -4,9 +4,9 @@
 // lists that translation tools read out of its form resource: the properties a translator may
 // change, and the classes of the frames embedded in it.
 
+#include "lib/LumLX/LumLXForms.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumWin.h"
-#include "toolkit/ui/LumForms.h"
 
 #include <unknwn.h>
 
@@ -14,7 +14,7 @@
 #include <vector>
 
 /// The form class the translatable form extends.
-using TLumTrxFormBase = TLumForm;
+using TLumTrxFormBase = TLumFormLX;
 
 /// A sorted list of names, without duplicates, compared without regard to case, that a form
 /// stores as "WideStrings": a list of its strings in sorted order.

@@ -6,6 +6,7 @@
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumNumberText.h"
 #include "toolkit/base/LumResStrings.h"
+#include "toolkit/base/LumShortCuts.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/persist/LumFormStream.h"

@@ -101,17 +101,3 @@ void ConvertForWriting(TFrmProperty& property, std::u16string_view text);
 /// The items of a string-list value, "(" string literals ")"; none when the value does not
 /// start with "(".
 std::vector<std::u16string> ParseStringListValue(std::string_view value);
-
-// ---- Shortcuts (LumTrxFrmShortCuts.cpp) ----
-// A shortcut is a key code in the low byte with the modifier bits scShift, scCtrl and scAlt.
-
-constexpr std::uint16_t scShift = 0x2000;
-constexpr std::uint16_t scCtrl = 0x4000;
-constexpr std::uint16_t scAlt = 0x8000;
-
-/// "Shift+", "Ctrl+" and "Alt+" as they apply, then the key's name, the words taken from the
-/// active resource module's strings; empty for a key without a name.
-std::u16string ShortCutToText(std::uint16_t shortCut);
-/// The shortcut that ShortCutToText writes as the text (modifier words without regard to
-/// case); 0 for a text that names no key.
-std::uint16_t TextToShortCut(std::u16string_view text);

@@ -10,6 +10,12 @@ const TLumIdentTable& TLumEnumInfo<TAnchorKind>::Idents() {
     return table;
 }
 
+const TLumIdentTable& TLumEnumInfo<TAlign>::Idents() {
+    static const TLumIdentTable table = {{"alNone", 0}, {"alTop", 1},   {"alBottom", 2},
+                                         {"alLeft", 3}, {"alRight", 4}, {"alClient", 5}};
+    return table;
+}
+
 // ---------------------------------------------------------------------------------------------
 // TLumControl
 
@@ -32,6 +38,7 @@ const TLumClass& TLumControl::StaticClass() {
             .StoredWhen(&TLumControl::SizeStored)
             .Prop<&TLumControl::Height, &TLumControl::SetHeight>("Height")
             .StoredWhen(&TLumControl::SizeStored)
+            .Prop<&TLumControl::Align, &TLumControl::SetAlign>("Align", TAlign::alNone)
             .Prop<&TLumControl::Anchors, &TLumControl::SetAnchors>(
                 "Anchors", TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop})
             .Prop<&TLumControl::Color, &TLumControl::SetColor>("Color", nullptr, &ColorIdents())
@@ -93,6 +100,13 @@ void TLumControl::SetBounds(int left, int top, int width, int height) {
     if (!anchoring_ && !IsLoading()) {
         UpdateAnchorRules();
     }
+    if (parent_) {
+        // An aligned control keeps to its edge whatever bounds it is given.
+        if (align_ != TAlign::alNone && !parent_->aligning_) {
+            parent_->AlignControls();
+        }
+        parent_->ControlsChanged();
+    }
 }
 
 void TLumControl::BoundsChanged() {
@@ -107,6 +121,12 @@ void TLumControl::SetVisible(bool visible) {
     }
     visible_ = visible;
     Perform(CM_VISIBLECHANGED, visible);
+    if (align_ != TAlign::alNone && parent_ && !IsLoading()) {
+        parent_->AlignControls();
+    }
+    if (parent_) {
+        parent_->ControlsChanged();
+    }
 }
 
 bool TLumControl::Showing() const {
@@ -129,6 +149,16 @@ void TLumControl::SetEnabled(bool enabled) {
         enabled_ = enabled;
         Perform(CM_ENABLEDCHANGED);
         Invalidate();
+    }
+}
+
+void TLumControl::SetAlign(TAlign align) {
+    if (align == align_) {
+        return;
+    }
+    align_ = align;
+    if (parent_ && !IsLoading()) {
+        parent_->AlignControls();
     }
 }
 
@@ -340,6 +370,9 @@ void TLumControl::ApplyAnchors(int parentClientWidth, int parentClientHeight) {
 void TLumControl::Loaded() {
     TLumComponent::Loaded();
     UpdateAnchorRules();
+    if (align_ != TAlign::alNone && parent_) {
+        parent_->AlignControls();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

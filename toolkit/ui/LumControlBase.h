@@ -48,6 +48,11 @@ enum class TAnchorKind { akLeft, akTop, akRight, akBottom };
 using TAnchors = TLumSet<TAnchorKind>;
 template <> struct TLumEnumInfo<TAnchorKind> { static const TLumIdentTable& Idents(); };
 
+/// Where a control sits in its parent: stacked along an edge of the client area, filling what
+/// the others leave, or where its bounds and anchors put it.
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+template <> struct TLumEnumInfo<TAlign> { static const TLumIdentTable& Idents(); };
+
 class TLumWinControl;
 class TLumCustomForm;
 
@@ -94,6 +99,10 @@ class TLumControl : public TLumComponent {
 
     TAnchors Anchors() const { return anchors_; }
     void SetAnchors(TAnchors anchors);
+    TAlign Align() const { return align_; }
+    /// Aligned controls are laid out by the parent whenever its client area or the set of its
+    /// aligned children changes.
+    void SetAlign(TAlign align);
 
     /// The caption or text of the control.
     virtual std::u16string Text() const { return text_; }
@@ -184,6 +193,7 @@ class TLumControl : public TLumComponent {
     bool visible_ = true;
     bool enabled_ = true;
     TAnchors anchors_{TAnchorKind::akLeft, TAnchorKind::akTop};
+    TAlign align_ = TAlign::alNone;
     TLumFont font_;
     bool parentFont_ = true;
     bool updatingFont_ = false;
@@ -267,8 +277,13 @@ class TLumWinControl : public TLumControl {
     void Update();
 
     void WndProc(TMessage& message) override;
-    /// The handling of the window class the control is made from.
-    void DefaultHandler(TMessage& message);
+    /// The handling of the window class the control is made from (MDI frames and children
+    /// hand on to the system's MDI handling instead).
+    virtual void DefaultHandler(TMessage& message);
+
+    /// Lays the aligned children out in the client area (AlignRect), in the order top, bottom,
+    /// left, right, client; each group in the order the children were inserted.
+    void AlignControls();
 
   protected:
     virtual void CreateParams(TCreateParams& params);
@@ -286,8 +301,14 @@ class TLumWinControl : public TLumControl {
 
     /// The key went down in this control; returns false when a handler consumed it.
     virtual bool DoKeyDown(std::uint16_t& key, TShiftState shift);
-    /// The client area changed size: anchors of children, OnResize.
+    /// The client area changed size: aligned children, anchors of children, OnResize.
     virtual void Resize();
+    /// The area aligned children share; the whole client area in the base.
+    virtual RECT AlignRect();
+    /// After AlignControls placed the aligned children; `rest` is what they left free.
+    virtual void AlignDone(const RECT& rest);
+    /// A child came, went, moved or was shown or hidden.
+    virtual void ControlsChanged() {}
     /// Draws the graphic children in their places.
     void PaintControls(TLumCanvas& canvas);
     /// The class's own tab stop default, which streams leave out.
@@ -314,6 +335,7 @@ class TLumWinControl : public TLumControl {
     bool tabStop_ = false;
     bool defaultTabStop_ = false;
     int tabOrderRequest_ = -1;
+    bool aligning_ = false;
     TScopedGdiObject brush_;
 };
 

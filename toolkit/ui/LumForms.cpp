@@ -1,11 +1,13 @@
+// Forms: creation from resources, creation parameters, sizes, styles, showing and painting,
+// and the form's messages.
 #include "toolkit/ui/LumForms.h"
 
-#include "rstr/LumForms.h"
 #include "toolkit/base/LumOSErrors.h"
 #include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/persist/LumFormStream.h"
 #include "toolkit/persist/LumPersist.h"
+#include "toolkit/ui/LumComCtrls.h"
 
 #include <algorithm>
 
@@ -18,9 +20,13 @@ void Start() {
     LumApplicationUnit.Start();
     auto stopApplication = OnScopeFailure([] { LumApplicationUnit.Stop(); });
     RegisterComponentClass(TLumForm::StaticClass());
+    LumMenusUnit.Start();
+    LumComCtrlsUnit.Start();
 }
 
 void Stop() {
+    LumComCtrlsUnit.Stop();
+    LumMenusUnit.Stop();
     LumApplicationUnit.Stop();
     LumScreenUnit.Stop();
 }
@@ -142,6 +148,15 @@ TLumCustomForm::TLumCustomForm(TLumComponent* owner) : TLumWinControl(owner), ca
 }
 
 TLumCustomForm::~TLumCustomForm() {
+    if (menu_) {
+        menu_->OnChange = nullptr;
+    }
+    // The base's destructor destroys the window as a plain control's: an MDI child leaves its
+    // MDI client here, and the MDI keys' filter leaves the application.
+    if (formStyle_ == TFormStyle::fsMDIChild) {
+        DestroyWnd();
+    }
+    DestroyMdiClient();
     if (OwnsTooltip()) {
         DestroyWindow(tooltip_);
     }
@@ -179,9 +194,11 @@ const TLumClass& TLumForm::StaticClass() {
             .Prop<&F::FormStyle, &F::SetFormStyle>("FormStyle", TFormStyle::fsNormal)
             .Republish("Hint")
             .Prop<&F::KeyPreview, &F::SetKeyPreview>("KeyPreview", false)
+            .Prop<&F::Menu, &F::SetMenu>("Menu")
             .Prop<&F::OldCreateOrder, &F::SetOldCreateOrder>("OldCreateOrder")
             .Prop<&F::Position, &F::SetPosition>("Position", TPosition::poDefaultPosOnly)
             .Republish("ShowHint")
+            .Prop<&F::WindowMenu, &F::SetWindowMenu>("WindowMenu")
             .Prop<&F::WindowState, &F::SetWindowState>("WindowState", TWindowState::wsNormal)
             .Event<&F::OnActivate>("OnActivate")
             .Republish("OnClick")
@@ -308,6 +325,11 @@ void TLumCustomForm::CreateParams(TCreateParams& params) {
     if (formStyle_ == TFormStyle::fsStayOnTop) {
         params.ExStyle |= WS_EX_TOPMOST;
     }
+    if (formStyle_ == TFormStyle::fsMDIChild) {
+        params.Style &= ~WS_POPUP;
+        params.ExStyle |= WS_EX_MDICHILD;
+        params.WndParent = MdiClientOf();
+    }
     params.X = left_;
     params.Y = top_;
     params.Width = width_;
@@ -317,6 +339,10 @@ void TLumCustomForm::CreateParams(TCreateParams& params) {
 
 void TLumCustomForm::CreateWindowDone() {
     TLumWinControl::CreateWindowDone();
+    ApplyMenu();
+    if (formStyle_ == TFormStyle::fsMDIForm) {
+        CreateMdiClient();
+    }
     // The frame of the real window may differ from the computed one (menus, themes).
     if (clientWidth_ != 0 || clientHeight_ != 0) {
         RECT client;
@@ -410,7 +436,12 @@ TWindowState TLumCustomForm::WindowState() const {
 
 void TLumCustomForm::SetWindowState(TWindowState state) {
     windowState_ = state;
-    if (handle_ && Visible()) {
+    if (handle_ && Visible() && formStyle_ == TFormStyle::fsMDIChild &&
+        state != TWindowState::wsMinimized) {
+        SendMessageW(GetParent(handle_),
+                     state == TWindowState::wsMaximized ? WM_MDIMAXIMIZE : WM_MDIRESTORE,
+                     reinterpret_cast<WPARAM>(handle_), 0);
+    } else if (handle_ && Visible()) {
         ShowWindow(handle_, state == TWindowState::wsMinimized   ? SW_MINIMIZE
                             : state == TWindowState::wsMaximized ? SW_MAXIMIZE
                                                                  : SW_RESTORE);
@@ -425,7 +456,8 @@ void TLumCustomForm::SetActiveControl(TLumWinControl* control) {
 }
 
 void TLumCustomForm::ApplyPosition() {
-    if (position_ == TPosition::poScreenCenter || position_ == TPosition::poDesktopCenter) {
+    if (formStyle_ != TFormStyle::fsMDIChild &&
+        (position_ == TPosition::poScreenCenter || position_ == TPosition::poDesktopCenter)) {
         int x = (GetSystemMetrics(SM_CXSCREEN) - width_) / 2;
         int y = (GetSystemMetrics(SM_CYSCREEN) - height_) / 2;
         SetBounds(std::max(x, 0), std::max(y, 0), width_, height_);
@@ -482,6 +514,9 @@ bool TLumCustomForm::PreviewKeyDown(std::uint16_t& key, TShiftState shift) {
     if (keyPreview_ && OnKeyDown) {
         OnKeyDown(this, key, shift);
     }
+    if (key != 0 && menu_ && menu_->IsShortCut(ShortCut(key, shift))) {
+        key = 0;
+    }
     return key != 0;
 }
 
@@ -504,6 +539,9 @@ void TLumCustomForm::PaintWindow() {
 void TLumCustomForm::WndProc(TMessage& m) {
     if (auto it = messageHandlers_.find(m.Msg); it != messageHandlers_.end()) {
         it->second(m);
+        return;
+    }
+    if (MenuMessage(m)) {
         return;
     }
     switch (m.Msg) {
@@ -581,93 +619,6 @@ void TLumCustomForm::WndProc(TMessage& m) {
         break;
     }
     TLumWinControl::WndProc(m);
-}
-
-bool TLumCustomForm::CloseQuery() {
-    bool canClose = true;
-    if (OnCloseQuery) {
-        OnCloseQuery(this, canClose);
-    }
-    return canClose;
-}
-
-TCloseAction TLumCustomForm::DoClose(TCloseAction action) {
-    if (OnClose) {
-        OnClose(this, action);
-    }
-    return action;
-}
-
-void TLumCustomForm::Close() {
-    if (modal_) {
-        modalResult_ = mrCancel;
-        return;
-    }
-    if (!CloseQuery()) {
-        return;
-    }
-    TLumApplication* application = Application();
-    bool isMain = application && application->MainForm() == this;
-    TCloseAction action = DoClose(isMain ? TCloseAction::caFree : TCloseAction::caHide);
-    switch (action) {
-    case TCloseAction::caNone:
-        return;
-    case TCloseAction::caMinimize:
-        SetWindowState(TWindowState::wsMinimized);
-        return;
-    case TCloseAction::caHide:
-        if (!isMain) {
-            Hide();
-            return;
-        }
-        [[fallthrough]];
-    case TCloseAction::caFree:
-        if (isMain) {
-            application->Terminate();
-        } else {
-            Release();
-        }
-        return;
-    }
-}
-
-void TLumCustomForm::CloseModal() {
-    if (!CloseQuery()) {
-        modalResult_ = mrNone;
-        return;
-    }
-    if (DoClose(TCloseAction::caHide) == TCloseAction::caNone) {
-        modalResult_ = mrNone;
-    }
-}
-
-void TLumCustomForm::Release() {
-    Application()->QueueFree(this);
-}
-
-TModalResult TLumCustomForm::ShowModal() {
-    if (Visible() || !Enabled() || modal_) {
-        throw EInvalidOperation(LoadResString(LumForms::SCannotShowModal));
-    }
-    TLumModalState modalState(Handle());
-    TRestore<bool> modal(modal_, true);
-    modalResult_ = mrNone;
-    Show();
-    TLumApplication* application = Application();
-    while (true) {
-        application->HandleMessage();
-        if (application->Terminated()) {
-            modalResult_ = mrCancel;
-        }
-        if (modalResult_ != mrNone) {
-            CloseModal();
-            if (modalResult_ != mrNone) {
-                break;
-            }
-        }
-    }
-    Hide();
-    return modalResult_;
 }
 
 // ---------------------------------------------------------------------------------------------

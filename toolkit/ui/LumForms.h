@@ -5,6 +5,7 @@
 #include "toolkit/base/LumUnits.h"
 #include "toolkit/ui/LumApplication.h"
 #include "toolkit/ui/LumControlBase.h"
+#include "toolkit/ui/LumMenus.h"
 #include "toolkit/ui/LumScreen.h"
 
 #include <functional>
@@ -131,6 +132,8 @@ class TLumCustomForm : public TLumWinControl {
     virtual void SetFormStyle(TFormStyle style);
     TWindowState WindowState() const;
     void SetWindowState(TWindowState state);
+    /// Takes the window state from the system's placement of the window.
+    void ReadWindowState();
     bool KeyPreview() const { return keyPreview_; }
     void SetKeyPreview(bool value) { keyPreview_ = value; }
     TLumWinControl* ActiveControl() const { return activeControl_; }
@@ -142,6 +145,32 @@ class TLumCustomForm : public TLumWinControl {
     void SetTextHeight(int value) { textHeight_ = value; }
     bool OldCreateOrder() const { return oldCreateOrder_; }
     void SetOldCreateOrder(bool value) { oldCreateOrder_ = value; }
+
+    /// The menu bar's menu, or null. The form shows each change of it (CM_MENUCHANGED).
+    TLumMainMenu* Menu() const { return menu_; }
+    virtual void SetMenu(TLumMainMenu* menu);
+
+    // ---- MDI ----
+    // An fsMDIForm holds its MDI children in the MDI client window, which takes the client
+    // area that aligned controls leave. An fsMDIChild lives in the main form's MDI client,
+    // which must exist when the child's window is made.
+
+    /// The item whose sub-menu lists the MDI children (an fsMDIForm's), or null.
+    TLumMenuItem* WindowMenu() const { return windowMenu_; }
+    void SetWindowMenu(TLumMenuItem* item);
+    /// The MDI client window of an fsMDIForm whose window exists, else null.
+    HWND ClientHandle() const { return clientHandle_; }
+    /// The active MDI child, or null.
+    TLumCustomForm* ActiveMDIChild() const;
+    int MDIChildCount() const;
+    /// The MDI children from the top of the z-order down.
+    TLumCustomForm* MDIChildren(int index) const;
+    void Cascade();
+    void Tile();
+    void ArrangeIcons();
+    /// Activates the next MDI child.
+    void Next();
+    void Previous();
 
     bool InParent() const override { return false; }
     void DefineProperties(TLumFiler& filer) override;
@@ -163,6 +192,9 @@ class TLumCustomForm : public TLumWinControl {
     void Release();
 
     TLumCanvas& Canvas() { return canvas_; }
+
+    /// The system's MDI handling for MDI frames (DefFrameProc) and children (DefMDIChildProc).
+    void DefaultHandler(TMessage& message) override;
 
     /// A handler for a message the form defines (WM_USER and above, registered messages).
     void SetMessageHandler(UINT message, std::function<void(TMessage&)> handler);
@@ -193,7 +225,14 @@ class TLumCustomForm : public TLumWinControl {
 
   protected:
     void CreateParams(TCreateParams& params) override;
+    /// An MDI child without an MDI form to hold it raises EInvalidOperation.
+    void CreateWnd() override;
     void CreateWindowDone() override;
+    /// An MDI child is destroyed through its MDI client.
+    void DestroyWnd() override;
+    /// An fsMDIForm's MDI client takes what the aligned controls leave.
+    void AlignDone(const RECT& rest) override;
+    void Notification(TLumComponent* component, TOperation operation) override;
     void BeforeDestruction() override;
     void VisibleChanged() override;
     POINT WindowOrigin() const override { return {left_, top_}; }
@@ -214,6 +253,12 @@ class TLumCustomForm : public TLumWinControl {
     SIZE FrameSize() const;
     void CloseModal();
     void PaintWindow();
+    /// Puts the menu's current handle in the menu bar (through the MDI client for MDI frames).
+    void ApplyMenu();
+    void CreateMdiClient();
+    void DestroyMdiClient();
+    HWND MdiClientOf() const;
+    bool MenuMessage(TMessage& message);
 
     TFormBorderStyle borderStyle_ = TFormBorderStyle::bsSizeable;
     TBorderIcons borderIcons_{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize,
@@ -235,6 +280,10 @@ class TLumCustomForm : public TLumWinControl {
     TLumControlCanvas canvas_;
     std::map<UINT, std::function<void(TMessage&)>> messageHandlers_;
     HWND tooltip_ = nullptr;
+    TLumMainMenu* menu_ = nullptr;
+    TLumMenuItem* windowMenu_ = nullptr;
+    HWND clientHandle_ = nullptr;
+    std::unique_ptr<TLumMessageFilter> mdiAccelerators_;
 };
 
 /// The toolkit's form with every property published.
@@ -246,6 +295,6 @@ class TLumForm : public TLumCustomForm {
 };
 
 /// Starts: the application object and the screen (LumApplicationUnit, LumScreenUnit), and
-/// registers the toolkit's form classes for streaming. Stops: frees the application (and with
-/// it every form), then the screen.
+/// registers the toolkit's form, menu and bar classes for streaming. Stops: frees the application
+/// (and with it every form), then the screen.
 extern TUnit LumFormsUnit;

@@ -3,6 +3,7 @@
 
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumOSErrors.h"
+#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/ui/LumApplication.h"
 
@@ -140,7 +141,8 @@ void TLumWinControl::CreateWnd() {
     CreateParams(params);
     defWndProc_ = RegisterWindowClass(params);
     HMENU id = nullptr;
-    if (params.Style & WS_CHILD) {
+    // The MDI client numbers its children itself.
+    if ((params.Style & WS_CHILD) && !(params.ExStyle & WS_EX_MDICHILD)) {
         id = reinterpret_cast<HMENU>(nextControlId++);
     }
     creationControl = this;
@@ -289,14 +291,65 @@ bool TLumWinControl::DoKeyDown(std::uint16_t& key, TShiftState shift) {
 }
 
 void TLumWinControl::Resize() {
+    AlignControls();
     int width = ClientWidth();
     int height = ClientHeight();
     for (TLumControl* child : std::vector<TLumControl*>(controls_)) {
-        child->ApplyAnchors(width, height);
+        if (child->Align() == TAlign::alNone) {
+            child->ApplyAnchors(width, height);
+        }
     }
     if (OnResize) {
         OnResize(this);
     }
+}
+
+RECT TLumWinControl::AlignRect() {
+    return {0, 0, ClientWidth(), ClientHeight()};
+}
+
+void TLumWinControl::AlignDone(const RECT&) {}
+
+void TLumWinControl::AlignControls() {
+    if (aligning_ || IsLoading() || IsDestroying()) {
+        return;
+    }
+    TRestore<bool> aligning(aligning_, true);
+    RECT rest = AlignRect();
+    for (TAlign align :
+         {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) {
+        for (TLumControl* child : std::vector<TLumControl*>(controls_)) {
+            if (child->Align() != align || !child->Visible()) {
+                continue;
+            }
+            int width = std::max<int>(rest.right - rest.left, 0);
+            int height = std::max<int>(rest.bottom - rest.top, 0);
+            switch (align) {
+            case TAlign::alTop:
+                child->SetBounds(rest.left, rest.top, width, child->Height());
+                rest.top += child->Height();
+                break;
+            case TAlign::alBottom:
+                child->SetBounds(rest.left, rest.bottom - child->Height(), width, child->Height());
+                rest.bottom -= child->Height();
+                break;
+            case TAlign::alLeft:
+                child->SetBounds(rest.left, rest.top, child->Width(), height);
+                rest.left += child->Width();
+                break;
+            case TAlign::alRight:
+                child->SetBounds(rest.right - child->Width(), rest.top, child->Width(), height);
+                rest.right -= child->Width();
+                break;
+            default:
+                child->SetBounds(rest.left, rest.top, width, height);
+                rest.left = rest.right;
+                rest.top = rest.bottom;
+                break;
+            }
+        }
+    }
+    AlignDone(rest);
 }
 
 void TLumWinControl::PaintControls(TLumCanvas& canvas) {
@@ -495,6 +548,10 @@ void TLumWinControl::InsertControl(TLumControl* control) {
             UpdateChildZOrder();
         }
     }
+    if (control->Align() != TAlign::alNone) {
+        AlignControls();
+    }
+    ControlsChanged();
     Invalidate();
 }
 
@@ -505,5 +562,9 @@ void TLumWinControl::RemoveControl(TLumControl* control) {
     }
     EraseValue(controls_, control);
     control->parent_ = nullptr;
+    if (control->Align() != TAlign::alNone) {
+        AlignControls();
+    }
+    ControlsChanged();
     Invalidate();
 }

@@ -3,6 +3,7 @@
 #include "lib/LumTrx/LumTrxFrmUtils.h"
 
 #include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumShortCuts.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/persist/LumFormStream.h"
 

@@ -1,8 +1,8 @@
 // Shortcut values and their texts: modifier words and key names from the active resource
 // module, so that a translation shows them in its language.
-#include "lib/LumTrx/LumTrxFrmUtils.h"
+#include "toolkit/base/LumShortCuts.h"
 
-#include "rstr/LumTrxFrmUtils.h"
+#include "rstr/LumShortCuts.h"
 #include "toolkit/base/LumResStrings.h"
 #include "toolkit/base/LumStrings.h"
 
@@ -18,14 +18,14 @@ struct TKeyName {
 // Virtual-key codes with a name of their own; letters, digits and function keys are named
 // after themselves.
 const TKeyName kKeyNames[] = {
-    {0x08, LumTrxFrmUtils::SmkcBkSp},  {0x09, LumTrxFrmUtils::SmkcTab},
-    {0x0D, LumTrxFrmUtils::SmkcEnter}, {0x1B, LumTrxFrmUtils::SmkcEsc},
-    {0x20, LumTrxFrmUtils::SmkcSpace}, {0x21, LumTrxFrmUtils::SmkcPgUp},
-    {0x22, LumTrxFrmUtils::SmkcPgDn},  {0x23, LumTrxFrmUtils::SmkcEnd},
-    {0x24, LumTrxFrmUtils::SmkcHome},  {0x25, LumTrxFrmUtils::SmkcLeft},
-    {0x26, LumTrxFrmUtils::SmkcUp},    {0x27, LumTrxFrmUtils::SmkcRight},
-    {0x28, LumTrxFrmUtils::SmkcDown},  {0x2D, LumTrxFrmUtils::SmkcIns},
-    {0x2E, LumTrxFrmUtils::SmkcDel},
+    {0x08, LumShortCuts::SmkcBkSp},  {0x09, LumShortCuts::SmkcTab},
+    {0x0D, LumShortCuts::SmkcEnter}, {0x1B, LumShortCuts::SmkcEsc},
+    {0x20, LumShortCuts::SmkcSpace}, {0x21, LumShortCuts::SmkcPgUp},
+    {0x22, LumShortCuts::SmkcPgDn},  {0x23, LumShortCuts::SmkcEnd},
+    {0x24, LumShortCuts::SmkcHome},  {0x25, LumShortCuts::SmkcLeft},
+    {0x26, LumShortCuts::SmkcUp},    {0x27, LumShortCuts::SmkcRight},
+    {0x28, LumShortCuts::SmkcDown},  {0x2D, LumShortCuts::SmkcIns},
+    {0x2E, LumShortCuts::SmkcDel},
 };
 
 constexpr std::uint8_t kF1 = 0x70;
@@ -37,9 +37,9 @@ struct TModifier {
 };
 
 const TModifier kModifiers[] = {
-    {scShift, LumTrxFrmUtils::SmkcShift},
-    {scCtrl, LumTrxFrmUtils::SmkcCtrl},
-    {scAlt, LumTrxFrmUtils::SmkcAlt},
+    {scShift, LumShortCuts::SmkcShift},
+    {scCtrl, LumShortCuts::SmkcCtrl},
+    {scAlt, LumShortCuts::SmkcAlt},
 };
 
 std::u16string KeyName(std::uint8_t key) {
@@ -69,7 +69,7 @@ bool TakeWord(std::u16string_view& text, std::u16string_view word) {
 
 } // namespace
 
-std::u16string ShortCutToText(std::uint16_t shortCut) {
+std::u16string ShortCutToText(TShortCut shortCut) {
     std::u16string name = KeyName(static_cast<std::uint8_t>(shortCut & 0xFF));
     if (name.empty()) {
         return {};
@@ -83,7 +83,7 @@ std::u16string ShortCutToText(std::uint16_t shortCut) {
     return text + name;
 }
 
-std::uint16_t TextToShortCut(std::u16string_view text) {
+TShortCut TextToShortCut(std::u16string_view text) {
     std::uint16_t modifiers = 0;
     bool found = true;
     while (found) {
