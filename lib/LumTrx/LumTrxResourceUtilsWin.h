@@ -2,13 +2,16 @@
 // Writing resources into library files and reading the resources of loaded modules, for
 // translation modules: resource updates through the system's wide calls (or, on systems
 // without them, a library that has them), resource texts, enumeration, string tables, the
-// list of form resources, and copying every resource of one file into another. Win32 only.
+// list of form resources, copying every resource of one file into another, and making and
+// remaking translation modules from the executable. Win32 only.
 
 #include "lib/LumTrx/LumTrxResourceUtils.h"
+#include "lib/LumTrx/LumTrxUtils.h"
 #include "toolkit/base/LumWin.h"
 #include "toolkit/res/LumModuleResourcesWin.h"
 #include "toolkit/res/LumResourceUpdateWin.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,3 +65,24 @@ void ListFormResources(HMODULE module, std::vector<std::string>& names);
 /// (LUM.RSM), when it has one, as the RCDATA resource text "LUM.RSM". The target's own
 /// resources are all removed; a failure leaves the target as it was. Raises EOSError.
 void CopyResources(const std::u16string& source, const std::u16string& target);
+
+/// Makes the executable's translation module for the language (TranslationFileName): the
+/// template library with every resource of the executable and its name map (CopyResources);
+/// its strings are as the executable has them. Answers the module's file name. Raises
+/// ELumInternalError "Internal Error: This translation already exists (%s)." when a file of
+/// that name exists; a module that cannot be completed is removed again.
+std::u16string CreateTranslation(const std::u16string& exeFile, TLangId langId);
+
+/// Brings the translations of the old module (first file) into a module just made from the
+/// executable (second file), which is not yet in use.
+using TCarryTranslations =
+    std::function<void(const std::u16string& oldModule, const std::u16string& newModule)>;
+
+/// Makes the module again from the executable while the flash message "Updating Translation
+/// Resource (<module>)" is up: the new module is built beside the old one under the temporary
+/// name <module>.tmp, `carry` brings the old translations into it, and only then does it
+/// replace the old file, in one move written through to the disk. Any failure leaves the old
+/// module as it was, removes the temporary file and passes the error on. Raises
+/// EAssertionFailed when the module is not the executable's module for its own language.
+void UpdateTranslation(const std::u16string& exeFile, const std::u16string& moduleFile,
+                       const TCarryTranslations& carry);

@@ -129,3 +129,25 @@ void MakeTestModule(const std::u16string& container, const std::u16string& exe,
     }
     update.Commit();
 }
+
+void SetModuleCaption(const std::u16string& module, const std::u16string& caption) {
+    std::vector<std::uint8_t> bytes = ReadTestFile(module);
+    std::optional<TPeImage> image = TPeImage::Parse(bytes);
+    if (!image) {
+        throw std::runtime_error("no module at " + WideToUtf8(module));
+    }
+    for (const TPeResource& resource : image->Resources()) {
+        if (IsRcData(resource, u"TOSTRINFORM")) {
+            std::span<const std::uint8_t> data = image->ResourceData(resource);
+            std::string form =
+                OstrinFormWithCaption(std::string(data.begin(), data.end()), caption);
+            TLumResourceUpdate update(module, false);
+            update.Update(
+                resource.Type, resource.Name, resource.Language,
+                std::span(reinterpret_cast<const std::uint8_t*>(form.data()), form.size()));
+            update.Commit();
+            return;
+        }
+    }
+    throw std::runtime_error("no main form in " + WideToUtf8(module));
+}

@@ -46,6 +46,10 @@ std::string OstrinFormWithCaption(const std::string& formBinary, const std::u16s
 void MakeTestModule(const std::u16string& container, const std::u16string& exe,
                     const std::u16string& module, const TTestModuleOptions& options = {});
 
+/// Replaces the caption of the main form in a module that has the form resource; the
+/// module's other resources stay.
+void SetModuleCaption(const std::u16string& module, const std::u16string& caption);
+
 /// Configures the translation extension of the program at that long path under the current
 /// user's locales key; nothing removes the value.
 void ConfigureTranslation(const std::u16string& exeLongPath, std::optional<std::u16string> ext);

@@ -2,6 +2,9 @@
 // made by the test from the built program, the program is run from a folder of the test, and
 // its message boxes and the caption of its main form are read from its windows.
 
+#include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumTrx/LumTrxResourceUtilsWin.h"
+#include "lib/LumTrx/LumTrxUtils.h"
 #include "tests/lib/LumTrx/LumTrxTestModules.h"
 #include "tests/support/LumTestFiles.h"
 #include "tests/support/LumTestWindows.h"
@@ -9,6 +12,7 @@
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
 #include "toolkit/res/LumBuildIdentity.h"
+#include "toolkit/ui/LumForms.h"
 #include "toolkit/win/LumResModule.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +107,25 @@ TEST_F(OstrinTranslation, TheConfiguredModuleOfThisBuildTranslatesTheMainForm) {
     Started program(exe_);
     // A message box would keep the form from being created at all.
     EXPECT_TRUE(program.WaitForForm(kGerman));
+    EXPECT_TRUE(program.Ends());
+}
+
+TEST_F(OstrinTranslation, AModuleCreatedFromTheProgramIsTakenAtStartUp) {
+    std::u16string module;
+    {
+        TUnit* const units[] = {&LumResModuleUnit, &LumFormsUnit, &LumLXUtilsUnit,
+                                &LumTrxUtilsUnit};
+        TUnitSequence started(units);
+        module = CreateTranslation(exe_, 0x0407);
+    }
+    ASSERT_EQ(module, ResourceModuleFileName(exe_, u"DEU"));
+    EXPECT_TRUE(IsModulePrepared(module));
+    // A translator's change shows that the program's texts come from the module.
+    SetModuleCaption(module, kGerman);
+    Configure(u"DEU");
+    Started program(exe_);
+    EXPECT_TRUE(program.WaitForForm(kGerman));
+    EXPECT_EQ(program.MessageBoxes(), 0);
     EXPECT_TRUE(program.Ends());
 }
 

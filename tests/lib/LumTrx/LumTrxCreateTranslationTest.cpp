@@ -1,0 +1,167 @@
+// Making translation modules from a copy of the built program, and making them again: the
+// old module is only ever replaced by a complete new one.
+#include "lib/LumTrx/LumTrxResourceUtilsWin.h"
+
+#include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumTrx/LumTrxUtils.h"
+#include "tests/lib/LumTrx/LumTrxTestModules.h"
+#include "tests/support/LumTestFiles.h"
+#include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumHandle.h"
+#include "toolkit/base/LumWin.h"
+#include "toolkit/persist/LumFormStream.h"
+#include "toolkit/res/LumPeImage.h"
+#include "toolkit/ui/LumForms.h"
+#include "toolkit/win/LumResModule.h"
+#include "toolkit/win/LumSystemWin.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr TLangId kGerman = 0x0407;
+
+TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &LumLXUtilsUnit, &LumTrxUtilsUnit};
+
+class CreateTranslation : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { units_.emplace(kUnits); }
+    static void TearDownTestSuite() {
+        units_->Stop();
+        units_.reset();
+    }
+    void SetUp() override {
+        RemoveTree(folder_);
+        ASSERT_TRUE(CreateDirectoryW(WinStr(folder_), nullptr));
+        ASSERT_TRUE(
+            CopyFileW(WinStr(TestBuildFolder() + u"\\app\\Ostrin.exe"), WinStr(exe_), FALSE));
+    }
+    void TearDown() override { RemoveTree(folder_); }
+
+    static std::optional<TUnitSequence> units_;
+    std::u16string folder_ = SystemTempPath() + u"LumTrxCreateTranslation";
+    std::u16string exe_ = folder_ + u"\\Ostrin.exe";
+    std::u16string module_ = folder_ + u"\\Ostrin.DEU";
+};
+
+std::optional<TUnitSequence> CreateTranslation::units_;
+
+class UpdateTranslation : public CreateTranslation {
+  protected:
+    void SetUp() override {
+        CreateTranslation::SetUp();
+        ASSERT_EQ(::CreateTranslation(exe_, kGerman), module_);
+        SetModuleCaption(module_, u"CAPICOM 2.0 einrichten");
+        old_ = ReadTestFile(module_);
+        ASSERT_FALSE(old_.empty());
+    }
+
+    void ExpectOldModuleKept() {
+        EXPECT_EQ(ReadTestFile(module_), old_);
+        EXPECT_FALSE(FileExists(module_ + u".tmp"));
+    }
+
+    std::vector<std::uint8_t> old_;
+};
+
+} // namespace
+
+TEST_F(CreateTranslation, GivesAPreparedModuleOfThisBuildAndNeverOverwritesOne) {
+    std::u16string made = ::CreateTranslation(exe_, kGerman);
+    EXPECT_EQ(made, module_);
+    EXPECT_TRUE(IsModulePrepared(made));
+    EXPECT_TRUE(SameBuildIdentity(exe_, made));
+    EXPECT_TRUE(IsSoundResourceModule(made));
+
+    SetModuleCaption(made, u"translated");
+    std::vector<std::uint8_t> translated = ReadTestFile(made);
+    try {
+        ::CreateTranslation(exe_, kGerman);
+        ADD_FAILURE() << "made the translation twice";
+    } catch (const ELumInternalError& error) {
+        EXPECT_EQ(error.Message(),
+                  u"Internal Error: This translation already exists (" + module_ + u").");
+    }
+    EXPECT_EQ(ReadTestFile(made), translated);
+}
+
+TEST_F(CreateTranslation, AModuleThatCannotBeCompletedIsNotLeftBehind) {
+    // A program without resources to copy: the copy fails after the template was written.
+    std::u16string empty = folder_ + u"\\Empty.exe";
+    WriteTestBytes(empty, {'M', 'Z'});
+    EXPECT_THROW(::CreateTranslation(empty, kGerman), Exception);
+    EXPECT_FALSE(FileExists(folder_ + u"\\Empty.DEU"));
+}
+
+TEST_F(UpdateTranslation, TheNewModuleReplacesTheOldOnlyWhenCompleteWithTheTranslations) {
+    bool carried = false;
+    ::UpdateTranslation(exe_, module_,
+                        [&](const std::u16string& oldModule, const std::u16string& newModule) {
+                            EXPECT_EQ(oldModule, module_);
+                            EXPECT_EQ(newModule, module_ + u".tmp");
+                            EXPECT_EQ(ReadTestFile(oldModule), old_);
+                            EXPECT_TRUE(IsModulePrepared(newModule));
+                            SetModuleCaption(newModule, u"carried over");
+                            carried = true;
+                        });
+    EXPECT_TRUE(carried);
+    EXPECT_FALSE(FileExists(module_ + u".tmp"));
+    EXPECT_TRUE(IsModulePrepared(module_));
+    EXPECT_TRUE(SameBuildIdentity(exe_, module_));
+    std::vector<std::uint8_t> updated = ReadTestFile(module_);
+    EXPECT_NE(updated, old_);
+    std::optional<TPeImage> image = TPeImage::Parse(updated);
+    ASSERT_TRUE(image);
+    std::string form;
+    for (const TPeResource& resource : image->Resources()) {
+        if (resource.Type == RcDataType() && resource.Name == TResId(u"TOSTRINFORM")) {
+            std::span<const std::uint8_t> data = image->ResourceData(resource);
+            form = FormBinaryToText(std::string(data.begin(), data.end()));
+        }
+    }
+    EXPECT_NE(form.find("Caption = 'carried over'"), std::string::npos) << form;
+}
+
+TEST_F(UpdateTranslation, AFailureHalfWayLeavesTheOldModuleAsItWas) {
+    // The translations cannot be carried over: the new module was complete but is dropped.
+    EXPECT_THROW(::UpdateTranslation(exe_, module_,
+                                     [](const std::u16string&, const std::u16string&) {
+                                         throw ELumGeneralError(u"no table");
+                                     }),
+                 ELumGeneralError);
+    ExpectOldModuleKept();
+
+    // The temporary file is held by another program: the new module cannot even be begun.
+    std::u16string building = module_ + u".tmp";
+    {
+        TScopedFile locked(
+            CreateFileW(WinStr(building), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(locked);
+        bool carried = false;
+        EXPECT_THROW(::UpdateTranslation(
+                         exe_, module_,
+                         [&](const std::u16string&, const std::u16string&) { carried = true; }),
+                     EOSError);
+        EXPECT_FALSE(carried);
+        EXPECT_EQ(ReadTestFile(module_), old_);
+    }
+    DeleteFileW(WinStr(building));
+}
+
+TEST_F(UpdateTranslation, AModuleOfAnotherNameThanItsLanguagesIsAnAssertion) {
+    std::u16string other = folder_ + u"\\Ostrin.XYZ";
+    ASSERT_TRUE(CopyFileW(WinStr(module_), WinStr(other), FALSE));
+    try {
+        ::UpdateTranslation(exe_, other, [](const std::u16string&, const std::u16string&) {});
+        ADD_FAILURE() << "updated a module of no language";
+    } catch (const EAssertionFailed& error) {
+        EXPECT_EQ(error.Message(), u"Assertion failure (LumTrx\\LumTrxResourceUtils, line 422)");
+    }
+    EXPECT_EQ(ReadTestFile(other), old_);
+    EXPECT_FALSE(FileExists(other + u".tmp"));
+}
