@@ -24,16 +24,6 @@
 
 namespace {
 
-// <build>/tests/OstrinEndToEndTest.exe → <build>
-std::u16string BuildFolder() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::u16string path = FromWinStr(self);
-    path.resize(path.rfind(u'\\'));
-    path.resize(path.rfind(u'\\'));
-    return path;
-}
-
 std::u16string Target() {
     return GetSystemDir() + u"\\capicom.dll";
 }
@@ -69,7 +59,7 @@ TBytes ReadBytes(const std::u16string& path) {
 }
 
 std::u16string OldLibrary() {
-    return BuildFolder() + u"\\standin\\capicom1\\capicom.dll";
+    return TestBuildFolder() + u"\\standin\\capicom1\\capicom.dll";
 }
 
 // What the setup leaves beside the library while it works: the new file, the backup.
@@ -307,7 +297,7 @@ class EndToEnd : public ::testing::Test {
     void SetUp() override { RemoveCapicom(); }
     void TearDown() override { RemoveCapicom(); }
 
-    std::u16string ostrin_ = BuildFolder() + u"\\app\\Ostrin.exe";
+    std::u16string ostrin_ = TestBuildFolder() + u"\\app\\Ostrin.exe";
 };
 
 } // namespace
@@ -356,7 +346,7 @@ TEST_F(EndToEnd, ReplacesAReadOnlyFile) {
 }
 
 TEST_F(EndToEnd, FailingRegistrationIsReportedInTheDialogAndTheFormStays) {
-    Program program(BuildFolder() + u"\\app\\OstrinRegFail.exe");
+    Program program(TestBuildFolder() + u"\\app\\OstrinRegFail.exe");
     // The application title is the executable's name.
     HWND dialog = program.WaitForDialog(u"OstrinRegFail  (Application Error)");
     ASSERT_NE(dialog, nullptr) << "no exception dialog";
@@ -407,7 +397,7 @@ TEST_F(EndToEnd, FailingRegistrationIsReportedInTheDialogAndTheFormStays) {
 
 TEST_F(EndToEnd, FailedRegistrationPutsTheOldLibraryBack) {
     InstallOldCapicom();
-    Program program(BuildFolder() + u"\\app\\OstrinRegFail.exe");
+    Program program(TestBuildFolder() + u"\\app\\OstrinRegFail.exe");
     HWND dialog = program.WaitForDialog(u"OstrinRegFail  (Application Error)");
     ASSERT_NE(dialog, nullptr) << "no exception dialog";
     // The message is the registration's, as without an old library.
@@ -431,7 +421,7 @@ TEST_F(EndToEnd, UnattendedFailuresGoToTheEventLogAndTheExitCode) {
     InstallOldCapicom();
     {
         SCOPED_TRACE("registration fails");
-        TUnattendedRun run = RunUnattended(BuildFolder() + u"\\app\\OstrinRegFail.exe");
+        TUnattendedRun run = RunUnattended(TestBuildFolder() + u"\\app\\OstrinRegFail.exe");
         ASSERT_TRUE(run.Ended);
         EXPECT_EQ(run.Status, 4);
         EXPECT_EQ(run.Windows, 0);
@@ -442,7 +432,7 @@ TEST_F(EndToEnd, UnattendedFailuresGoToTheEventLogAndTheExitCode) {
     {
         SCOPED_TRACE("the write fails part-way");
         unsigned half = static_cast<unsigned>(
-            ReadBytes(BuildFolder() + u"\\standin\\capicom.dll").size() / 2048);
+            ReadBytes(TestBuildFolder() + u"\\standin\\capicom.dll").size() / 2048);
         TUnattendedRun run = RunUnattended(ostrin_, half);
         ASSERT_TRUE(run.Ended);
         EXPECT_EQ(run.Status, 3);
@@ -521,7 +511,7 @@ TEST_F(EndToEnd, OldBrowserLibraryStopsTheProgramBeforeAnyWindow) {
     RemoveTree(folder);
     ASSERT_TRUE(CreateDirectoryW(WinStr(folder), nullptr));
     ASSERT_TRUE(CopyFileW(WinStr(ostrin_), WinStr(folder + u"\\Ostrin.exe"), FALSE));
-    ASSERT_TRUE(CopyFileW(WinStr(BuildFolder() + u"\\standin\\wininet4\\wininet.dll"),
+    ASSERT_TRUE(CopyFileW(WinStr(TestBuildFolder() + u"\\standin\\wininet4\\wininet.dll"),
                           WinStr(folder + u"\\wininet.dll"), FALSE));
     // Wine takes its own browser library for that name unless told to prefer the file.
     const wchar_t* overrides = L"Software\\Wine\\AppDefaults\\Ostrin.exe\\DllOverrides";

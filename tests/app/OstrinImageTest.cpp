@@ -1,6 +1,7 @@
 // The built Ostrin.exe: its name map section, build identity and other resources.
 
 #include "rstr/LumSysConst.h"
+#include "tests/support/LumTestFiles.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
@@ -14,16 +15,6 @@
 #include <vector>
 
 namespace {
-
-// The test runs from <build>/tests; the program is <build>/app/Ostrin.exe.
-std::u16string OstrinPath() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::u16string path = FromWinStr(self);
-    path.resize(path.rfind(u'\\'));
-    path.resize(path.rfind(u'\\'));
-    return path + u"\\app\\Ostrin.exe";
-}
 
 std::vector<std::uint8_t> ReadAll(const std::u16string& path) {
     TScopedFile file(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -41,8 +32,9 @@ std::vector<std::uint8_t> ReadAll(const std::u16string& path) {
 class OstrinImage : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        bytes_ = new std::vector<std::uint8_t>(ReadAll(OstrinPath()));
-        module_ = LoadLibraryExW(WinStr(OstrinPath()), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        bytes_ = new std::vector<std::uint8_t>(ReadAll((TestBuildFolder() + u"\\app\\Ostrin.exe")));
+        module_ = LoadLibraryExW(WinStr((TestBuildFolder() + u"\\app\\Ostrin.exe")), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE);
     }
     static void TearDownTestSuite() {
         FreeLibrary(module_);

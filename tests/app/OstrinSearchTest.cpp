@@ -31,13 +31,6 @@
 namespace {
 
 // <build>/tests/OstrinSearchTest.exe → <build>
-std::u16string BuildFolder() {
-    std::u16string path = OwnModuleFileName();
-    path.resize(path.rfind(u'\\'));
-    path.resize(path.rfind(u'\\'));
-    return path;
-}
-
 std::u16string Target() {
     return GetSystemDir() + u"\\capicom.dll";
 }
@@ -170,7 +163,7 @@ class Search : public ::testing::Test {
 
     // A copy of a program of the build in the program folder; its path.
     std::u16string CopyProgram(std::u16string_view relative) {
-        std::u16string source = BuildFolder() + u"\\" + std::u16string(relative);
+        std::u16string source = TestBuildFolder() + u"\\" + std::u16string(relative);
         std::u16string copy = programFolder_ + source.substr(source.rfind(u'\\'));
         EXPECT_TRUE(CopyFileW(WinStr(source), WinStr(copy), FALSE)) << WideToUtf8(source);
         return copy;
@@ -232,7 +225,7 @@ class Planted : public Search {
 
     // The recorder as <name>.dll in the folder.
     void Plant(const std::u16string& folder, const char16_t* name) {
-        ASSERT_TRUE(CopyFileW(WinStr(BuildFolder() + u"\\standin\\recorder\\recorder.dll"),
+        ASSERT_TRUE(CopyFileW(WinStr(TestBuildFolder() + u"\\standin\\recorder\\recorder.dll"),
                               WinStr(folder + u"\\" + name + u".dll"), FALSE));
     }
 
@@ -297,7 +290,7 @@ TEST(OstrinImports, OnlyLibrariesWindowsAlwaysTakesFromTheSystemFolder) {
     for (const char16_t* program : {u"Ostrin.exe", u"OstrinRegFail.exe"}) {
         SCOPED_TRACE(WideToUtf8(program));
         std::vector<std::string> imports =
-            StaticImports(ReadText(BuildFolder() + u"\\app\\" + program));
+            StaticImports(ReadText(TestBuildFolder() + u"\\app\\" + program));
         EXPECT_NE(std::find(imports.begin(), imports.end(), "KERNEL32.DLL"), imports.end());
         for (const std::string& name : imports) {
             EXPECT_TRUE(known.count(name)) << name << " is imported statically";
@@ -340,7 +333,8 @@ TEST_F(Planted, NoneRunsWhileTheProgramReportsAFailure) {
 TEST_F(Search, AServerNamedWithoutFolderIsNotTheCopyInTheCurrentFolder) {
     // A current CAPICOM registered by bare name, the file only in the current folder.
     std::u16string copy = currentFolder_ + u"\\capicom.dll";
-    ASSERT_TRUE(CopyFileW(WinStr(BuildFolder() + u"\\standin\\capicom.dll"), WinStr(copy), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(WinStr(TestBuildFolder() + u"\\standin\\capicom.dll"), WinStr(copy), FALSE));
     CallServerEntry(copy, "DllRegisterServer");
     {
         TLumRegistry server;
@@ -349,7 +343,7 @@ TEST_F(Search, AServerNamedWithoutFolderIsNotTheCopyInTheCurrentFolder) {
     }
     ASSERT_FALSE(FileExists(Target()));
 
-    TProgram program(BuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
+    TProgram program(TestBuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
     std::optional<DWORD> exitCode = program.WaitForExit(30000);
     ASSERT_TRUE(exitCode) << "the program did not end by itself";
     EXPECT_EQ(*exitCode, 0u);
@@ -360,7 +354,7 @@ TEST_F(Search, AServerNamedWithoutFolderIsNotTheCopyInTheCurrentFolder) {
 
 TEST_F(Search, AnExpandableServerPathIsNotRewrittenOnTheNextRun) {
     {
-        TProgram program(BuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
+        TProgram program(TestBuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
         ASSERT_TRUE(program.WaitForExit(30000)) << "the program did not end by itself";
     }
     ASSERT_EQ(GetCapicomVersion(), MakeVersion(2, 0, 0, 3));
@@ -371,7 +365,7 @@ TEST_F(Search, AnExpandableServerPathIsNotRewrittenOnTheNextRun) {
     }
     FILETIME before = LastWrite(Target());
     Sleep(1100);
-    TProgram again(BuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
+    TProgram again(TestBuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
     std::optional<DWORD> exitCode = again.WaitForExit(30000);
     ASSERT_TRUE(exitCode) << "the second run did not end by itself";
     EXPECT_EQ(*exitCode, 0u);
@@ -407,7 +401,7 @@ TEST_F(Search, RegistryValuesOfTheWrongTypeOfOtherComponentsDoNotStopTheProgram)
             ERROR_SUCCESS);
     }
 
-    TProgram program(BuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
+    TProgram program(TestBuildFolder() + u"\\app\\Ostrin.exe", u"", currentFolder_);
     std::optional<DWORD> exitCode = program.WaitForExit(30000);
     program.End();
 

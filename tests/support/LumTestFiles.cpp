@@ -3,8 +3,16 @@
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/win/LumSystemWin.h"
 
 #include <gtest/gtest.h>
+
+std::u16string TestBuildFolder() {
+    std::u16string path = OwnModuleFileName();
+    path.resize(path.rfind(u'\\'));
+    path.resize(path.rfind(u'\\'));
+    return path;
+}
 
 std::u16string SystemTempPath() {
     wchar_t temp[MAX_PATH];

@@ -8,6 +8,10 @@
 /// The system's temporary folder, with its trailing backslash.
 std::u16string SystemTempPath();
 
+/// The win32 build folder of a test executable in <build>/tests (the program is
+/// <build>\app\Ostrin.exe).
+std::u16string TestBuildFolder();
+
 bool PathExists(const std::u16string& path);
 bool IsFolder(const std::u16string& path);
 bool IsFile(const std::u16string& path);

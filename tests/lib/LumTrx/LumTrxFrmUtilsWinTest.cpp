@@ -24,12 +24,7 @@ namespace {
 
 TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &LumLXUtilsUnit};
 
-const std::u16string ostrinExe = [] {
-    std::u16string path = ModuleFileName(nullptr);
-    path.resize(path.rfind(u'\\'));
-    path.resize(path.rfind(u'\\'));
-    return path + u"\\app\\Ostrin.exe";
-}();
+const std::u16string ostrinExe = TestBuildFolder() + u"\\app\\Ostrin.exe";
 
 std::string ReadText(const std::u16string& path) {
     TLumFileStream file(path, fmOpenRead);

@@ -29,13 +29,7 @@ namespace {
 
 TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &LumLXUtilsUnit};
 
-// The built program: the test runs from <build>/tests, the program is <build>/app/Ostrin.exe.
-const std::u16string ostrinExe = [] {
-    std::u16string path = ModuleFileName(nullptr);
-    path.resize(path.rfind(u'\\'));
-    path.resize(path.rfind(u'\\'));
-    return path + u"\\app\\Ostrin.exe";
-}();
+const std::u16string ostrinExe = TestBuildFolder() + u"\\app\\Ostrin.exe";
 
 std::vector<std::uint8_t> ReadAll(const std::u16string& path) {
     TLumFileStream file(path, fmOpenRead);

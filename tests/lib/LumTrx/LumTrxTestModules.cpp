@@ -30,15 +30,6 @@ bool IsRcData(const TPeResource& resource, std::u16string_view name) {
 
 } // namespace
 
-std::u16string TestBuildFolder() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::u16string path = FromWinStr(self);
-    path.resize(path.rfind(u'\\'));
-    path.resize(path.rfind(u'\\'));
-    return path;
-}
-
 void ConfigureTranslation(const std::u16string& exeLongPath, std::optional<std::u16string> ext) {
     TLumRegistry registry;
     if (!registry.OpenKey(u"\\Software\\LumRuntime\\Locales", true)) {

@@ -4,6 +4,8 @@
 // as a resource and, where a test asks, a caption of the main form changed or the build
 // identity replaced. Failures raise std::runtime_error (the benchmark makes modules too).
 
+#include "tests/support/LumTestFiles.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,9 +37,6 @@ struct TTestModuleOptions {
         return *this;
     }
 };
-
-/// The win32 build folder of a test executable in <build>/tests.
-std::u16string TestBuildFolder();
 
 /// The form text of the main form with its caption replaced.
 std::string OstrinFormWithCaption(const std::string& formBinary, const std::u16string& caption);
