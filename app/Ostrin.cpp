@@ -12,6 +12,7 @@
 #include "toolkit/ui/LumBasicControls.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/ui/LumTimer.h"
+#include "toolkit/win/LumProgram.h"
 #include "toolkit/win/LumResModule.h"
 #include "toolkit/win/LumSystemWin.h"
 
@@ -34,7 +35,9 @@ void OstrinMain() {
         return;
     }
     Application()->Initialize();
+    TraceStartup("application initialised");
     OstrinForm = Application()->CreateForm<TOstrinForm>();
+    TraceStartup("main form created");
     Application()->Run();
 }
 
@@ -42,5 +45,6 @@ void OstrinMain() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     LockDownLibrarySearch();
+    TraceStartup("entry");
     return RunOstrin(kUnits, &OstrinMain);
 }
