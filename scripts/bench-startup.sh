@@ -19,6 +19,12 @@ fi
 
 work="$build/bench-startup"
 mkdir -p "$work"
+# A win32 tree configured before makensis was installed looks for it again.
+if [ -f "$build/win32/CMakeCache.txt" ] && grep -q '^LUM_MAKENSIS:FILEPATH=.*NOTFOUND' \
+  "$build/win32/CMakeCache.txt"; then
+  bash scripts/bootstrap.sh
+  cmake "$build/win32" >/dev/null
+fi
 targets=(host:lumbuild host:lumform host:lumdbg win32:BareWindow win32:NsisInstall)
 [ -n "${LUM_BENCH_OSTRIN:-}" ] || targets+=(win32:Ostrin)
 if ! bash scripts/build.sh "${targets[@]}" >"$work/build.log" 2>&1; then
