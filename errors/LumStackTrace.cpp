@@ -252,6 +252,21 @@ std::string FormatFrameText(std::uint32_t address, const TLumLocationInfo* locat
 
 // ---- Stack walking ----
 
+TCodeView::TCodeView(std::span<const TModuleImage> modules, std::uint32_t hookStart,
+                     std::uint32_t hookEnd)
+    : modules_(modules), hookStart_(hookStart), hookEnd_(hookEnd) {
+    if (modules.empty()) {
+        return;
+    }
+    std::uint32_t high = 0;
+    low_ = ~std::uint32_t{0};
+    for (const TModuleImage& module : modules) {
+        low_ = std::min(low_, module.Start);
+        high = std::max(high, module.End);
+    }
+    span_ = high > low_ ? high - low_ : 0;
+}
+
 bool TCodeView::Accepted(std::uint32_t address) const {
     for (const TModuleImage& module : modules_) {
         if (address >= module.Start && address < module.End) {
@@ -319,6 +334,10 @@ std::vector<std::uint32_t> StackFrames(std::span<const std::uint32_t> stack,
     };
     if (raw) {
         for (std::uint32_t word : stack) {
+            // Most words of a stack point nowhere near code: one comparison rules them out.
+            if (!code.InSpan(word)) {
+                continue;
+            }
             auto caller = callerOf(word);
             if (caller && (frames.empty() || frames.back() != *caller)) {
                 frames.push_back(*caller);

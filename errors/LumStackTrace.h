@@ -245,8 +245,12 @@ struct TModuleImage {
 /// The code the stack walk may look at.
 class TCodeView {
   public:
-    TCodeView(std::span<const TModuleImage> modules, std::uint32_t hookStart, std::uint32_t hookEnd)
-        : modules_(modules), hookStart_(hookStart), hookEnd_(hookEnd) {}
+    TCodeView(std::span<const TModuleImage> modules, std::uint32_t hookStart,
+              std::uint32_t hookEnd);
+
+    /// The address lies between the lowest module's start and the highest one's end: what
+    /// fails this needs no further look.
+    bool InSpan(std::uint32_t address) const { return address - low_ < span_; }
 
     /// The address lies in one of the modules.
     bool Accepted(std::uint32_t address) const;
@@ -261,6 +265,8 @@ class TCodeView {
     std::span<const TModuleImage> modules_;
     std::uint32_t hookStart_;
     std::uint32_t hookEnd_;
+    std::uint32_t low_ = 0;
+    std::uint32_t span_ = 0;
 };
 
 /// The length of the call instruction that ends right before a return address, given the
