@@ -12,6 +12,7 @@
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/ui/LumForms.h"
+#include "toolkit/win/LumProgram.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <algorithm>
@@ -114,6 +115,7 @@ void Start() {
     RegisterReportModule(OwnModuleFileName());
     for (size_t i = 0; i < NeededCompCount; ++i) {
         table[i].InstalledVersion = kEntries[i].Probe();
+        TraceStartup(WideToAnsi(u"probe " + std::u16string(kEntries[i].Key)));
     }
     CopyMajorMinor();
     replacedSystemInfoHook = SetSystemInfoHook(&AddSystemInfo);

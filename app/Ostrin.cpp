@@ -14,6 +14,7 @@
 #include "toolkit/ui/LumBasicControls.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/ui/LumTimer.h"
+#include "toolkit/win/LumProgram.h"
 #include "toolkit/win/LumResModule.h"
 #include "toolkit/win/LumSystemWin.h"
 
@@ -36,7 +37,9 @@ void OstrinMain() {
         return;
     }
     Application()->Initialize();
+    TraceStartup("application initialised");
     OstrinForm = Application()->CreateForm<TOstrinForm>();
+    TraceStartup("main form created");
     Application()->Run();
 }
 
@@ -44,6 +47,7 @@ void OstrinMain() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     LockDownLibrarySearch();
+    TraceStartup("entry");
     // Unattended, no message box may wait for an answer: notices go where failures go.
     if (IsUnattendedCommandLine(FromWinStr(GetCommandLineW()))) {
         SetTranslationNoticeHook(&KeepUnattendedText);

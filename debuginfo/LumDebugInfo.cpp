@@ -49,6 +49,14 @@ template <size_t Fields> struct PlainRow {
     std::array<std::int64_t, Fields> Values;
 };
 
+// For searches of rows by an address.
+std::uint32_t AddressOf(std::uint32_t address) {
+    return address;
+}
+template <size_t Fields> std::uint32_t AddressOf(const PlainRow<Fields>& row) {
+    return row.Address;
+}
+
 struct EncodedTable {
     std::uint32_t RowCount = 0;
     TByteWriter Index; // block offsets relative to the table's data
@@ -96,7 +104,13 @@ std::vector<PlainRow<kProcFields>> ProcedureRows(std::vector<TDebugProcedure>& p
     return rows;
 }
 
-std::vector<PlainRow<kLineFields>> LineRows(std::vector<TDebugLine>& lines, StringPool& strings) {
+// The line rows in address order. A row that only repeats the line and file of the row before
+// it (the compiler's rows for the columns and statements of one line) changes no lookup but
+// the offset from the line's start, which then counts from the line's first row; it is left
+// out, unless a procedure starts there.
+std::vector<PlainRow<kLineFields>> LineRows(std::vector<TDebugLine>& lines,
+                                            const std::vector<PlainRow<kProcFields>>& procedures,
+                                            StringPool& strings) {
     std::stable_sort(lines.begin(), lines.end(), [](const TDebugLine& a, const TDebugLine& b) {
         return a.Address < b.Address;
     });
@@ -110,7 +124,16 @@ std::vector<PlainRow<kLineFields>> LineRows(std::vector<TDebugLine>& lines, Stri
             }
         }
         std::int64_t file = chosen->Line ? strings.Add(chosen->File) : 0;
-        rows.push_back({chosen->Address, {chosen->Line, file}});
+        bool repeats = chosen->Line != 0 && !rows.empty() &&
+                       rows.back().Values[kLineLine] == chosen->Line &&
+                       rows.back().Values[kLineFile] == file &&
+                       !std::binary_search(procedures.begin(), procedures.end(), chosen->Address,
+                                           [](const auto& a, const auto& b) {
+                                               return AddressOf(a) < AddressOf(b);
+                                           });
+        if (!repeats) {
+            rows.push_back({chosen->Address, {chosen->Line, file}});
+        }
         i = end;
     }
     return rows;
@@ -128,8 +151,9 @@ std::uint32_t U32At(std::span<const std::uint8_t> bytes, size_t at) {
 
 std::vector<std::uint8_t> PackDebugInfo(TDebugInfo info) {
     StringPool strings;
-    EncodedTable procedures = Encode(ProcedureRows(info.Procedures, strings));
-    EncodedTable lines = Encode(LineRows(info.Lines, strings));
+    std::vector<PlainRow<kProcFields>> procedureRows = ProcedureRows(info.Procedures, strings);
+    EncodedTable procedures = Encode(procedureRows);
+    EncodedTable lines = Encode(LineRows(info.Lines, procedureRows, strings));
 
     // Header, string pool, then each table's index and data.
     size_t at = kHeaderSize;

@@ -57,7 +57,8 @@ struct TDebugInfo {
 /// Packs the information into the section's format. Procedures are sorted by address, a
 /// procedure that overlaps the next one is cut short where the next begins, and empty ones
 /// are dropped. Lines are sorted by address; where several rows share an address the last
-/// one with a line wins.
+/// one with a line wins, and a row that repeats the line and file of the one before it is left
+/// out unless a procedure starts at its address.
 std::vector<std::uint8_t> PackDebugInfo(TDebugInfo info);
 
 /// What the packed information says about an address of the image.

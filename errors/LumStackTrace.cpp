@@ -252,6 +252,21 @@ std::string FormatFrameText(std::uint32_t address, const TLumLocationInfo* locat
 
 // ---- Stack walking ----
 
+TCodeView::TCodeView(std::span<const TModuleImage> modules, std::uint32_t hookStart,
+                     std::uint32_t hookEnd)
+    : modules_(modules), hookStart_(hookStart), hookEnd_(hookEnd) {
+    if (modules.empty()) {
+        return;
+    }
+    std::uint32_t high = 0;
+    low_ = ~std::uint32_t{0};
+    for (const TModuleImage& module : modules) {
+        low_ = std::min(low_, module.Start);
+        high = std::max(high, module.End);
+    }
+    span_ = high > low_ ? high - low_ : 0;
+}
+
 bool TCodeView::Accepted(std::uint32_t address) const {
     for (const TModuleImage& module : modules_) {
         if (address >= module.Start && address < module.End) {
@@ -319,6 +334,10 @@ std::vector<std::uint32_t> StackFrames(std::span<const std::uint32_t> stack,
     };
     if (raw) {
         for (std::uint32_t word : stack) {
+            // Most words of a stack point nowhere near code: one comparison rules them out.
+            if (!code.InSpan(word)) {
+                continue;
+            }
             auto caller = callerOf(word);
             if (caller && (frames.empty() || frames.back() != *caller)) {
                 frames.push_back(*caller);
@@ -361,6 +380,23 @@ class TLsdaReader {
             return 0;
         }
         return bytes_[pos_++];
+    }
+
+    std::int64_t Sleb128() {
+        std::uint64_t value = 0;
+        unsigned shift = 0;
+        std::uint8_t b = 0;
+        do {
+            b = Byte();
+            if (shift < 64) {
+                value |= std::uint64_t{b & 0x7Fu} << shift;
+            }
+            shift += 7;
+        } while (ok_ && (b & 0x80));
+        if (shift < 64 && (b & 0x40)) {
+            value |= ~std::uint64_t{0} << shift;
+        }
+        return static_cast<std::int64_t>(value);
     }
 
     std::uint64_t Uleb128() {
@@ -417,16 +453,35 @@ class TLsdaReader {
 
 } // namespace
 
-std::optional<TExceptFrameKind> LandingPadKind(std::span<const std::uint8_t> lsda,
-                                               std::uint64_t offset) {
+namespace {
+
+// The parts of the language-specific data that the questions below need.
+struct TLsdaHeader {
+    std::uint8_t TypeEncoding = kEncodingOmit;
+    size_t TypeTableEnd = 0;
+    size_t ActionTable = 0;
+};
+
+struct TCallSite {
+    std::uint64_t LandingPad = 0;
+    std::uint64_t Action = 0;
+};
+
+// The call-site entry for the instruction at `offset`, when the data has one.
+std::optional<TCallSite> FindCallSite(std::span<const std::uint8_t> lsda, std::uint64_t offset,
+                                      TLsdaHeader& header) {
     TLsdaReader reader(lsda);
     std::uint8_t landingPadBase = reader.Byte();
     if (landingPadBase != kEncodingOmit) {
         reader.Encoded(landingPadBase);
     }
-    std::uint8_t typeTable = reader.Byte();
-    if (typeTable != kEncodingOmit) {
-        reader.Uleb128();
+    header.TypeEncoding = reader.Byte();
+    if (header.TypeEncoding != kEncodingOmit) {
+        std::uint64_t typeTable = reader.Uleb128();
+        if (typeTable > lsda.size() - std::min(reader.Position(), lsda.size())) {
+            return std::nullopt;
+        }
+        header.TypeTableEnd = reader.Position() + static_cast<size_t>(typeTable);
     }
     std::uint8_t callSiteEncoding = reader.Byte();
     std::uint64_t tableLength = reader.Uleb128();
@@ -434,6 +489,7 @@ std::optional<TExceptFrameKind> LandingPadKind(std::span<const std::uint8_t> lsd
         return std::nullopt;
     }
     size_t end = reader.Position() + static_cast<size_t>(tableLength);
+    header.ActionTable = end;
     while (reader.Ok() && reader.Position() < end) {
         std::uint64_t start = reader.Encoded(callSiteEncoding);
         std::uint64_t length = reader.Encoded(callSiteEncoding);
@@ -447,13 +503,74 @@ std::optional<TExceptFrameKind> LandingPadKind(std::span<const std::uint8_t> lsd
             break;
         }
         if (offset - start < length) {
-            if (landingPad == 0) {
-                return std::nullopt;
-            }
-            return action == 0 ? TExceptFrameKind::efCleanup : TExceptFrameKind::efHandler;
+            return TCallSite{landingPad, action};
         }
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<TExceptFrameKind> LandingPadKind(std::span<const std::uint8_t> lsda,
+                                               std::uint64_t offset) {
+    TLsdaHeader header;
+    std::optional<TCallSite> site = FindCallSite(lsda, offset, header);
+    if (!site || site->LandingPad == 0) {
+        return std::nullopt;
+    }
+    return site->Action == 0 ? TExceptFrameKind::efCleanup : TExceptFrameKind::efHandler;
+}
+
+std::optional<TCatchClauses> CatchClauses(std::span<const std::uint8_t> lsda,
+                                          std::uint64_t offset) {
+    TLsdaHeader header;
+    std::optional<TCallSite> site = FindCallSite(lsda, offset, header);
+    if (!site || site->LandingPad == 0 || site->Action == 0) {
+        return std::nullopt;
+    }
+    TCatchClauses clauses;
+    clauses.TypeEncoding = header.TypeEncoding;
+    clauses.TypeTableEnd = header.TypeTableEnd;
+    // The action records form a chain; a record's second number leads from where it stands
+    // to the next record, 0 ends the chain. A chain that goes round ends at the bound.
+    std::uint64_t at = header.ActionTable + (site->Action - 1);
+    for (int record = 0; record < 64; ++record) {
+        if (at >= lsda.size()) {
+            return std::nullopt;
+        }
+        TLsdaReader reader(lsda.subspan(static_cast<size_t>(at)));
+        std::int64_t filter = reader.Sleb128();
+        size_t next = reader.Position();
+        std::int64_t displacement = reader.Sleb128();
+        if (!reader.Ok()) {
+            return std::nullopt;
+        }
+        if (filter != 0) {
+            clauses.Filters.push_back(filter);
+        }
+        if (displacement == 0) {
+            return clauses;
+        }
+        at += next + static_cast<std::uint64_t>(displacement);
+    }
+    return std::nullopt;
+}
+
+std::optional<TTypeEntry> TypeEntryAt(std::span<const std::uint8_t> lsda,
+                                      const TCatchClauses& clauses, std::int64_t filter) {
+    // Four-byte entries only: what GCC writes for 32-bit code.
+    constexpr size_t kEntrySize = 4;
+    std::uint8_t format = clauses.TypeEncoding & 0x0F;
+    if (filter <= 0 || (format != 0x00 && format != 0x03 && format != 0x0B) ||
+        static_cast<std::uint64_t>(filter) > clauses.TypeTableEnd / kEntrySize ||
+        clauses.TypeTableEnd > lsda.size()) {
+        return std::nullopt;
+    }
+    TTypeEntry entry{0, clauses.TypeTableEnd - static_cast<size_t>(filter) * kEntrySize};
+    for (size_t i = 0; i < kEntrySize; ++i) {
+        entry.Value |= std::uint32_t{lsda[entry.Offset + i]} << (8 * i);
+    }
+    return entry;
 }
 
 std::vector<TLumStackInfoItem> RaiseFrames(const TRaiseInfo& raise,

@@ -4,7 +4,10 @@
 // processor faults when the runtime raises them as exceptions (errors/LumSysFaults.h). The
 // registered notifiers then run, higher priority first, at most once at a time per thread;
 // while tracking is on, the stack notifier keeps the raising thread's stack, so that a report
-// shows the stack of the latest raise, not of the place that reports it.
+// shows the stack of the raise, not of the place that reports it. A throw that the throwing
+// function catches itself (a fallback inside one function) cannot reach a report as it is, so
+// the notifiers are not run for it; when that handler throws it again (`throw;`), they run
+// then, with the stack from the handler (-Wl,--wrap=__cxa_rethrow).
 //
 // A frame's text comes from the executable's own debug information (section LUM.DBG):
 //   "[00401234] OstrinFrm.TOstrinForm::Timer1Timer (Line 27, \"OstrinFrm.cpp\" + 1) + $5"
@@ -242,8 +245,12 @@ struct TModuleImage {
 /// The code the stack walk may look at.
 class TCodeView {
   public:
-    TCodeView(std::span<const TModuleImage> modules, std::uint32_t hookStart, std::uint32_t hookEnd)
-        : modules_(modules), hookStart_(hookStart), hookEnd_(hookEnd) {}
+    TCodeView(std::span<const TModuleImage> modules, std::uint32_t hookStart,
+              std::uint32_t hookEnd);
+
+    /// The address lies between the lowest module's start and the highest one's end: what
+    /// fails this needs no further look.
+    bool InSpan(std::uint32_t address) const { return address - low_ < span_; }
 
     /// The address lies in one of the modules.
     bool Accepted(std::uint32_t address) const;
@@ -258,6 +265,8 @@ class TCodeView {
     std::span<const TModuleImage> modules_;
     std::uint32_t hookStart_;
     std::uint32_t hookEnd_;
+    std::uint32_t low_ = 0;
+    std::uint32_t span_ = 0;
 };
 
 /// The length of the call instruction that ends right before a return address, given the
@@ -280,6 +289,37 @@ std::vector<std::uint32_t> StackFrames(std::span<const std::uint32_t> stack,
 /// or data that cannot be read; nothing beyond the span is read).
 std::optional<TExceptFrameKind> LandingPadKind(std::span<const std::uint8_t> lsda,
                                                std::uint64_t offset);
+
+/// The catch clauses of a function's handler for one instruction, in the order the runtime
+/// tries them.
+struct TCatchClauses {
+    /// Per clause its filter: a type-table index (1 and up) for a catch clause, a negative
+    /// number for an exception specification.
+    std::vector<std::int64_t> Filters;
+    /// How the type table's entries are stored, and where in the data that table ends (its
+    /// entries go down from there, the first right before the end).
+    std::uint8_t TypeEncoding = 0xFF;
+    size_t TypeTableEnd = 0;
+};
+
+/// The catch clauses that the language-specific data (as in LandingPadKind) has for the
+/// instruction `offset` bytes after the function's start; nothing when the instruction has no
+/// handler (clean-up code only, no landing pad, no entry) or the data cannot be read. Nothing
+/// beyond the span is read.
+std::optional<TCatchClauses> CatchClauses(std::span<const std::uint8_t> lsda, std::uint64_t offset);
+
+/// A type-table entry as stored: four bytes, before the encoding's relative base or
+/// indirection is applied (0 for a clause that takes every exception), and where it stands
+/// in the data.
+struct TTypeEntry {
+    std::uint32_t Value = 0;
+    size_t Offset = 0;
+};
+
+/// The type-table entry of a catch clause; nothing for a filter that is not a catch clause,
+/// an entry outside the data or an entry size other than four bytes.
+std::optional<TTypeEntry> TypeEntryAt(std::span<const std::uint8_t> lsda,
+                                      const TCatchClauses& clauses, std::int64_t filter);
 
 /// The frames of a raise: for a fault its address first, then the frames of its stack
 /// without those inside the raise hooks.

@@ -13,12 +13,15 @@
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
 #include "toolkit/res/LumPeImage.h"
+#include "toolkit/win/LumProgram.h"
 #include "toolkit/win/LumSystemWin.h"
 
+#include <cxxabi.h>
 #include <tlhelp32.h>
 #include <unwind.h>
 
 #include <cstring>
+#include <exception>
 #include <optional>
 
 // The bounds of the raise hooks' code: the linker puts ".text$lumhook0", "1" and "2" in this
@@ -45,6 +48,10 @@ std::mutex& TrackingLock() {
 }
 
 constinit thread_local std::optional<TFaultOrigin> faultBeingRaised;
+
+// The object of this thread's latest throw when the notifiers were left out because the
+// throwing function catches it itself; thrown again from that handler, it is notified then.
+constinit thread_local const void* unnotifiedThrow = nullptr;
 
 std::uint32_t AddressOf(const void* pointer) {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
@@ -195,6 +202,76 @@ std::vector<TLumExceptFrame> ExceptFrames(const TRaiseInfo& raise, const TCodeVi
     return std::move(walk.Frames);
 }
 
+// ---- Raises that their own function catches ----
+
+// Whether one of the handler's catch clauses takes an exception of the type. A clause that
+// cannot be read, or an exception specification, counts as not taking it.
+bool ClausesTake(std::span<const std::uint8_t> lsda, const TCatchClauses& clauses,
+                 const std::type_info* thrown, const void* object) {
+    for (std::int64_t filter : clauses.Filters) {
+        std::optional<TTypeEntry> entry = TypeEntryAt(lsda, clauses, filter);
+        if (!entry) {
+            return false;
+        }
+        std::uint32_t value = entry->Value;
+        if (value == 0) {
+            return true;
+        }
+        std::uint8_t application = clauses.TypeEncoding & 0x70;
+        if (application == 0x10) {
+            value += AddressOf(lsda.data() + entry->Offset);
+        } else if (application != 0) {
+            return false;
+        }
+        if (clauses.TypeEncoding & 0x80) {
+            value = *reinterpret_cast<const std::uint32_t*>(static_cast<std::uintptr_t>(value));
+        }
+        auto type = reinterpret_cast<const std::type_info*>(static_cast<std::uintptr_t>(value));
+        void* adjusted = const_cast<void*>(object);
+        if (type->__do_catch(thrown, &adjusted, 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct TRaisingFrameSearch {
+    const std::type_info* Type;
+    const void* Object;
+    bool PastHooks = false;
+    bool Caught = false;
+};
+
+_Unwind_Reason_Code VisitRaisingFrame(_Unwind_Context* context, void* data) {
+    auto& search = *static_cast<TRaisingFrameSearch*>(data);
+    int beforeInstruction = 0;
+    auto ip = static_cast<std::uint32_t>(_Unwind_GetIPInfo(context, &beforeInstruction));
+    bool inHooks = ip >= AddressOf(LumRaiseHookBegin) && ip < AddressOf(LumRaiseHookEnd);
+    if (!search.PastHooks || inHooks) {
+        search.PastHooks = search.PastHooks || inHooks;
+        return _URC_NO_REASON;
+    }
+    // The first frame after the hooks: the function that raised.
+    std::uint32_t at = beforeInstruction ? ip : ip - 1;
+    auto lsda = static_cast<const std::uint8_t*>(_Unwind_GetLanguageSpecificData(context));
+    auto start = static_cast<std::uint32_t>(_Unwind_GetRegionStart(context));
+    if (lsda && at >= start) {
+        std::span<const std::uint8_t> bytes = ReadableFrom(lsda);
+        if (std::optional<TCatchClauses> clauses = CatchClauses(bytes, at - start)) {
+            search.Caught = ClausesTake(bytes, *clauses, search.Type, search.Object);
+        }
+    }
+    return _URC_END_OF_STACK;
+}
+
+// Whether the function that threw catches the exception itself: the runtime's search for a
+// handler ends in that frame, so the raise never reaches a report unless it is thrown again.
+bool CaughtWhereRaised(const TRaiseInfo& raise) {
+    TRaisingFrameSearch search{raise.Type, raise.Object};
+    _Unwind_Backtrace(&VisitRaisingFrame, &search);
+    return search.Caught;
+}
+
 // ---- Capture ----
 
 void CaptureStack(const TRaiseInfo& raise) {
@@ -228,31 +305,62 @@ void CaptureStack(const TRaiseInfo& raise) {
         GetCurrentThreadId(), time, std::move(items), raised, std::move(exceptFrames)));
 }
 
+// What a hook knows of a throw or rethrow whose hook frame is `hookFrame`: the caller's frame
+// pointer, then the return into the throwing code.
+TRaiseInfo ThrowInfo(const void* object, const std::type_info* type,
+                     const std::uint32_t* hookFrame) {
+    TRaiseInfo raise;
+    raise.Object = object;
+    raise.Type = type;
+    void* adjusted = const_cast<void*>(object);
+    if (typeid(Exception).__do_catch(type, &adjusted, 1)) {
+        raise.LumException = static_cast<const Exception*>(adjusted);
+    }
+    raise.Address = CallerOf(hookFrame[1]);
+    raise.StackPointer = AddressOf(hookFrame);
+    raise.FramePointer = AddressOf(hookFrame);
+    return raise;
+}
+
 // What the throw hook knows of a throw, passed on to the notifiers. Kept out of the hook so
 // that the hook's own code is only the call of this and of the real throw.
 __attribute__((noinline)) void NotifyThrow(void* object, std::type_info* type,
                                            const std::uint32_t* hookFrame) noexcept {
-    TRaiseInfo raise;
-    raise.Object = object;
-    raise.Type = type;
-    void* adjusted = object;
-    if (typeid(Exception).__do_catch(type, &adjusted, 1)) {
-        raise.LumException = static_cast<const Exception*>(adjusted);
-    }
+    TraceStartup(type->name());
+    TRaiseInfo raise = ThrowInfo(object, type, hookFrame);
     if (std::optional<TFaultOrigin> fault = std::exchange(faultBeingRaised, std::nullopt)) {
         raise.OSException = true;
         raise.Address = fault->Address;
         raise.StackPointer = fault->StackPointer;
         raise.FramePointer = fault->FramePointer;
-    } else {
-        // The hook's frame: the caller's frame pointer, then the return into the throwing code.
-        raise.Address = CallerOf(hookFrame[1]);
-        raise.StackPointer = AddressOf(hookFrame);
-        raise.FramePointer = AddressOf(hookFrame);
     }
     RecordRaise(raise.LumException, raise.Address);
+    unnotifiedThrow = nullptr;
     if (tracking.load(std::memory_order_acquire)) {
-        NotifyRaise(raise);
+        // A throw that its own function catches costs no capture: it cannot reach a report
+        // unless the handler throws it again.
+        if (!raise.OSException && CaughtWhereRaised(raise)) {
+            unnotifiedThrow = object;
+        } else {
+            NotifyRaise(raise);
+        }
+    }
+    TraceStartup("raise noted");
+}
+
+// A rethrow (`throw;`) of the throw that was not notified: notified now, from the handler.
+__attribute__((noinline)) void NotifyRethrow(const std::uint32_t* hookFrame) noexcept {
+    const void* unnotified = std::exchange(unnotifiedThrow, nullptr);
+    if (!unnotified || !tracking.load(std::memory_order_acquire)) {
+        return;
+    }
+    // The C++ library's exception_ptr is the thrown object's address and nothing else.
+    static_assert(sizeof(std::exception_ptr) == sizeof(void*));
+    std::exception_ptr handled = std::current_exception();
+    void* current = nullptr;
+    std::memcpy(&current, &handled, sizeof current);
+    if (current && current == unnotified) {
+        NotifyRaise(ThrowInfo(current, abi::__cxa_current_exception_type(), hookFrame));
     }
 }
 
@@ -273,6 +381,13 @@ extern "C" [[noreturn]] LUM_RAISE_HOOK_CODE void
 __wrap___cxa_throw(void* object, std::type_info* type, void (*destructor)(void*)) {
     NotifyThrow(object, type, static_cast<const std::uint32_t*>(__builtin_frame_address(0)));
     __real___cxa_throw(object, type, destructor);
+}
+
+extern "C" [[noreturn]] void __real___cxa_rethrow();
+
+extern "C" [[noreturn]] LUM_RAISE_HOOK_CODE void __wrap___cxa_rethrow() {
+    NotifyRethrow(static_cast<const std::uint32_t*>(__builtin_frame_address(0)));
+    __real___cxa_rethrow();
 }
 
 void SetFaultBeingRaised(const TFaultOrigin& origin) {

@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   clang-format
   clang libclang-rt-dev
+  nsis
 )
 
 missing=()

@@ -1,8 +1,8 @@
 // Timings of stack capture under Wine: throw-and-catch per second with tracking off and on
 // (raw scan, as the program sets it, and the frame-pointer walk), at a shallow stack and
-// under a deeper one; the difference per raise is the cost of capture. Also a processor fault
-// raised as an exception. Run by scripts/bench-wine.sh; the first argument, if any, is the
-// number of raises per timing.
+// under a deeper one; the difference per raise is the cost of capture. Also a throw that the
+// throwing function catches itself, and a processor fault raised as an exception. Run by
+// scripts/bench-wine.sh; the first argument, if any, is the number of raises per timing.
 
 #include "errors/LumStackTraceWin.h"
 #include "errors/LumSysFaultsWin.h"
@@ -21,6 +21,19 @@ namespace {
         throw ELumGeneralError(u"benchmark");
     }
     return Raise(depth - 1) + 1;
+}
+
+// The same depth, but the function that throws catches the exception itself, as a fallback
+// inside a probe does.
+[[gnu::noipa]] int RaiseAndCatch(int depth) {
+    if (depth > 0) {
+        return RaiseAndCatch(depth - 1) + 1;
+    }
+    try {
+        throw ELumGeneralError(u"benchmark");
+    } catch (const Exception&) {
+        return -1;
+    }
 }
 
 [[gnu::noipa]] int ReadThrough(const volatile int* pointer) {
@@ -103,6 +116,7 @@ int main(int argc, char** argv) {
                 raises);
     Measure(raises, "throw and catch, shallow stack:", &Raise);
     Below(64, [&] { Measure(raises, "throw and catch, 64 KB more stack in use:", &Raise); });
+    Measure(raises, "throw caught by the function that throws it:", &RaiseAndCatch);
     Measure(raises, "null read raised as EAccessViolation, shallow stack:", &Fault);
     StopExceptionTracking();
     LumSysFaultsUnit.Stop();

@@ -82,6 +82,22 @@ TEST(DebugInfo, RowsBeforeTheProcedureGiveNoLine) {
     EXPECT_EQ(Describe(reader->Lookup(0x105)), "U|P|+5|0|+0||0");
 }
 
+TEST(DebugInfo, RowsThatRepeatTheirLineAreLeftOutButWhereAProcedureStarts) {
+    TDebugInfo info;
+    info.Procedures = {{0x100, 0x20, "U", "P", 7}, {0x120, 0x10, "U", "Q", 9}};
+    info.Lines = {{0x100, 7, "u.cpp"}, {0x104, 7, "u.cpp"}, {0x108, 8, "u.cpp"}, {0x10C, 8, "v.h"},
+                  {0x120, 8, "v.h"},   {0x124, 8, "v.h"},   {0x130, 0, ""}};
+    auto packed = PackDebugInfo(info);
+    auto reader = TDebugInfoReader::Open(packed);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->LineCount(), 5u);
+    // The offset counts from the line's first row.
+    EXPECT_EQ(Describe(reader->Lookup(0x106)), "U|P|+6|7|+6|u.cpp|7");
+    // The same line in another file is another line.
+    EXPECT_EQ(Describe(reader->Lookup(0x10E)), "U|P|+14|8|+2|v.h|7");
+    EXPECT_EQ(Describe(reader->Lookup(0x126)), "U|Q|+6|8|+6|v.h|9");
+}
+
 // Many rows, so that lookups cross the 32-row blocks: every address answers as a plain search
 // of the input does.
 TEST(DebugInfo, AgreesWithASearchOfTheInputAcrossBlocks) {

@@ -358,6 +358,62 @@ TEST(StackTrace, LandingPadsOfTheUnwindTables) {
 
 namespace {
 
+// Language-specific data with a type table as GCC writes it for 32-bit code: calls at
+// 0x10..0x20 with a handler (action record 1), 0x30..0x40 with clean-up only, 0x50..0x58 with
+// a handler whose chain goes round. Record 1 catches type 1, then everything (type 2), then
+// has an exception specification; the type table ends the data.
+std::vector<std::uint8_t> LsdaWithTypes() {
+    std::vector<std::uint8_t> callSites = {0x10, 0x10, 0x40, 0x01, 0x30, 0x10,
+                                           0x50, 0x00, 0x50, 0x08, 0x60, 0x07};
+    std::vector<std::uint8_t> actions = {0x01, 0x01, 0x02, 0x01, 0x7F, 0x00, 0x01, 0x7F};
+    std::vector<std::uint8_t> types = {0, 0, 0, 0, 0x44, 0x33, 0x22, 0x11};
+    // From after the type table's offset to the table's end.
+    auto typeTable =
+        static_cast<std::uint8_t>(2 + callSites.size() + actions.size() + types.size());
+    std::vector<std::uint8_t> bytes = {0xFF, 0x9B, typeTable, 0x01,
+                                       static_cast<std::uint8_t>(callSites.size())};
+    for (const auto* part : {&callSites, &actions, &types}) {
+        bytes.insert(bytes.end(), part->begin(), part->end());
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST(StackTrace, CatchClausesOfTheUnwindTables) {
+    auto lsda = LsdaWithTypes();
+    auto clauses = CatchClauses(lsda, 0x18);
+    ASSERT_TRUE(clauses);
+    EXPECT_EQ(clauses->Filters, (std::vector<std::int64_t>{1, 2, -1}));
+    EXPECT_EQ(clauses->TypeEncoding, 0x9B);
+    EXPECT_EQ(clauses->TypeTableEnd, lsda.size());
+    auto first = TypeEntryAt(lsda, *clauses, 1);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->Value, 0x11223344u);
+    EXPECT_EQ(first->Offset, lsda.size() - 4);
+    auto any = TypeEntryAt(lsda, *clauses, 2);
+    ASSERT_TRUE(any);
+    EXPECT_EQ(any->Value, 0u) << "a clause that takes everything";
+    EXPECT_EQ(TypeEntryAt(lsda, *clauses, -1), std::nullopt) << "an exception specification";
+    EXPECT_EQ(TypeEntryAt(lsda, *clauses, 100), std::nullopt) << "before the data's start";
+    // No handler: before the first call site, clean-up only, and a chain that goes round.
+    EXPECT_EQ(CatchClauses(lsda, 0x05), std::nullopt);
+    EXPECT_EQ(CatchClauses(lsda, 0x30), std::nullopt);
+    EXPECT_EQ(CatchClauses(lsda, 0x52), std::nullopt);
+    // Cut short anywhere: the clauses or nothing, and no read beyond the span.
+    for (size_t size = 0; size < lsda.size(); ++size) {
+        SCOPED_TRACE(size);
+        std::span<const std::uint8_t> cut(lsda.data(), size);
+        if (auto found = CatchClauses(cut, 0x18)) {
+            for (std::int64_t filter : found->Filters) {
+                TypeEntryAt(cut, *found, filter);
+            }
+        }
+    }
+}
+
+namespace {
+
 std::vector<std::string>* calls = nullptr;
 
 void First(const TRaiseInfo&) {

@@ -86,6 +86,54 @@ constexpr std::uint32_t kCallThroughLine = __LINE__ + 1;
     }
 }
 
+// Throws that the throwing function catches: for the type, for every type, or not for the
+// type thrown; and one that its handler throws again.
+[[gnu::noipa]] int CatchesItsType(int value) {
+    try {
+        if (value > 0) {
+            throw ELumGeneralError(u"kept here");
+        }
+    } catch (const Exception&) {
+        return -1;
+    }
+    return value;
+}
+
+[[gnu::noipa]] int CatchesEverything(int value) {
+    try {
+        if (value > 0) {
+            throw EListError(u"kept here");
+        }
+    } catch (...) {
+        return -1;
+    }
+    return value;
+}
+
+constexpr std::uint32_t kCatchesOtherTypeLine = __LINE__ + 1;
+[[gnu::noipa]] int CatchesOtherType(int value) {
+    try {
+        if (value > 0) {
+            throw ELumGeneralError(u"passes on"); // kCatchesOtherTypeLine + 3
+        }
+    } catch (const EListError&) {
+        return -1;
+    }
+    return value;
+}
+
+constexpr std::uint32_t kRethrowsLine = __LINE__ + 1;
+[[gnu::noipa]] int Rethrows(int value) {
+    try {
+        if (value > 0) {
+            throw ELumGeneralError(u"thrown again");
+        }
+    } catch (const Exception&) {
+        throw; // kRethrowsLine + 6
+    }
+    return value;
+}
+
 [[gnu::noipa]] void Halt() {
     asm volatile("hlt");
 }
@@ -436,5 +484,46 @@ TEST_F(StackTraceWin, ExceptionFramesAreTheFramesWithCodeForTheRaise) {
     // None of the capture's own frames, which handle exceptions of their own.
     for (const TLumExceptFrame& frame : frames) {
         EXPECT_EQ(Text({frame.CallerAddress, 0}).find("NotifyRaise"), std::string::npos);
+    }
+}
+
+TEST_F(StackTraceWin, AThrowCaughtByItsOwnFunctionIsNotCapturedUnlessThrownAgain) {
+    try {
+        OtherThrower();
+    } catch (const EListError&) {
+    }
+    auto before = LastCapturedStack();
+    const void* raisedBefore = LastRaiseAddress();
+    EXPECT_EQ(CatchesItsType(1), -1);
+    EXPECT_EQ(LastCapturedStack(), before);
+    EXPECT_NE(LastRaiseAddress(), raisedBefore) << "the raise is still noted";
+    EXPECT_EQ(CatchesEverything(1), -1);
+    EXPECT_EQ(LastCapturedStack(), before);
+
+    // A handler of the function that is not for the type: the raise goes on and is captured.
+    try {
+        CatchesOtherType(1);
+        ADD_FAILURE() << "no exception";
+    } catch (const ELumGeneralError& error) {
+        auto own = CapturedStackOf(error);
+        ASSERT_NE(own, nullptr);
+        ASSERT_NE(own, before);
+        EXPECT_EQ(Text(own->Items()[0]), At(own->Items()[0].CallerAddress) +
+                                             Here("CatchesOtherType", kCatchesOtherTypeLine + 3) +
+                                             ")");
+    }
+
+    // Thrown again from the handler: captured there, and the report's address stays the raise.
+    try {
+        Rethrows(1);
+        ADD_FAILURE() << "no exception";
+    } catch (const ELumGeneralError& error) {
+        auto own = CapturedStackOf(error);
+        ASSERT_NE(own, nullptr);
+        ASSERT_FALSE(own->Items().empty());
+        EXPECT_EQ(Text(own->Items()[0]),
+                  At(own->Items()[0].CallerAddress) + Here("Rethrows", kRethrowsLine + 6) + ")");
+        EXPECT_NE(RaiseAddressOf(error), reinterpret_cast<const void*>(static_cast<std::uintptr_t>(
+                                             own->Items()[0].CallerAddress)));
     }
 }

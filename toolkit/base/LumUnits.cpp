@@ -2,9 +2,30 @@
 
 #include "toolkit/base/LumScopeGuard.h"
 
+#include <atomic>
+
+namespace {
+
+constinit std::atomic<TUnitObserver> unitObserver{nullptr};
+
+void Observe(const TUnit& unit, bool started) {
+    if (TUnitObserver observer = unitObserver.load(std::memory_order_relaxed)) {
+        observer(unit, started);
+    }
+}
+
+} // namespace
+
+TUnitObserver SetUnitObserver(TUnitObserver observer) {
+    return unitObserver.exchange(observer);
+}
+
 void TUnit::Start() {
-    if (count_ == 0 && start_) {
-        start_();
+    if (count_ == 0) {
+        if (start_) {
+            start_();
+        }
+        Observe(*this, true);
     }
     ++count_;
 }
@@ -13,8 +34,11 @@ void TUnit::Stop() {
     if (count_ == 0) {
         return;
     }
-    if (--count_ == 0 && stop_) {
-        stop_();
+    if (--count_ == 0) {
+        if (stop_) {
+            stop_();
+        }
+        Observe(*this, false);
     }
 }
 

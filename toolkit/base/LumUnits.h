@@ -32,6 +32,11 @@ class TUnit {
     int count_ = 0;
 };
 
+/// Told of every unit whose start or stop action has just run (`started` false for a stop).
+using TUnitObserver = void (*)(const TUnit& unit, bool started);
+/// Sets the one observer (none by default) and returns the previous one.
+TUnitObserver SetUnitObserver(TUnitObserver observer);
+
 /// Starts units in the given order and stops them in reverse. When a start raises, the units
 /// already started are stopped again (in reverse) and the exception goes on.
 class TUnitSequence {

@@ -102,3 +102,22 @@ TEST_F(Units, FailedStopStillStopsTheRest) {
     EXPECT_EQ(journal, "+A+B+C-C-B-A");
     EXPECT_EQ(unitA.StartCount(), 0);
 }
+
+TEST_F(Units, TheObserverSeesEachActionThatRanAndNoFailedStart) {
+    TUnitObserver previous = SetUnitObserver([](const TUnit& unit, bool started) {
+        journal += std::string(started ? "<started " : "<stopped ") + unit.Name() + ">";
+    });
+    unitA.Start();
+    {
+        TUnitSequence sequence(kOrder);
+        sequence.Stop();
+    }
+    failStartOfC = true;
+    EXPECT_THROW(TUnitSequence sequence(kOrder), ELumGeneralError);
+    unitA.Stop();
+    EXPECT_NE(SetUnitObserver(previous), nullptr);
+    EXPECT_EQ(journal, "+A<started A>"
+                       "+B<started B>+C<started C>-C<stopped C>-B<stopped B>"
+                       "+B<started B>-B<stopped B>"
+                       "-A<stopped A>");
+}
