@@ -129,7 +129,7 @@ struct TLumStackInfoItem {
 enum class TExceptFrameKind {
     /// It runs clean-up code (destructors) and lets the exception go on.
     efCleanup,
-    /// It has a handler (a catch clause or an exception specification) for the call.
+    /// It has a handler (a catch clause or a throw() list) for the call.
     efHandler,
 };
 
@@ -294,7 +294,7 @@ std::optional<TExceptFrameKind> LandingPadKind(std::span<const std::uint8_t> lsd
 /// tries them.
 struct TCatchClauses {
     /// Per clause its filter: a type-table index (1 and up) for a catch clause, a negative
-    /// number for an exception specification.
+    /// number for a throw() list.
     std::vector<std::int64_t> Filters;
     /// How the type table's entries are stored, and where in the data that table ends (its
     /// entries go down from there, the first right before the end).

@@ -205,7 +205,7 @@ std::vector<TLumExceptFrame> ExceptFrames(const TRaiseInfo& raise, const TCodeVi
 // ---- Raises that their own function catches ----
 
 // Whether one of the handler's catch clauses takes an exception of the type. A clause that
-// cannot be read, or an exception specification, counts as not taking it.
+// cannot be read, or a throw() list, counts as not taking it.
 bool ClausesTake(std::span<const std::uint8_t> lsda, const TCatchClauses& clauses,
                  const std::type_info* thrown, const void* object) {
     for (std::int64_t filter : clauses.Filters) {

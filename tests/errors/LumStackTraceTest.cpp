@@ -361,7 +361,7 @@ namespace {
 // Language-specific data with a type table as GCC writes it for 32-bit code: calls at
 // 0x10..0x20 with a handler (action record 1), 0x30..0x40 with clean-up only, 0x50..0x58 with
 // a handler whose chain goes round. Record 1 catches type 1, then everything (type 2), then
-// has an exception specification; the type table ends the data.
+// has a throw() list; the type table ends the data.
 std::vector<std::uint8_t> LsdaWithTypes() {
     std::vector<std::uint8_t> callSites = {0x10, 0x10, 0x40, 0x01, 0x30, 0x10,
                                            0x50, 0x00, 0x50, 0x08, 0x60, 0x07};
@@ -394,7 +394,7 @@ TEST(StackTrace, CatchClausesOfTheUnwindTables) {
     auto any = TypeEntryAt(lsda, *clauses, 2);
     ASSERT_TRUE(any);
     EXPECT_EQ(any->Value, 0u) << "a clause that takes everything";
-    EXPECT_EQ(TypeEntryAt(lsda, *clauses, -1), std::nullopt) << "an exception specification";
+    EXPECT_EQ(TypeEntryAt(lsda, *clauses, -1), std::nullopt) << "a throw() list";
     EXPECT_EQ(TypeEntryAt(lsda, *clauses, 100), std::nullopt) << "before the data's start";
     // No handler: before the first call site, clean-up only, and a chain that goes round.
     EXPECT_EQ(CatchClauses(lsda, 0x05), std::nullopt);
