@@ -47,18 +47,10 @@ cleanup() {
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
+source scripts/xvfb.sh
 if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 141 170); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    for _ in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      sleep 0.1
-    done
-    export DISPLAY=":$n"
-    break
-  done
+  start_xvfb 141 170 || true
+  xvfb=$XVFB_PID
   if [ -z "$xvfb" ]; then
     echo "bench-startup.sh: no free display for Xvfb" >&2
     exit 1

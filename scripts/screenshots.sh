@@ -9,17 +9,15 @@ mkdir -p "$out"
 
 bash scripts/build.sh
 
-display=""
-for n in $(seq 140 160); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-  display=":$n"
-  break
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+# A display of its own, so that nothing else is on the screen.
+source scripts/xvfb.sh
+if ! start_xvfb 140 160 1024x768x24; then
+  echo "screenshots.sh: no free display for Xvfb" >&2
+  exit 1
+fi
+xvfb=$XVFB_PID
+display=$DISPLAY
 trap 'WINEPREFIX="$build/win32/wineprefix" wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
-sleep 1
-export DISPLAY="$display"
 
 # shot NAME MODE: shows the window in the given mode and photographs the screen meanwhile.
 shot() {

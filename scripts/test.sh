@@ -14,18 +14,9 @@ cleanup() {
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 60 89); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    for _ in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      sleep 0.1
-    done
-    export DISPLAY=":$n"
-    break
-  done
+source scripts/xvfb.sh
+if [ -z "${DISPLAY:-}" ] && start_xvfb 60 89; then
+  xvfb=$XVFB_PID
 fi
 
 status=0

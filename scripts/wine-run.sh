@@ -17,6 +17,7 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installers when the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
+source "$(dirname "$0")/xvfb.sh"
 started_xvfb=""
 stop_xvfb() {
   if [ -n "$started_xvfb" ]; then
@@ -29,17 +30,8 @@ stop_xvfb() {
 trap stop_xvfb EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    started_xvfb=$!
-    for _ in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      sleep 0.1
-    done
-    export DISPLAY=":$n"
-    break
-  done
+  start_xvfb 90 140 || true
+  started_xvfb=$XVFB_PID
   if [ -z "$started_xvfb" ]; then
     echo "wine-run.sh: no free display for Xvfb" >&2
     exit 1

@@ -42,22 +42,6 @@ void CallServerEntry(const std::u16string& path, const char* entry) {
 
 using TBytes = std::vector<std::uint8_t>;
 
-TBytes ReadBytes(const std::u16string& path) {
-    TScopedFile file(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-    if (!file) {
-        return {};
-    }
-    TBytes bytes(GetFileSize(file.Get(), nullptr));
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        !ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
-        return {};
-    }
-    bytes.resize(read);
-    return bytes;
-}
-
 std::u16string OldLibrary() {
     return TestBuildFolder() + u"\\standin\\capicom1\\capicom.dll";
 }
@@ -123,7 +107,7 @@ bool EncryptedDataCanBeCreated() {
 
 // The 1.0 library in place byte for byte, registered and working, and nothing left beside it.
 void ExpectOldCapicomWorks() {
-    EXPECT_EQ(ReadBytes(Target()), ReadBytes(OldLibrary()));
+    EXPECT_EQ(ReadTestFile(Target()), ReadTestFile(OldLibrary()));
     EXPECT_EQ(GetCapicomVersion(), MakeVersion(1, 0, 0, 0));
     EXPECT_TRUE(SameAsciiText(GetProgIDServerPath(u"CAPICOM.EncryptedData"), Target()));
     EXPECT_TRUE(EncryptedDataCanBeCreated());
@@ -264,9 +248,9 @@ TUnattendedRun RunUnattended(const std::u16string& exe, unsigned fileSizeLimit =
         run.Ended = IsFile(done);
     }
     if (run.Ended) {
-        TBytes status = ReadBytes(done);
+        TBytes status = ReadTestFile(done);
         run.Status = std::stoi(std::string(status.begin(), status.end()));
-        TBytes printed = ReadBytes(events);
+        TBytes printed = ReadTestFile(events);
         std::string all(printed.begin(), printed.end());
         for (size_t at = all.find("err:eventlog:"); at != std::string::npos;
              at = all.find("err:eventlog:", at + 1)) {
@@ -432,7 +416,7 @@ TEST_F(EndToEnd, UnattendedFailuresGoToTheEventLogAndTheExitCode) {
     {
         SCOPED_TRACE("the write fails part-way");
         unsigned half = static_cast<unsigned>(
-            ReadBytes(TestBuildFolder() + u"\\standin\\capicom.dll").size() / 2048);
+            ReadTestFile(TestBuildFolder() + u"\\standin\\capicom.dll").size() / 2048);
         TUnattendedRun run = RunUnattended(ostrin_, half);
         ASSERT_TRUE(run.Ended);
         EXPECT_EQ(run.Status, 3);
@@ -472,7 +456,7 @@ TEST_F(EndToEnd, ALibraryInUseIsReplacedAtTheNextRestart) {
         ASSERT_TRUE(program.WaitForExit(15000));
         EXPECT_EQ(program.ExitCode(), 3010u);
     }
-    EXPECT_EQ(ReadBytes(Target()), ReadBytes(OldLibrary()));
+    EXPECT_EQ(ReadTestFile(Target()), ReadTestFile(OldLibrary()));
     std::vector<std::u16string> waiting = FilesBesideTarget();
     ASSERT_EQ(waiting.size(), 1u) << "the new library does not wait beside the old one";
     std::u16string newFile = GetSystemDir() + u"\\" + waiting[0];

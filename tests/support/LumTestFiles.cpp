@@ -59,6 +59,22 @@ void RemoveTree(std::u16string path) {
     RemoveDirectoryW(WinStr(path));
 }
 
+std::vector<std::uint8_t> ReadTestFile(const std::u16string& path) {
+    TScopedFile file(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        return {};
+    }
+    std::vector<std::uint8_t> bytes(GetFileSize(file.Get(), nullptr));
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        !ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+        return {};
+    }
+    bytes.resize(read);
+    return bytes;
+}
+
 void WriteTestFile(const std::u16string& path, std::string_view content) {
     TScopedFile file(CreateFileW(WinStr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -49,22 +49,6 @@ std::u16string RegistrationLine(const std::u16string& path) {
 
 using TBytes = std::vector<std::uint8_t>;
 
-TBytes ReadBytes(const std::u16string& path) {
-    TScopedFile file(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-    if (!file) {
-        return {};
-    }
-    TBytes bytes(GetFileSize(file.Get(), nullptr));
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        !ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
-        return {};
-    }
-    bytes.resize(read);
-    return bytes;
-}
-
 // The names in a folder, but "." and "..".
 std::vector<std::u16string> FolderNames(const std::u16string& folder) {
     std::vector<std::u16string> names;
@@ -137,7 +121,7 @@ class TSavedValue {
 // ProgIDs the stand-ins register kept as the shared prefix had them.
 class LibraryInstall : public SetupSteps {
   protected:
-    TBytes Standin(std::u16string_view name) { return ReadBytes(StandinPath(name)); }
+    TBytes Standin(std::u16string_view name) { return ReadTestFile(StandinPath(name)); }
 
     // An old library in place and registered, as an earlier setup left it.
     void InstallOld() {
@@ -300,8 +284,8 @@ TEST_F(SetupSteps, RegistrationHasComInitialisedAndEndsIt) {
 }
 
 TEST(ImageFileVersion, ComesFromTheImagesVersionResource) {
-    EXPECT_EQ(ImageFileVersion(ReadBytes(StandinPath(u"capicom.dll"))), MakeVersion(2, 0, 0, 3));
-    EXPECT_EQ(ImageFileVersion(ReadBytes(StandinPath(u"capicom1\\capicom.dll"))),
+    EXPECT_EQ(ImageFileVersion(ReadTestFile(StandinPath(u"capicom.dll"))), MakeVersion(2, 0, 0, 3));
+    EXPECT_EQ(ImageFileVersion(ReadTestFile(StandinPath(u"capicom1\\capicom.dll"))),
               MakeVersion(1, 0, 0, 0));
     const std::string text = "MZ but nothing else";
     EXPECT_EQ(ImageFileVersion({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}),
@@ -313,31 +297,31 @@ TEST_F(LibraryInstall, ANewTargetNeedsNoBackup) {
     TLibraryInstall install(target_, image);
     // Beside the target, under a name of its own, complete before anything else happens.
     EXPECT_EQ(PathFolder(install.NewFile()), folder_);
-    EXPECT_EQ(ReadBytes(install.NewFile()), image);
+    EXPECT_EQ(ReadTestFile(install.NewFile()), image);
     EXPECT_FALSE(PathExists(target_));
 
     EXPECT_EQ(install.SwapIn(), TSwapResult::srSwapped);
     EXPECT_EQ(install.Backup(), u"");
     install.Register();
-    EXPECT_EQ(ReadBytes(target_), image);
+    EXPECT_EQ(ReadTestFile(target_), image);
     EXPECT_EQ(FolderNames(folder_), std::vector<std::u16string>{u"capicom.dll"});
     ExpectServes(MakeVersion(2, 0, 0, 3));
 }
 
 TEST_F(LibraryInstall, ReplacesTheOldLibraryAndDropsTheBackup) {
     InstallOld();
-    TBytes old = ReadBytes(target_);
+    TBytes old = ReadTestFile(target_);
     ASSERT_TRUE(SetFileAttributesW(WinStr(target_), FILE_ATTRIBUTE_READONLY));
     TBytes image = Standin(u"capicom.dll");
     {
         TLibraryInstall install(target_, image);
-        EXPECT_EQ(ReadBytes(target_), old) << "the target changed before the swap";
+        EXPECT_EQ(ReadTestFile(target_), old) << "the target changed before the swap";
         EXPECT_EQ(install.SwapIn(), TSwapResult::srSwapped);
-        EXPECT_EQ(ReadBytes(install.Backup()), old);
+        EXPECT_EQ(ReadTestFile(install.Backup()), old);
         install.Register();
         EXPECT_EQ(install.Backup(), u"");
     }
-    EXPECT_EQ(ReadBytes(target_), image);
+    EXPECT_EQ(ReadTestFile(target_), image);
     EXPECT_EQ(GetFileAttributesW(WinStr(target_)) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(FolderNames(folder_), std::vector<std::u16string>{u"capicom.dll"});
     ExpectServes(MakeVersion(2, 0, 0, 3));
@@ -345,7 +329,7 @@ TEST_F(LibraryInstall, ReplacesTheOldLibraryAndDropsTheBackup) {
 
 TEST_F(LibraryInstall, ALibraryThatFailsToRegisterGivesWayToTheOldOne) {
     InstallOld();
-    TBytes old = ReadBytes(target_);
+    TBytes old = ReadTestFile(target_);
     TLibraryInstall install(target_, Standin(u"regfail.dll"));
     ASSERT_EQ(install.SwapIn(), TSwapResult::srSwapped);
     try {
@@ -357,20 +341,20 @@ TEST_F(LibraryInstall, ALibraryThatFailsToRegisterGivesWayToTheOldOne) {
                   SysErrorMessage(static_cast<std::uint32_t>(E_FAIL)) + RegistrationLine(target_));
         EXPECT_EQ(error.ErrorCode(), E_FAIL);
     }
-    EXPECT_EQ(ReadBytes(target_), old);
+    EXPECT_EQ(ReadTestFile(target_), old);
     EXPECT_EQ(FolderNames(folder_), std::vector<std::u16string>{u"capicom.dll"});
     ExpectServes(MakeVersion(1, 0, 0, 0));
 }
 
 TEST_F(LibraryInstall, ASwapThatIsNeverRegisteredIsUndone) {
     InstallOld();
-    TBytes old = ReadBytes(target_);
+    TBytes old = ReadTestFile(target_);
     {
         TLibraryInstall install(target_, Standin(u"capicom.dll"));
         ASSERT_EQ(install.SwapIn(), TSwapResult::srSwapped);
         // Something fails before the registration: the object goes.
     }
-    EXPECT_EQ(ReadBytes(target_), old);
+    EXPECT_EQ(ReadTestFile(target_), old);
     EXPECT_EQ(FolderNames(folder_), std::vector<std::u16string>{u"capicom.dll"});
     ExpectServes(MakeVersion(1, 0, 0, 0));
 }
@@ -418,11 +402,11 @@ TEST_F(LibraryInstall, NamesThatAreTakenAreNotReused) {
         EXPECT_NE(install.NewFile(), taken);
         ASSERT_EQ(install.SwapIn(), TSwapResult::srSwapped);
         EXPECT_NE(install.Backup(), takenBackup);
-        EXPECT_EQ(ReadBytes(install.Backup()), (TBytes{'o', 'l', 'd'}));
+        EXPECT_EQ(ReadTestFile(install.Backup()), (TBytes{'o', 'l', 'd'}));
     }
-    EXPECT_EQ(ReadBytes(taken),
+    EXPECT_EQ(ReadTestFile(taken),
               (TBytes{'s', 'o', 'm', 'e', 'o', 'n', 'e', ' ', 'e', 'l', 's', 'e', '\'', 's'}));
-    EXPECT_EQ(ReadBytes(target_), (TBytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadTestFile(target_), (TBytes{'o', 'l', 'd'}));
     EXPECT_EQ(FolderNames(folder_).size(), 3u);
 }
 
@@ -433,7 +417,7 @@ TEST_F(LibraryInstall, ATargetInUseIsReplacedAtTheNextRestart) {
                         L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
                         L"Register capicom.dll");
     InstallOld();
-    TBytes old = ReadBytes(target_);
+    TBytes old = ReadTestFile(target_);
     std::u16string newFile;
     {
         // Another program runs the old library.
@@ -445,9 +429,9 @@ TEST_F(LibraryInstall, ATargetInUseIsReplacedAtTheNextRestart) {
         EXPECT_EQ(install.NewFile(), u"");
         EXPECT_EQ(install.Backup(), u"");
     }
-    EXPECT_EQ(ReadBytes(target_), old);
+    EXPECT_EQ(ReadTestFile(target_), old);
     // The written file waits for the restart, and regsvr32 for the logon after it.
-    EXPECT_EQ(ReadBytes(newFile), Standin(u"capicom.dll"));
+    EXPECT_EQ(ReadTestFile(newFile), Standin(u"capicom.dll"));
     std::u16string rename = u"\\??\\" + newFile + u"|!\\??\\" + target_ + u"|";
     EXPECT_NE(pending.Text().find(rename), std::u16string::npos) << WideToUtf8(pending.Text());
     std::u16string command = runOnce.Text();

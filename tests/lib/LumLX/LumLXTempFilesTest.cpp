@@ -52,15 +52,13 @@ std::u16string FileName(std::int32_t first) {
     return SystemTempPath() + u"tmp-" + Digits(first) + u".txt";
 }
 
-std::u16string ReadTestFile(const std::u16string& path) {
-    TScopedFile file(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-    char buffer[256];
-    DWORD read = 0;
-    if (!file || !ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) {
+// The file's text, or "(unreadable)" when there is no such file.
+std::u16string FileText(const std::u16string& path) {
+    if (!IsFile(path)) {
         return u"(unreadable)";
     }
-    return AsciiToWide(std::string(buffer, read));
+    std::vector<std::uint8_t> bytes = ReadTestFile(path);
+    return AsciiToWide(std::string(bytes.begin(), bytes.end()));
 }
 
 // Starts a program of the host, as Wine starts one for a Windows program, and waits until
@@ -259,7 +257,7 @@ TEST_F(LXTempFiles, TakenNamesAreGivenUpForNewOnes) {
     EXPECT_TRUE(IsFile(ExcludeTrailingBackslash(FolderName(kBase + 4))));
     EXPECT_TRUE(IsFolder(FolderName(kBase + 5)));
     EXPECT_TRUE(IsLink(ExcludeTrailingBackslash(FolderName(kBase + 6))));
-    EXPECT_EQ(ReadTestFile(target + u"keep.txt"), u"target");
+    EXPECT_EQ(FileText(target + u"keep.txt"), u"target");
 }
 
 TEST_F(LXTempFiles, AfterTenTakenNamesCreationGivesUp) {
@@ -347,9 +345,9 @@ TEST_F(LXTempFiles, CleanUpDeletesOnlyWhatThisProcessCreated) {
     ASSERT_TRUE(MoveFileW(WinStr(file), WinStr(SystemTempPath() + u"Lum Moved File")));
     WriteTestFile(file, "theirs");
     Stop();
-    EXPECT_EQ(ReadTestFile(replaced + u"theirs.txt"), u"theirs");
-    EXPECT_EQ(ReadTestFile(target + u"keep.txt"), u"target");
-    EXPECT_EQ(ReadTestFile(file), u"theirs");
+    EXPECT_EQ(FileText(replaced + u"theirs.txt"), u"theirs");
+    EXPECT_EQ(FileText(target + u"keep.txt"), u"target");
+    EXPECT_EQ(FileText(file), u"theirs");
     // What was moved away is not followed either.
     EXPECT_TRUE(IsFolder(moved));
 }
@@ -367,7 +365,7 @@ TEST_F(LXTempFiles, LinksInsideAFolderAreNotFollowed) {
     WriteTestFile(folder + u"top.txt");
     ASSERT_TRUE(MakeLink(folder + u"Sub\\Planted", ExcludeTrailingBackslash(target)));
     Stop();
-    EXPECT_EQ(ReadTestFile(target + u"keep.txt"), u"target");
+    EXPECT_EQ(FileText(target + u"keep.txt"), u"target");
     // What is plainly ours goes; the link is not, so it stays, and the folders it is in.
     EXPECT_FALSE(PathExists(folder + u"top.txt"));
     EXPECT_FALSE(PathExists(folder + u"Sub\\report.txt"));
@@ -428,7 +426,7 @@ TEST_F(LXTempFiles, TempFilesAreCreatedEmptyAndNotRecorded) {
         EXPECT_EQ(NewTempFileName(u".sfx", ExcludeTrailingBackslash(folder), u"pre"),
                   folder + c.Name);
         EXPECT_TRUE(IsFile(folder + c.Name));
-        EXPECT_EQ(ReadTestFile(folder + c.Name), u"");
+        EXPECT_EQ(FileText(folder + c.Name), u"");
     }
     Stop();
     EXPECT_TRUE(IsFile(folder + cases[0].Name));
@@ -449,7 +447,7 @@ TEST_F(LXTempFiles, TempFileNamesSkipWhatExists) {
     TRandomValues random(Draws({1, 2, 3, 4}));
     EXPECT_EQ(NewTempFileName(u".txt", folder, u"x"), folder + u"x-" + Digits(4) + u".txt");
     EXPECT_EQ(random.Used(), 16u);
-    EXPECT_EQ(ReadTestFile(folder + u"x-" + Digits(1) + u".txt"), u"theirs");
+    EXPECT_EQ(FileText(folder + u"x-" + Digits(1) + u".txt"), u"theirs");
     EXPECT_TRUE(IsLink(Links[0]));
 }
 

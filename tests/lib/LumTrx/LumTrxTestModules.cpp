@@ -42,22 +42,6 @@ void ConfigureTranslation(const std::u16string& exeLongPath, std::optional<std::
     }
 }
 
-std::vector<std::uint8_t> ReadTestFile(const std::u16string& path) {
-    TScopedFile file(CreateFileW(WinStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-    if (!file) {
-        return {};
-    }
-    std::vector<std::uint8_t> bytes(GetFileSize(file.Get(), nullptr));
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        !ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
-        return {};
-    }
-    bytes.resize(read);
-    return bytes;
-}
-
 void WriteTestBytes(const std::u16string& path, const std::vector<std::uint8_t>& bytes) {
     TScopedFile file(
         CreateFileW(WinStr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));

@@ -53,8 +53,5 @@ void SetModuleCaption(const std::u16string& module, const std::u16string& captio
 /// user's locales key; nothing removes the value.
 void ConfigureTranslation(const std::u16string& exeLongPath, std::optional<std::u16string> ext);
 
-/// The file's bytes; empty when it cannot be read.
-std::vector<std::uint8_t> ReadTestFile(const std::u16string& path);
-
 /// Writes the bytes as the file's whole content.
 void WriteTestBytes(const std::u16string& path, const std::vector<std::uint8_t>& bytes);
