@@ -102,3 +102,17 @@ template <class... Args> std::string Format(std::string_view format, const Args&
     const TFormatArg converted[] = {TFormatArg(args)..., TFormatArg(0)};
     return FormatArgs(format, std::span<const TFormatArg>(converted, sizeof...(Args)));
 }
+
+/// The format string with an explicit argument index on every directive: "%s %d" becomes
+/// "%0:s %1:d", indexes counting on from the last one used, a "*" width or precision using
+/// one up too; "%%" and "% " are not directives. A string with exactly one directive and no
+/// index, or with indexes on all of them, comes back unchanged. A malformed directive raises
+/// ELumGeneralError "Invalid Format Specifier: %s".
+std::u16string CanonicalFormatString(std::u16string_view format);
+
+/// Checks that the text takes the same arguments as the reference: by argument index, the
+/// same type class (integer d u x, floating e f g m n, pointer p, string s; either case) and
+/// the same number of indexes. Raises ELumGeneralError "Argument types for index %d do not
+/// match. (%s <> %s)" with the two directives in canonical form (also for one string that
+/// uses an index with two classes), or "Number of format specifiers do not match.".
+void CheckFormatStringsMatch(std::u16string_view reference, std::u16string_view text);
