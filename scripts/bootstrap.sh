@@ -12,6 +12,7 @@ packages=(
   clang-format
   clang libclang-rt-dev
   nsis
+  gettext
 )
 
 missing=()
