@@ -1,5 +1,6 @@
 // The translation table: its rows and their accessors, the format check on edits and the
-// merge of two tables on rows made by hand.
+// merge of two tables on rows made by hand; loading, marks and comments and saving on
+// translation modules made from a copy of the built program.
 #include "lib/LumTrx/LumTrxTable.h"
 
 #include "lib/LumLX/LumLXUtils.h"
@@ -297,6 +298,247 @@ TEST_F(TransTableRows, MergeTakesTranslationsWithAndWithoutMark) {
         EXPECT_EQ(properties[1]->Value, "'Sets up'");
         EXPECT_TRUE(table->Modified());
     }
+}
+
+// ---- Modules
+
+// A translation module made from a copy of the program, beside it.
+class TransTableModule : public TransTable {
+  protected:
+    void SetUp() override {
+        RemoveTree(folder_);
+        ASSERT_TRUE(CreateDirectoryW(WinStr(folder_), nullptr));
+        ASSERT_TRUE(
+            CopyFileW(WinStr(TestBuildFolder() + u"\\app\\Ostrin.exe"), WinStr(exe_), FALSE));
+        ASSERT_EQ(CreateTranslation(exe_, 0x0407), module_);
+    }
+    void TearDown() override { RemoveTree(folder_); }
+
+    // Inserts the lines (CR LF ended) as the first properties of the form resource's root.
+    void AddFormLines(std::u16string_view resource, const std::string& lines) {
+        TModuleResource found;
+        std::string text;
+        {
+            TScopedLibrary module = LoadDataModule(module_);
+            for (const TModuleResource& r : EnumerateModuleResources(module.Get())) {
+                if (r.Type == RcDataType() && r.Name.IsName() && r.Name.Name() == resource) {
+                    found = r;
+                    text = FormBinaryToText(std::string(r.Data.begin(), r.Data.end()));
+                }
+            }
+        }
+        ASSERT_FALSE(text.empty());
+        text.insert(text.find("\r\n") + 2, lines);
+        std::string binary = FormTextToBinary(text);
+        TLumResourceUpdate update(module_);
+        update.Update(
+            found.Type, found.Name, found.Language,
+            std::span(reinterpret_cast<const std::uint8_t*>(binary.data()), binary.size()));
+        update.Commit();
+    }
+
+    void WriteSideTexts(std::u16string_view marks, std::u16string_view comments) {
+        std::unique_ptr<TLumResourceUpdate> update = BeginResourceUpdate(module_, false);
+        SaveRcText(*update, u"LUM.XRS", marks);
+        SaveRcText(*update, u"LUM_TRX_XRC", comments);
+        update->Commit();
+    }
+
+    std::u16string ModuleText(std::u16string_view name) {
+        TScopedLibrary module = LoadDataModule(module_);
+        return ReadResourceText(module.Get(), name);
+    }
+
+    std::u16string ModuleString(UINT id) {
+        TScopedLibrary module = LoadDataModule(module_);
+        const wchar_t* text = nullptr;
+        int length = LoadStringW(module.Get(), id, reinterpret_cast<LPWSTR>(&text), 0);
+        return std::u16string(reinterpret_cast<const char16_t*>(text), static_cast<size_t>(length));
+    }
+
+    int NamedStrings() {
+        return static_cast<int>(SplitLines(ReadSectionText(exe_, "LUM.RSM")).size());
+    }
+
+    std::u16string folder_ = SystemTempPath() + u"LumTrxTable";
+    std::u16string exe_ = folder_ + u"\\Ostrin.exe";
+    std::u16string module_ = folder_ + u"\\Ostrin.DEU";
+    TTable table_ = NewTable();
+};
+
+constexpr char kTranslatableMain[] = "  LumTranslatableProps.WideStrings = (\r\n"
+                                     "    'Caption'\r\n"
+                                     "    'Hint'\r\n"
+                                     "    'resourcestring')\r\n"
+                                     "  Hint = 'Sets up'\r\n"
+                                     "  resourcestring = 'Not a row'\r\n";
+
+TEST_F(TransTableModule, LoadsFormAndStringRowsWithTheirMarksAndComments) {
+    AddFormLines(u"TOSTRINFORM", kTranslatableMain);
+    WriteSideTexts(u"OstrinForm.Caption=TRUE\r\n"
+                   u"OstrinForm.Hint=false\r\n"
+                   u"LumSysConst_SOperationAborted=\r\n"
+                   u"lumsysconst_sunkoserror=True\r\n"
+                   u"LumSysConst_SEndOfFile=FALSE\r\n"
+                   u"LumSysConst_SResNotFound=1\r\n",
+                   u"OstrinForm.Caption=The caption bar\r\n"
+                   u"LumSysConst_SEndOfFile=Seen = kept\r\n");
+    table_->Load(exe_, module_);
+    EXPECT_EQ(table_->FileName(), module_);
+    EXPECT_FALSE(table_->ReadOnly());
+    EXPECT_FALSE(table_->Modified());
+    EXPECT_TRUE(table_->Filtered());
+    EXPECT_EQ(table_->Sort(), u"TranID");
+    // Every string the name map names, the form's two translatable properties, and not the
+    // property named "resourcestring".
+    EXPECT_EQ(table_->RecordCount(), NamedStrings() + 2);
+    EXPECT_FALSE(table_->LocateTranID(u"OstrinForm.resourcestring"));
+
+    struct Row {
+        const char16_t* id;
+        const char16_t* type;
+        const char16_t* value;
+        bool translated;
+        const char16_t* comment;
+    };
+    const Row rows[] = {
+        {u"OstrinForm.Caption", u"Caption", u"CAPICOM 2.0 setup", true, u"The caption bar"},
+        {u"OstrinForm.Hint", u"Hint", u"Sets up", false, u""},
+        {u"LumSysConst_SOperationAborted", u"resourcestring", u"Operation aborted", false, u""},
+        {u"LumSysConst_SUnkOSError", u"resourcestring", u"A call to an OS function failed", true,
+         u""},
+        {u"LumSysConst_SEndOfFile", u"resourcestring", u"Read beyond end of file", false,
+         u"Seen = kept"},
+        {u"LumSysConst_SResNotFound", u"resourcestring", u"Resource %s not found", true, u""},
+        {u"LumSysConst_SAssertionFailed", u"resourcestring", u"Assertion failure", false, u""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(WideToUtf8(row.id));
+        ASSERT_TRUE(table_->LocateTranID(row.id));
+        EXPECT_EQ(table_->TranType(), row.type);
+        EXPECT_EQ(table_->Value(), row.value);
+        EXPECT_EQ(table_->Translated(), row.translated);
+        EXPECT_EQ(table_->Comment(), row.comment);
+    }
+    ASSERT_TRUE(table_->LocateTranID(u"OstrinForm.Caption"));
+    EXPECT_EQ(table_->FrmProp()->FullName, "OstrinForm.Caption");
+    ASSERT_TRUE(table_->LocateTranID(u"LumSysConst_SEndOfFile"));
+    EXPECT_EQ(ModuleString(table_->StringTableID()), u"Read beyond end of file");
+
+    // Loading again starts afresh.
+    table_->Load(exe_, module_);
+    EXPECT_EQ(table_->RecordCount(), NamedStrings() + 2);
+}
+
+TEST_F(TransTableModule, TheExecutableIsReadOnly) {
+    table_->Load(exe_, exe_);
+    EXPECT_TRUE(table_->ReadOnly());
+    EXPECT_EQ(table_->RecordCount(), NamedStrings());
+    ASSERT_TRUE(table_->LocateTranID(u"LumSysConst_SOperationAborted"));
+    table_->Edit();
+    EXPECT_THROW(table_->SetValue(u"Abgebrochen"), EDatabaseError);
+    EXPECT_THROW(table_->SetTranslated(true), EDatabaseError);
+    table_->SetComment(u"comments may be written");
+    table_->Post();
+
+    std::vector<std::uint8_t> before = ReadTestFile(exe_);
+    EXPECT_EQ(MessageOf<ELumInternalError>([&] { table_->Save(false); }),
+              u"You can not save changes directly to the application exe (" + exe_ + u").");
+    EXPECT_EQ(ReadTestFile(exe_), before);
+}
+
+TEST_F(TransTableModule, MissingAndUnpreparedModulesAreRefused) {
+    std::u16string missing = folder_ + u"\\Ostrin.FRA";
+    EXPECT_EQ(MessageOf<ELumGeneralError>([&] { table_->Load(exe_, missing); }),
+              u"File " + missing + u" doesn't exist.");
+    std::u16string unprepared = folder_ + u"\\capicom.dll";
+    ASSERT_TRUE(CopyFileW(WinStr(TestBuildFolder() + u"\\standin\\capicom1\\capicom.dll"),
+                          WinStr(unprepared), FALSE));
+    EXPECT_EQ(MessageOf<ELumInternalError>([&] { table_->Load(exe_, unprepared); }),
+              u"Internal Error: LUM.RSM or LUM_TRX_GUID resource not created.  (" + unprepared +
+                  u")");
+}
+
+TEST_F(TransTableModule, SavingNothingTranslatedWritesTheEmptyLists) {
+    WriteSideTexts(u"LumSysConst_SEndOfFile=TRUE\r\n", u"LumSysConst_SEndOfFile=note\r\n");
+    table_->Load(exe_, module_);
+    ASSERT_TRUE(table_->LocateTranID(u"LumSysConst_SEndOfFile"));
+    table_->Edit();
+    table_->SetTranslated(false);
+    table_->SetComment(u"");
+    table_->Post();
+    table_->Save(false);
+    EXPECT_FALSE(table_->Modified());
+    EXPECT_EQ(ModuleText(u"LUM.XRS"), u".\r\n");
+    EXPECT_EQ(ModuleText(u"LUM_TRX_XRC"), u".\r\n");
+}
+
+TEST_F(TransTableModule, SavedEditsMarksAndCommentsLoadAgain) {
+    AddFormLines(u"TOSTRINFORM", kTranslatableMain);
+    table_->Load(exe_, module_);
+    ASSERT_TRUE(table_->LocateTranID(u"OstrinForm.Caption"));
+    table_->Edit();
+    table_->SetValue(u"CAPICOM 2.0 einrichten");
+    table_->SetComment(u"Titelleiste");
+    table_->SetTranslated(true);
+    table_->Post();
+    ASSERT_TRUE(table_->LocateTranID(u"LumSysConst_SOperationAborted"));
+    table_->Edit();
+    table_->SetValue(u"Vorgang abgebrochen");
+    table_->Post();
+    // With mark, a row whose value differs from its reference counts as translated.
+    ASSERT_TRUE(table_->LocateTranID(u"LumSysConst_SResNotFound"));
+    table_->Edit();
+    table_->SetRefValue(u"Resource %s not found");
+    table_->SetValue(u"Ressource %s fehlt");
+    table_->Post();
+    ASSERT_TRUE(table_->LocateTranID(u"LumSysConst_SEndOfFile"));
+    table_->Edit();
+    table_->SetRefValue(u"Read beyond end of file");
+    table_->Post();
+    ASSERT_TRUE(table_->LocateTranID(u"LumSysConst_SOperationAborted"));
+    table_->Save(true);
+    EXPECT_FALSE(table_->Modified());
+    EXPECT_EQ(table_->TranID(), u"LumSysConst_SOperationAborted");
+
+    EXPECT_EQ(ModuleText(u"LUM.XRS"),
+              u"LumSysConst_SResNotFound=TRUE\r\nOstrinForm.Caption=TRUE\r\n");
+    EXPECT_EQ(ModuleText(u"LUM_TRX_XRC"), u"OstrinForm.Caption=Titelleiste\r\n");
+    TTable again = NewTable();
+    again->Load(exe_, module_);
+    ASSERT_TRUE(again->LocateTranID(u"OstrinForm.Caption"));
+    EXPECT_EQ(again->Value(), u"CAPICOM 2.0 einrichten");
+    EXPECT_TRUE(again->Translated());
+    EXPECT_EQ(again->Comment(), u"Titelleiste");
+    ASSERT_TRUE(again->LocateTranID(u"LumSysConst_SOperationAborted"));
+    EXPECT_EQ(again->Value(), u"Vorgang abgebrochen");
+    EXPECT_FALSE(again->Translated());
+    EXPECT_EQ(ModuleString(again->StringTableID()), u"Vorgang abgebrochen");
+    ASSERT_TRUE(again->LocateTranID(u"LumSysConst_SResNotFound"));
+    EXPECT_EQ(again->Value(), u"Ressource %s fehlt");
+    EXPECT_TRUE(again->Translated());
+    // The module is still a sound, prepared module of this build.
+    EXPECT_TRUE(IsModulePrepared(module_));
+    EXPECT_TRUE(SameBuildIdentity(exe_, module_));
+}
+
+TEST_F(TransTableModule, AFailedSaveLeavesTheModuleAsItWas) {
+    // Forms are written in the order of their names: the dialog's before the main form's.
+    AddFormLines(u"TEXCEPTIONDIALOG", "  LumTranslatableProps.WideStrings = (\r\n"
+                                      "    'Caption')\r\n");
+    AddFormLines(u"TOSTRINFORM", kTranslatableMain);
+    table_->Load(exe_, module_);
+    ASSERT_TRUE(table_->LocateTranID(u"ExceptionDialog.Caption"));
+    table_->Edit();
+    table_->SetValue(u"Fehler");
+    table_->Post();
+    // A value text that no longer converts to a form stream: writing the main form fails.
+    ASSERT_TRUE(table_->LocateTranID(u"OstrinForm.Caption"));
+    table_->FrmProp()->Value = "'not ended";
+    std::vector<std::uint8_t> before = ReadTestFile(module_);
+    EXPECT_THROW(table_->Save(false), Exception);
+    EXPECT_EQ(ReadTestFile(module_), before);
+    EXPECT_TRUE(table_->Modified());
 }
 
 } // namespace
