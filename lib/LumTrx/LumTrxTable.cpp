@@ -229,17 +229,25 @@ std::u16string CanonicalOrAsIs(const std::u16string& text) {
 
 } // namespace
 
-TLumTransTable::THeldView::THeldView(TLumTransTable& table, bool keepPosition) : table_(table) {
+TLumTransTable::THeldView::THeldView(TLumTransTable& table, bool keepPosition, bool unsorted)
+    : table_(table) {
     table_.SetFiltered(false);
     if (keepPosition) {
         position_ = table_.GetBookmark();
     }
     table_.DisableControls();
+    if (unsorted) {
+        sort_ = table_.Sort();
+        table_.SetSort(u"");
+    }
 }
 
 TLumTransTable::THeldView::~THeldView() {
-    // A row left in edit by a failure is dropped: moving would post it.
+    // A row left in edit by a failure is dropped: moving or sorting would post it.
     table_.Cancel();
+    if (sort_) {
+        table_.SetSort(*sort_);
+    }
     if (!position_.empty() && table_.BookmarkValid(position_)) {
         table_.GotoBookmark(position_);
     }
@@ -264,7 +272,8 @@ bool TLumTransTable::Fits(const std::u16string& value) {
 }
 
 void TLumTransTable::Merge(TLumTransTable& other, bool mark) {
-    THeldView held(*this, true);
+    // Walked in storage order; the other table, sorted, is searched by bisection.
+    THeldView held(*this, true, true);
     First();
     other.First();
     while (!Eof()) {

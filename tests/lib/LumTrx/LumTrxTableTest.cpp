@@ -266,6 +266,7 @@ TEST_F(TransTableRows, MergeTakesTranslationsWithAndWithoutMark) {
         table->SetFiltered(false);
         table->Merge(*other, mark);
         EXPECT_EQ(table->TranID(), u"M_SOnlyHere");
+        EXPECT_EQ(table->Sort(), u"TranID");
         EXPECT_TRUE(table->Filtered());
         EXPECT_FALSE(table->ControlsDisabled());
         EXPECT_EQ(table->RecordCount(), 8);
