@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,29 @@ class TLumTransTable : public TLumVarArrayDataSet {
     void AfterCreateFields() override;
 
   private:
+    /// Filtering off and controls disabled for the length of a scope, the position kept when
+    /// asked, and the rows in storage order when asked (a post then leaves its row where it
+    /// is instead of moving it and its sort key through the sorted list); all restored on
+    /// the way out, also after a failure, when a row left in edit is cancelled first.
+    class THeldView {
+      public:
+        THeldView(TLumTransTable& table, bool keepPosition, bool unsorted = false);
+        THeldView(const THeldView&) = delete;
+        THeldView& operator=(const THeldView&) = delete;
+        ~THeldView();
+
+      private:
+        TLumTransTable& table_;
+        TBookmark position_;
+        std::optional<std::u16string> sort_;
+    };
+
+    /// The field, after checking that the table is open (the fields exist only then).
+    template <class F> F& Bound(F* field) const;
+    /// Whether a string row's reference value, when it has one, takes the value's arguments;
+    /// true for a form row.
+    bool Fits(const std::u16string& value);
+
     TWideStringField* tranId_ = nullptr;
     TWideStringField* tranType_ = nullptr;
     TIntegerField* stringIdOrProp_ = nullptr;
