@@ -1,6 +1,9 @@
 // libFuzzer target for Format: the input is a format text (a translation module can bring
 // any), used as ANSI and as UTF-16, with one argument of each kind. A bad format raises
-// EConvertError; whatever formats stays within the width cap per directive.
+// EConvertError; whatever formats stays within the width cap per directive. The checks on
+// translated format strings read the same texts: they raise only ELumGeneralError, and a
+// canonical form is its own canonical form and agrees with its original as the original
+// agrees with itself (a text may use one index with two types).
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumStrings.h"
@@ -30,6 +33,32 @@ template <class Text> void FormatWithEveryKind(const Text& format) {
     }
 }
 
+// Empty when the two agree.
+std::u16string MatchMessage(const std::u16string& reference, const std::u16string& text) {
+    try {
+        CheckFormatStringsMatch(reference, text);
+    } catch (const ELumGeneralError& error) {
+        return error.Message();
+    }
+    return {};
+}
+
+void CheckCanonicalForm(const std::u16string& format) {
+    std::u16string canonical;
+    try {
+        canonical = CanonicalFormatString(format);
+    } catch (const ELumGeneralError&) {
+        return;
+    }
+    if (CanonicalFormatString(canonical) != canonical) {
+        std::abort();
+    }
+    if (MatchMessage(format, format) != MatchMessage(format, canonical)) {
+        std::abort();
+    }
+    MatchMessage(format, u"%s %d %f %p");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
@@ -41,5 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     }
     FormatWithEveryKind(wide);
     FormatWithEveryKind(AnsiToWide(ansi));
+    CheckCanonicalForm(wide);
+    CheckCanonicalForm(AnsiToWide(ansi));
     return 0;
 }

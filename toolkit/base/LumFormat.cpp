@@ -1,5 +1,6 @@
 #include "toolkit/base/LumFormat.h"
 
+#include "rstr/LumFormat.h"
 #include "rstr/LumSysConst.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumStrings.h"
@@ -8,6 +9,9 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <map>
+#include <set>
+#include <vector>
 
 namespace {
 
@@ -308,6 +312,125 @@ std::u16string FloatText(double number, char type, int precision) {
     return text.Negative ? u"-" + text.Body : text.Body;
 }
 
+// One directive after its "%": [index ":"] ["-"] [width] ["." precision] type.
+struct TDirective {
+    int Index = -1; // -1: none
+    bool IndexFromArgument = false;
+    bool LeftAlign = false;
+    int Width = -1;
+    int Precision = -1;
+    int Stars = 0; // "*" widths and precisions, each taking an argument
+    char Type = 0; // lower case, one of d u x p s e f g n m
+};
+
+// The one reader of directives, for Format and for the checks on format strings. A "*" is
+// resolved through the caller's `Args` when it is read, and an index handed to it at once, so
+// arguments are taken in text order: "%1:*d" takes its width from argument 1.
+// `Args` has `int Star()` (the value of the next argument) and `void Index(int)`.
+template <class CharT> class DirectiveReader {
+  public:
+    // `pos` is just past the "%".
+    DirectiveReader(TextView<CharT> format, size_t pos) : format_(format), pos_(pos) {}
+
+    // False when the directive is malformed; End() is then just past the character that
+    // makes it so (at the end of the text when it is cut short).
+    template <class Args> bool Read(TDirective& d, Args& args) {
+        int first = -1;
+        bool star = false;
+        if (!Number(first, star, args)) {
+            return Fail();
+        }
+        if (first >= 0 && At(CharT(':'))) {
+            ++pos_;
+            d.Index = first;
+            d.IndexFromArgument = star;
+            args.Index(first);
+            first = -1;
+        }
+        if (first >= 0) {
+            d.Width = first;
+            d.Stars += star;
+        } else {
+            if (At(CharT('-'))) {
+                d.LeftAlign = true;
+                ++pos_;
+            }
+            if (!Number(d.Width, star, args)) {
+                return Fail();
+            }
+            d.Stars += star;
+        }
+        if (At(CharT('.'))) {
+            ++pos_;
+            if (!Number(d.Precision, star, args) || d.Precision < 0) {
+                return Fail();
+            }
+            d.Stars += star;
+        }
+        if (d.Width > kFormatMaxWidth || d.Precision > kFormatMaxWidth) {
+            return Fail();
+        }
+        if (pos_ >= format_.size()) {
+            return Fail();
+        }
+        CharT type = format_[pos_];
+        if (type >= CharT('A') && type <= CharT('Z')) {
+            type = type - CharT('A') + CharT('a');
+        }
+        // Compared whole: a wide character is no type letter, whatever its low byte.
+        if (type > CharT(127) || std::string_view("duxpsefgnm").find(static_cast<char>(type)) ==
+                                     std::string_view::npos) {
+            return Fail();
+        }
+        ++pos_;
+        d.Type = static_cast<char>(type);
+        return true;
+    }
+
+    size_t End() const { return pos_; }
+
+  private:
+    bool Fail() {
+        if (pos_ < format_.size()) {
+            ++pos_;
+        }
+        return false;
+    }
+
+    bool At(CharT c) const { return pos_ < format_.size() && format_[pos_] == c; }
+    bool AtDigit() const {
+        return pos_ < format_.size() && format_[pos_] >= CharT('0') && format_[pos_] <= CharT('9');
+    }
+
+    // A decimal number or "*" into `value` (-1 when neither is there); false when a number
+    // exceeds INT_MAX.
+    template <class Args> bool Number(int& value, bool& star, Args& args) {
+        star = At(CharT('*'));
+        if (star) {
+            ++pos_;
+            value = args.Star();
+            return true;
+        }
+        value = -1;
+        if (!AtDigit()) {
+            return true;
+        }
+        long long number = 0;
+        while (AtDigit()) {
+            number = number * 10 + (format_[pos_] - CharT('0'));
+            if (number > INT_MAX) {
+                return false;
+            }
+            ++pos_;
+        }
+        value = static_cast<int>(number);
+        return true;
+    }
+
+    TextView<CharT> format_;
+    size_t pos_;
+};
+
 template <class CharT> class Formatter {
   public:
     Formatter(TextView<CharT> format, std::span<const TFormatArg> args)
@@ -332,16 +455,19 @@ template <class CharT> class Formatter {
         return out;
     }
 
+    // The reader's view of the arguments.
+    int Star() {
+        const TFormatArg& arg = NextArg();
+        if (arg.GetKind() != TFormatArg::Kind::Integer) {
+            Invalid();
+        }
+        return static_cast<int>(arg.IntValue());
+    }
+    void Index(int index) { argIndex_ = static_cast<size_t>(index); }
+
   private:
     [[noreturn]] void Invalid() const {
         throw EConvertError(Format(LoadResString(LumSysConst::SInvalidFormat), AsWide(format_)));
-    }
-
-    CharT Peek() const {
-        if (pos_ >= format_.size()) {
-            Invalid();
-        }
-        return format_[pos_];
     }
 
     const TFormatArg& NextArg() {
@@ -352,77 +478,23 @@ template <class CharT> class Formatter {
         return args_[argIndex_++];
     }
 
-    // A decimal number or "*"; -1 when neither is there.
-    int Number() {
-        if (Peek() == CharT('*')) {
-            ++pos_;
-            const TFormatArg& arg = NextArg();
-            if (arg.GetKind() != TFormatArg::Kind::Integer) {
-                Invalid();
-            }
-            return static_cast<int>(arg.IntValue());
-        }
-        if (Peek() < CharT('0') || Peek() > CharT('9')) {
-            return -1;
-        }
-        long long value = 0;
-        while (Peek() >= CharT('0') && Peek() <= CharT('9')) {
-            value = value * 10 + (Peek() - CharT('0'));
-            if (value > INT_MAX) {
-                Invalid();
-            }
-            ++pos_;
-        }
-        return static_cast<int>(value);
-    }
-
     void Directive(Text<CharT>& out) {
-        bool leftAlign = false;
-        int width = -1;
-        int precision = -1;
-        int first = Number();
-        if (first >= 0 && Peek() == CharT(':')) {
-            ++pos_;
-            argIndex_ = static_cast<size_t>(first);
-            first = -1;
-        }
-        if (first >= 0) {
-            width = first;
-        } else {
-            if (Peek() == CharT('-')) {
-                leftAlign = true;
-                ++pos_;
-            }
-            width = Number();
-        }
-        if (Peek() == CharT('.')) {
-            ++pos_;
-            precision = Number();
-            if (precision < 0) {
-                Invalid();
-            }
-        }
-        if (width > kFormatMaxWidth || precision > kFormatMaxWidth) {
+        TDirective d;
+        DirectiveReader<CharT> reader(format_, pos_);
+        bool valid = reader.Read(d, *this);
+        pos_ = reader.End();
+        if (!valid) {
             Invalid();
         }
-        CharT type = Peek();
-        ++pos_;
-        if (type >= CharT('A') && type <= CharT('Z')) {
-            type = type - CharT('A') + CharT('a');
-        }
-        Text<CharT> text = Convert(static_cast<char>(type), precision);
-        if (width > 0 && text.size() < static_cast<size_t>(width)) {
-            Text<CharT> padding(static_cast<size_t>(width) - text.size(), CharT(' '));
-            text = leftAlign ? text + padding : padding + text;
+        Text<CharT> text = Convert(d.Type, d.Precision);
+        if (d.Width > 0 && text.size() < static_cast<size_t>(d.Width)) {
+            Text<CharT> padding(static_cast<size_t>(d.Width) - text.size(), CharT(' '));
+            text = d.LeftAlign ? text + padding : padding + text;
         }
         out += text;
     }
 
     Text<CharT> Convert(char type, int precision) {
-        if (type != 'd' && type != 'u' && type != 'x' && type != 'p' && type != 's' &&
-            type != 'e' && type != 'f' && type != 'g' && type != 'n' && type != 'm') {
-            Invalid();
-        }
         const TFormatArg& arg = NextArg();
         using Kind = TFormatArg::Kind;
         Kind kind = arg.GetKind();
@@ -476,6 +548,115 @@ template <class CharT> class Formatter {
     size_t argIndex_ = 0;
 };
 
+// What the checks on format strings know of a directive: where it stands and the arguments
+// it takes, as Format would take them.
+struct TSpecifier {
+    std::u16string_view Text;
+    bool Explicit = false;
+    long long Index = 0; // the first argument it takes: its "*"s, then its value
+    int Stars = 0;
+    char Type = 0;
+
+    // The directive with its argument index written out.
+    std::u16string Canonical() const {
+        if (Explicit) {
+            return std::u16string(Text);
+        }
+        return u"%" + AsciiToWide(Decimal(static_cast<std::uint64_t>(Index))) + u":" +
+               std::u16string(Text.substr(1));
+    }
+};
+
+// Follows the argument index as Format does; "*" values do not matter here.
+struct ArgumentCounter {
+    long long Current = 0;
+    int Star() { return 0; }
+    void Index(int index) { Current = index; }
+};
+
+std::vector<TSpecifier> Specifiers(std::u16string_view format) {
+    std::vector<TSpecifier> specifiers;
+    ArgumentCounter counter;
+    size_t pos = 0;
+    while ((pos = format.find(u'%', pos)) != std::u16string_view::npos) {
+        size_t start = pos++;
+        if (pos < format.size() && (format[pos] == u'%' || format[pos] == u' ')) {
+            ++pos;
+            continue;
+        }
+        TDirective d;
+        long long index = counter.Current;
+        DirectiveReader<char16_t> reader(format, pos);
+        bool valid = reader.Read(d, counter);
+        pos = reader.End();
+        // An index taken from an argument depends on the values passed, and an implicit one
+        // past the highest index has no argument Format could take.
+        if (!valid || d.IndexFromArgument || (d.Index < 0 && index > INT_MAX)) {
+            throw ELumGeneralError(Format(LoadResString(LumFormat::SInvalidFormatSpecifier),
+                                          format.substr(start, pos - start)));
+        }
+        TSpecifier specifier;
+        specifier.Text = format.substr(start, pos - start);
+        specifier.Explicit = d.Index >= 0;
+        specifier.Index = specifier.Explicit ? d.Index : index;
+        specifier.Stars = d.Stars;
+        specifier.Type = d.Type;
+        specifiers.push_back(specifier);
+        counter.Current = specifier.Index + d.Stars + 1;
+    }
+    return specifiers;
+}
+
+enum class ArgumentClass { None, Integer, Floating, Pointer, String };
+
+ArgumentClass ClassOf(char type) {
+    switch (type) {
+    case 'd':
+    case 'u':
+    case 'x':
+        return ArgumentClass::Integer;
+    case 'p':
+        return ArgumentClass::Pointer;
+    case 's':
+        return ArgumentClass::String;
+    default:
+        return ArgumentClass::Floating;
+    }
+}
+
+struct TArgumentUse {
+    ArgumentClass Class = ArgumentClass::None;
+    std::u16string Specifier; // canonical, of the first directive that takes the argument
+};
+
+[[noreturn]] void RaiseTypesDiffer(size_t index, const std::u16string& a, const std::u16string& b) {
+    throw ELumGeneralError(Format(LoadResString(LumFormat::SArgumentTypesDiffer), index, a, b));
+}
+
+// The arguments a format text takes, by index; an index no directive takes is not in the
+// map. A map, not a vector: an index may be as high as 2147483647.
+std::map<size_t, TArgumentUse> ArgumentUses(std::u16string_view format) {
+    std::map<size_t, TArgumentUse> uses;
+    for (const TSpecifier& specifier : Specifiers(format)) {
+        std::u16string canonical = specifier.Canonical();
+        for (int k = 0; k <= specifier.Stars; ++k) {
+            auto index = static_cast<size_t>(specifier.Index + k);
+            ArgumentClass argumentClass =
+                k < specifier.Stars ? ArgumentClass::Integer : ClassOf(specifier.Type);
+            auto [use, added] = uses.try_emplace(index, TArgumentUse{argumentClass, canonical});
+            if (!added && use->second.Class != argumentClass) {
+                RaiseTypesDiffer(index, use->second.Specifier, canonical);
+            }
+        }
+    }
+    return uses;
+}
+
+// The number of indexes from 0 to the highest one taken.
+size_t IndexCount(const std::map<size_t, TArgumentUse>& uses) {
+    return uses.empty() ? 0 : uses.rbegin()->first + 1;
+}
+
 } // namespace
 
 TFormatSettings& FormatSettings() {
@@ -489,4 +670,55 @@ std::u16string FormatArgs(std::u16string_view format, std::span<const TFormatArg
 
 std::string FormatArgs(std::string_view format, std::span<const TFormatArg> args) {
     return Formatter<char>(format, args).Run();
+}
+
+std::u16string CanonicalFormatString(std::u16string_view format) {
+    std::vector<TSpecifier> specifiers = Specifiers(format);
+    auto implicit = std::count_if(specifiers.begin(), specifiers.end(),
+                                  [](const TSpecifier& s) { return !s.Explicit; });
+    if (implicit == 0 || (implicit == 1 && specifiers.size() == 1)) {
+        return std::u16string(format);
+    }
+    std::u16string out;
+    size_t done = 0;
+    for (const TSpecifier& specifier : specifiers) {
+        size_t start = static_cast<size_t>(specifier.Text.data() - format.data());
+        out.append(format.substr(done, start - done));
+        out += specifier.Canonical();
+        done = start + specifier.Text.size();
+    }
+    out.append(format.substr(done));
+    return out;
+}
+
+void CheckFormatStringsMatch(std::u16string_view reference, std::u16string_view text) {
+    std::map<size_t, TArgumentUse> expected = ArgumentUses(reference);
+    std::map<size_t, TArgumentUse> actual = ArgumentUses(text);
+    static const TArgumentUse kUnused;
+    auto at = [](const std::map<size_t, TArgumentUse>& uses, size_t index) -> const TArgumentUse& {
+        auto found = uses.find(index);
+        return found == uses.end() ? kUnused : found->second;
+    };
+    // Only indexes some directive takes can differ; in ascending order, so the lowest is named.
+    std::set<size_t> indexes;
+    for (const auto& [index, use] : expected) {
+        indexes.insert(index);
+    }
+    for (const auto& [index, use] : actual) {
+        indexes.insert(index);
+    }
+    size_t common = std::min(IndexCount(expected), IndexCount(actual));
+    for (size_t index : indexes) {
+        if (index >= common) {
+            break;
+        }
+        const TArgumentUse& a = at(expected, index);
+        const TArgumentUse& b = at(actual, index);
+        if (a.Class != b.Class) {
+            RaiseTypesDiffer(index, a.Specifier, b.Specifier);
+        }
+    }
+    if (IndexCount(expected) != IndexCount(actual)) {
+        throw ELumGeneralError(LoadResString(LumFormat::SSpecifierCountDiffers));
+    }
 }

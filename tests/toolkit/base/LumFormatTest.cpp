@@ -136,3 +136,151 @@ TEST(Format, WidthsAndPrecisionsAreCapped) {
     EXPECT_THROW(Format("%.*d", 0x7FFFFFFF, 7), EConvertError);
     EXPECT_THROW(Format(u"%*.*s", 5, 1025, u"x"), EConvertError);
 }
+
+// ---- Canonical form and comparison of format strings (translated texts are checked with them)
+
+namespace {
+
+std::string Narrow(std::u16string_view text) {
+    return std::string(text.begin(), text.end());
+}
+
+// The message of the ELumGeneralError the call raises; empty when it raises none.
+template <class F> std::u16string GeneralErrorOf(F call) {
+    try {
+        call();
+    } catch (const ELumGeneralError& error) {
+        return error.Message();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(CanonicalFormatString, WritesOutEveryIndex) {
+    struct Case {
+        const char16_t* format;
+        const char16_t* canonical;
+    };
+    const Case cases[] = {
+        {u"%s %d", u"%0:s %1:d"},
+        {u"File %s, line %d: %-10.3f", u"File %0:s, line %1:d: %2:-10.3f"},
+        // Counting goes on from the last index written.
+        {u"%2:s %s %0:d %d", u"%2:s %3:s %0:d %1:d"},
+        // A "*" width or precision takes an argument of its own.
+        {u"%*d %s", u"%0:*d %2:s"},
+        {u"%s %*.*s %d", u"%0:s %1:*.*s %4:d"},
+        // Not directives.
+        {u"100%% of %s is %d", u"100%% of %0:s is %1:d"},
+        {u"50% done: %s %s", u"50% done: %0:s %1:s"},
+        // Type letters keep their case; widths keep their form.
+        {u"%S%5X", u"%0:S%1:5X"},
+        // Unchanged: one directive and no index, only indexes, or none at all.
+        {u"Error %d occurred", u"Error %d occurred"},
+        {u"%*d", u"%*d"},
+        {u"%1:s %0:s", u"%1:s %0:s"},
+        {u"no directive, 100%%", u"no directive, 100%%"},
+        {u"", u""},
+        // One indexed, one not: the second still needs its index.
+        {u"%0:s %s", u"%0:s %1:s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.format));
+        EXPECT_EQ(CanonicalFormatString(c.format), c.canonical);
+        // The canonical form takes the same arguments as the original.
+        EXPECT_EQ(GeneralErrorOf([&] { CheckFormatStringsMatch(c.format, c.canonical); }), u"");
+    }
+}
+
+TEST(CanonicalFormatString, MalformedDirectivesAreNamed) {
+    struct Case {
+        const char16_t* format;
+        const char16_t* message;
+    };
+    const Case cases[] = {
+        {u"abc %z def", u"Invalid Format Specifier: %z"},
+        {u"%s and %", u"Invalid Format Specifier: %"},
+        {u"%s %5", u"Invalid Format Specifier: %5"},
+        {u"%.d %s", u"Invalid Format Specifier: %.d"},
+        {u"%s %1025d", u"Invalid Format Specifier: %1025d"},
+        {u"%99999999999:d", u"Invalid Format Specifier: %9999999999"},
+        // An index taken from an argument cannot be checked.
+        {u"%*:d %s", u"Invalid Format Specifier: %*:d"},
+        // Only ASCII letters are types, whatever their low byte.
+        {u"%s %\u0164", u"Invalid Format Specifier: %\u0164"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.format));
+        EXPECT_EQ(GeneralErrorOf([&] { CanonicalFormatString(c.format); }), c.message);
+        EXPECT_EQ(GeneralErrorOf([&] { CheckFormatStringsMatch(c.format, u"%s"); }), c.message);
+        EXPECT_EQ(GeneralErrorOf([&] { CheckFormatStringsMatch(u"%s", c.format); }), c.message);
+    }
+    try {
+        CanonicalFormatString(u"%q");
+        ADD_FAILURE() << "no exception";
+    } catch (const ELumGeneralError& error) {
+        EXPECT_STREQ(error.ClassName(), "ELumGeneralError");
+    }
+}
+
+TEST(CheckFormatStringsMatch, SameArgumentsPass) {
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        // Moved by explicit indexes, each index keeping its type.
+        {u"Cannot open %s: error %d", u"Fehler %1:d beim \u00d6ffnen von %0:s"},
+        // Type classes, not letters: d u x are integers, e f g m n floating; case is free.
+        {u"%d %e %p %s", u"%0:X %1:M %2:P %3:S"},
+        {u"%u items", u"%d Eintr\u00e4ge"},
+        {u"%.2f MB", u"%n MB"},
+        // Widths, precisions and literal text do not matter.
+        {u"%-10s|%5d", u"%s / %.3d"},
+        // An index used twice with one class.
+        {u"%0:s (%0:s)", u"%0:s"},
+        {u"%*d", u"%0:d %1:d"},
+        {u"plain", u"schlicht 100%% % "},
+    };
+    for (const auto& [reference, text] : cases) {
+        SCOPED_TRACE(Narrow(text));
+        EXPECT_EQ(GeneralErrorOf([&] { CheckFormatStringsMatch(reference, text); }), u"");
+    }
+}
+
+TEST(CheckFormatStringsMatch, DifferentArgumentsAreRefused) {
+    struct Case {
+        const char16_t* reference;
+        const char16_t* text;
+        const char16_t* message;
+    };
+    const Case cases[] = {
+        // Swapped: the lowest index that differs is named, with both directives.
+        {u"File %s has %d lines", u"%d Zeilen hat %s",
+         u"Argument types for index 0 do not match. (%0:s <> %0:d)"},
+        {u"%s %d %f", u"%s %d %s", u"Argument types for index 2 do not match. (%2:f <> %2:s)"},
+        {u"%p", u"%x", u"Argument types for index 0 do not match. (%0:p <> %0:x)"},
+        // A "*" takes an integer.
+        {u"%*s", u"%s %s", u"Argument types for index 0 do not match. (%0:*s <> %0:s)"},
+        // One string using one index with two classes.
+        {u"%0:s %0:d", u"%0:s", u"Argument types for index 0 do not match. (%0:s <> %0:d)"},
+        {u"%s", u"%0:s %0:d", u"Argument types for index 0 do not match. (%0:s <> %0:d)"},
+        // An index the text skips.
+        {u"%s %s", u"%1:s", u"Argument types for index 0 do not match. (%0:s <> )"},
+        {u"%s %d", u"%s", u"Number of format specifiers do not match."},
+        {u"%s", u"%s %s", u"Number of format specifiers do not match."},
+        {u"Done.", u"%s", u"Number of format specifiers do not match."},
+        {u"%s", u"%2147483647:s", u"Argument types for index 0 do not match. (%0:s <> )"},
+        {u"%2147483647:s", u"%2147483647:s %s", u"Invalid Format Specifier: %s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.text));
+        EXPECT_EQ(GeneralErrorOf([&] { CheckFormatStringsMatch(c.reference, c.text); }), c.message);
+    }
+}
+
+// The directive reader is shared with Format: what the checks accept, Format accepts.
+TEST(CheckFormatStringsMatch, AgreesWithFormat) {
+    const char16_t* format = u"%2:-8s|%0:*d|%3:.1f";
+    EXPECT_EQ(GeneralErrorOf([&] { CheckFormatStringsMatch(u"%*d %s %f", format); }), u"");
+    EXPECT_EQ(Format(format, 5, 42, u"ab", 2.25), u"ab      |   42|2.3");
+    EXPECT_EQ(Format(CanonicalFormatString(u"%*d %s %.1f"), 5, 42, u"ab", 2.25),
+              Format(u"%*d %s %.1f", 5, 42, u"ab", 2.25));
+    EXPECT_THROW(Format(u"%\u0164", 5), EConvertError);
+}
