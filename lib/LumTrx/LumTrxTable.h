@@ -94,6 +94,27 @@ class TLumTransTable : public TLumVarArrayDataSet {
     void AfterCreateFields() override;
 
   private:
+    /// Filtering off and controls disabled for the length of a scope, and the position kept
+    /// when asked; all restored on the way out, also after a failure, when a row left in edit
+    /// is cancelled first.
+    class THeldView {
+      public:
+        THeldView(TLumTransTable& table, bool keepPosition);
+        THeldView(const THeldView&) = delete;
+        THeldView& operator=(const THeldView&) = delete;
+        ~THeldView();
+
+      private:
+        TLumTransTable& table_;
+        TBookmark position_;
+    };
+
+    /// The field, after checking that the table is open (the fields exist only then).
+    template <class F> F& Bound(F* field) const;
+    /// Whether a string row's reference value, when it has one, takes the value's arguments;
+    /// true for a form row.
+    bool Fits(const std::u16string& value);
+
     TWideStringField* tranId_ = nullptr;
     TWideStringField* tranType_ = nullptr;
     TIntegerField* stringIdOrProp_ = nullptr;
