@@ -24,9 +24,17 @@ namespace {
 constexpr char16_t kFuzzy[] = u"fuzzy";
 
 // What an untranslated row holds: the executable's text, a string row's in canonical format
-// form, as a new module has it.
+// form as a new module has it (a text that is no sound format string, such as "100%", as it
+// stands).
 std::u16string UntranslatedText(const std::u16string& exeText, bool isString) {
-    return isString ? CanonicalFormatString(exeText) : exeText;
+    if (!isString) {
+        return exeText;
+    }
+    try {
+        return CanonicalFormatString(exeText);
+    } catch (const ELumGeneralError&) {
+        return exeText;
+    }
 }
 
 // The catalogue's language in the form gettext's tools take ("de_DE"; "de" for a language

@@ -7,7 +7,7 @@ set -euo pipefail
 lumtrx=$1
 ostrin=$2
 prefix=$3
-work=$4
+work=$(realpath -m "$4")
 tests=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$tests/../../.." && pwd)
 
@@ -155,9 +155,9 @@ lines = read(sys.argv[2])
 set_msgstr(lines, sys.argv[4],
            ['msgstr ""', '"CAPICOM 2.0 "', '"einrichten \u00e4\u00f6\u00fc\u00df \u4e2d"'])
 set_msgstr(lines, "LumSysConst_SOSError", ['msgstr ""'])
-set_msgstr(lines, "LumSysConst_SReadError",
+set_msgstr(lines, "LumRtlConsts_SReadError",
            ['msgstr "Lesefehler im Datenstrom \u201e\u00c4\u201c"'])
-add_comment(lines, "LumSysConst_SReadError", "Lesefehler")
+add_comment(lines, "LumRtlConsts_SReadError", "Lesefehler")
 write(sys.argv[3], lines)
 EOF
 msgfmt --check -o /dev/null "$work/de-edited.po" || fail "msgfmt --check of the edited catalogue"
@@ -169,9 +169,9 @@ lumtrx list "$module"
 [ "$(row_of LumSysConst_SOSError)" = \
   'LumSysConst_SOSError	resourcestring	false	System Error.  Code: %0:d.\r\n%1:s	' ] ||
   fail "SOSError after its translation was taken back: $(row_of LumSysConst_SOSError)"
-[ "$(row_of LumSysConst_SReadError)" = \
-  'LumSysConst_SReadError	resourcestring	true	Lesefehler im Datenstrom „Ä“	Lesefehler' ] ||
-  fail "SReadError after import: $(row_of LumSysConst_SReadError)"
+[ "$(row_of LumRtlConsts_SReadError)" = \
+  'LumRtlConsts_SReadError	resourcestring	true	Lesefehler im Datenstrom „Ä“	Lesefehler' ] ||
+  fail "SReadError after import: $(row_of LumRtlConsts_SReadError)"
 cp "$work/out.lf" "$work/list-after-import"
 
 # The round trip: exported again, the catalogue says what the edited one said.
@@ -197,12 +197,12 @@ import sys
 sys.path.insert(0, sys.argv[1])
 from LumTrxToolPoEdit import *
 lines = read(sys.argv[2])
-set_msgstr(lines, "LumSysConst_SWriteError", ['msgstr "Schreibfehler"'])
+set_msgstr(lines, "LumRtlConsts_SWriteError", ['msgstr "Schreibfehler"'])
 bad_format = set_msgstr(lines, "LumSysConst_SOSError", ['msgstr "Systemfehler %s: %d"'])
-first = entry_line(lines, "LumSysConst_SReadError") + 1
+first = entry_line(lines, "LumRtlConsts_SReadError") + 1
 lines += ["", 'msgctxt "No_Such_TranID"', 'msgid "x"', 'msgstr "y"']
 unknown = len(lines) - 2
-lines += ["", 'msgctxt "LumSysConst_SReadError"', 'msgid "Stream read error"', 'msgstr "z"']
+lines += ["", 'msgctxt "LumRtlConsts_SReadError"', 'msgid "Stream read error"', 'msgstr "z"']
 twice = len(lines) - 2
 write(sys.argv[3], lines + [""])
 print(bad_format, unknown, twice, first)
@@ -217,7 +217,7 @@ expect_line "$work/err.lf" \
 expect_line "$work/err.lf" "$bad:$unknown: ELumTrxRefused: Unknown msgctxt \"No_Such_TranID\"." \
   "import: unknown msgctxt"
 expect_line "$work/err.lf" \
-  "$bad:$twice: ELumTrxRefused: msgctxt \"LumSysConst_SReadError\" was already given in line $first." \
+  "$bad:$twice: ELumTrxRefused: msgctxt \"LumRtlConsts_SReadError\" was already given in line $first." \
   "import: given twice"
 expect_line "$work/err.lf" "ELumTrxRefused: 3 entries refused; nothing was saved." "import: summary"
 cmp -s "$work/Ostrin.DEU" "$work/before-import" || fail "a refused import changed the module"
