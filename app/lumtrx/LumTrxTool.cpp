@@ -243,13 +243,5 @@ void SetCommand(const std::u16string& exe, const std::u16string& module,
 }
 
 void UpdateCommand(const std::u16string& exe, const std::u16string& module) {
-    UpdateTranslation(exe, module,
-                      [&exe](const std::u16string& oldModule, const std::u16string& newModule) {
-                          TLumTransTable old(nullptr);
-                          old.Load(exe, oldModule);
-                          TLumTransTable made(nullptr);
-                          made.Load(exe, newModule);
-                          made.Merge(old, true);
-                          made.Save(false);
-                      });
+    UpdateTranslation(exe, module);
 }
