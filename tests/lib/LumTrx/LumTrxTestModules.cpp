@@ -106,11 +106,14 @@ void MakeTestModule(const std::u16string& container, const std::u16string& exe,
 
 namespace {
 
-// Replaces the data of the module's RCDATA resource `name` with what `change` makes of it; the
-// module's other resources stay.
-void ChangeModuleResource(
-    const std::u16string& module, std::u16string_view name,
-    const std::function<std::vector<std::uint8_t>(std::span<const std::uint8_t>)>& change) {
+// The module's RCDATA resource `name` with a copy of its data, when it has one.
+struct TFoundRcData {
+    TPeResource Resource;
+    std::vector<std::uint8_t> Data;
+};
+
+std::optional<TFoundRcData> FindModuleRcData(const std::u16string& module,
+                                             std::u16string_view name) {
     std::vector<std::uint8_t> bytes = ReadTestFile(module);
     std::optional<TPeImage> image = TPeImage::Parse(bytes);
     if (!image) {
@@ -118,14 +121,26 @@ void ChangeModuleResource(
     }
     for (const TPeResource& resource : image->Resources()) {
         if (IsRcData(resource, name)) {
-            std::vector<std::uint8_t> changed = change(image->ResourceData(resource));
-            TLumResourceUpdate update(module, false);
-            update.Update(resource.Type, resource.Name, resource.Language, changed);
-            update.Commit();
-            return;
+            std::span<const std::uint8_t> data = image->ResourceData(resource);
+            return TFoundRcData{resource, {data.begin(), data.end()}};
         }
     }
-    throw std::runtime_error("no " + WideToUtf8(name) + " in " + WideToUtf8(module));
+    return std::nullopt;
+}
+
+// Replaces the data of the module's RCDATA resource `name` with what `change` makes of it; the
+// module's other resources stay.
+void ChangeModuleResource(
+    const std::u16string& module, std::u16string_view name,
+    const std::function<std::vector<std::uint8_t>(std::span<const std::uint8_t>)>& change) {
+    std::optional<TFoundRcData> found = FindModuleRcData(module, name);
+    if (!found) {
+        throw std::runtime_error("no " + WideToUtf8(name) + " in " + WideToUtf8(module));
+    }
+    std::vector<std::uint8_t> changed = change(found->Data);
+    TLumResourceUpdate update(module, false);
+    update.Update(found->Resource.Type, found->Resource.Name, found->Resource.Language, changed);
+    update.Commit();
 }
 
 } // namespace
@@ -165,15 +180,6 @@ std::u16string ModuleString(const std::u16string& module, std::uint16_t id) {
 }
 
 std::u16string ModuleText(const std::u16string& module, std::u16string_view name) {
-    std::vector<std::uint8_t> bytes = ReadTestFile(module);
-    std::optional<TPeImage> image = TPeImage::Parse(bytes);
-    if (!image) {
-        throw std::runtime_error("no module at " + WideToUtf8(module));
-    }
-    for (const TPeResource& resource : image->Resources()) {
-        if (IsRcData(resource, name)) {
-            return ResourceTextOf(image->ResourceData(resource));
-        }
-    }
-    return {};
+    std::optional<TFoundRcData> found = FindModuleRcData(module, name);
+    return found ? ResourceTextOf(found->Data) : std::u16string();
 }

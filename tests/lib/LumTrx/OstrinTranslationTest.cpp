@@ -187,6 +187,17 @@ class OstrinTranslation : public ::testing::Test {
     /// The German module as the program names it: beside the long path of the executable.
     std::u16string ModuleLongName() const { return ResourceModuleFileName(exeLong_, u"DEU"); }
 
+    /// Ostrin.DEU as a translator makes it with lumtrx (the main form's caption and one
+    /// resource string translated), then as the program sees it once rebuilt with other
+    /// resources: of another build identity.
+    void MakeTranslatedModuleOfAnotherBuild() {
+        std::u16string module = ResourceModuleFileName(exe_, u"DEU");
+        ASSERT_EQ(Lumtrx({u"create", exe_, u"DEU"}), 0u);
+        ASSERT_EQ(Lumtrx({u"set", module, kCaptionId, kGerman}), 0u);
+        ASSERT_EQ(Lumtrx({u"set", module, kNoticeId, kGermanNotice}), 0u);
+        SetModuleIdentity(module, kOtherBuild);
+    }
+
     void MakeModule(std::u16string_view ext, const TTestModuleOptions& options) {
         MakeTestModule(container_, built_, ResourceModuleFileName(exe_, ext), options);
     }
@@ -295,10 +306,7 @@ TEST_F(OstrinTranslation, ATruncatedModuleIsReportedAndDoesNotStopTheProgram) {
 
 TEST_F(OstrinTranslation, AModuleOfAnotherBuildIsRebuiltWithItsTranslationsBeforeTheForm) {
     std::u16string module = ResourceModuleFileName(exe_, u"DEU");
-    ASSERT_EQ(Lumtrx({u"create", exe_, u"DEU"}), 0);
-    ASSERT_EQ(Lumtrx({u"set", module, kCaptionId, kGerman}), 0);
-    ASSERT_EQ(Lumtrx({u"set", module, kNoticeId, kGermanNotice}), 0);
-    SetModuleIdentity(module, kOtherBuild);
+    ASSERT_NO_FATAL_FAILURE(MakeTranslatedModuleOfAnotherBuild());
     Configure(u"DEU");
 
     Started program(exe_);
@@ -328,7 +336,7 @@ TEST_F(OstrinTranslation, ARebuildThatFailsHalfWayKeepsTheOldModuleAndRunsInEngl
         EXPECT_TRUE(program.WaitForForm(kEnglish));
         ASSERT_TRUE(program.Ends());
     }
-    MakeModule(u"DEU", TTestModuleOptions().WithCaption(kGerman).WithIdentity(kOtherBuild));
+    ASSERT_NO_FATAL_FAILURE(MakeTranslatedModuleOfAnotherBuild());
     std::u16string module = ResourceModuleFileName(exe_, u"DEU");
     std::vector<std::uint8_t> old = ReadTestFile(module);
     Configure(u"DEU");
@@ -339,8 +347,10 @@ TEST_F(OstrinTranslation, ARebuildThatFailsHalfWayKeepsTheOldModuleAndRunsInEngl
     std::optional<TAnsweredBox> box = program.AnswerMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->Caption, u"");
-    EXPECT_EQ(box->Text,
-              u"System Error.  Code: 112.\r\nThere is not enough space on the disk.\r\n");
+    // The system's error of the failed write; Wine's resource update sets no error code.
+    EXPECT_TRUE(box->Text.starts_with(u"System Error.  Code: 112.\r\n") ||
+                box->Text == u"A call to an OS function failed")
+        << WideToUtf8(box->Text);
     EXPECT_TRUE(program.WaitForForm(kEnglish));
     EXPECT_TRUE(program.Ends());
     EXPECT_EQ(ReadTestFile(module), old);
