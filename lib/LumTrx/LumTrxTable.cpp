@@ -6,7 +6,6 @@
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
 #include "toolkit/base/LumResStrings.h"
-#include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/data/LumFields.h"
 
 #include <climits>
@@ -24,8 +23,7 @@ constexpr int kUnlimited = INT_MAX;
 template <class F> F& BoundField(TDataSet& table, std::u16string_view name, int displayWidth) {
     auto* field = dynamic_cast<F*>(table.FieldByName(name));
     if (!field) {
-        throw ELumInternalError(u"Internal Error: TLumTransTable field " + std::u16string(name) +
-                                u" is of another class.");
+        throw ELumInternalError(Format(LoadResString(LumTrxTable::SFieldClass), name));
     }
     if (displayWidth > 0) {
         field->SetDisplayWidth(displayWidth);
@@ -45,12 +43,7 @@ TLumTransTable::TLumTransTable(TLumComponent* owner) : TLumVarArrayDataSet(owner
     FieldDefs().Add(u"Translated", ftBoolean, 0, true);
 }
 
-TLumTransTable::~TLumTransTable() {
-    nameMap_.clear();
-    stringBlocks_.clear();
-    properties_.clear();
-    forms_.clear();
-}
+TLumTransTable::~TLumTransTable() = default;
 
 const TLumClass& TLumTransTable::StaticClass() {
     static const TLumClass cls =
@@ -61,10 +54,12 @@ const TLumClass& TLumTransTable::StaticClass() {
 
 // ---- Fields
 
+// The Unicode field classes, as the data set base chooses them.
 TFieldClass TLumTransTable::GetFieldClass(TFieldType type) {
     return TLumVarArrayDataSet::GetFieldClass(type);
 }
 
+// The definitions are made once, by the constructor.
 void TLumTransTable::InternalInitFieldDefs() {}
 
 void TLumTransTable::AfterCreateFields() {

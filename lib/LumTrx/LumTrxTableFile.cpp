@@ -112,8 +112,14 @@ void TLumTransTable::Load(const std::u16string& exeFile, const std::u16string& m
     readOnly_ = LumCompareStrings(exeFile, moduleFile, false) == 0;
     modified_ = false;
     fileName_ = moduleFile;
-    // Closing discards the rows. Unsorted while filling: each row is posted in one step.
+    // Closing discards the rows, which refer to the forms and blocks; those go too, so that
+    // a load that fails half way leaves nothing of the last module for Save to write.
     Close();
+    properties_.clear();
+    forms_.clear();
+    stringBlocks_.clear();
+    nameMap_.clear();
+    // Unsorted while filling: each row is posted where it is.
     SetSort(u"");
     Open();
 
