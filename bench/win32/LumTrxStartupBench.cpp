@@ -2,13 +2,20 @@
 // and the translation check, as the program does them, for a copy of Ostrin.exe with a
 // prepared module of its own build beside it and for a copy without one (the same extension
 // configured for both). The difference of the medians is the cost of the module. The table of
-// languages, built at every start with or without a module, is timed apart. Run by
-// bench/trx-startup.sh; the first argument, if any, is the number of repetitions (50).
+// languages, built at every start with or without a module, is timed apart. Then the module
+// of another build, which the check makes again from the program with its translations: the
+// rebuild in this process, and the whole start of Ostrin.exe until its main form shows, beside
+// the start with a module of its own build. Run by bench/trx-startup.sh; the first argument,
+// if any, is the number of repetitions (50), the second that of the program's starts (9).
 
+#include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumTrx/LumTrxResourceUtilsWin.h"
 #include "lib/LumTrx/LumTrxUtils.h"
 #include "tests/lib/LumTrx/LumTrxTestModules.h"
+#include "tests/support/LumTestWindows.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
+#include "toolkit/ui/LumForms.h"
 #include "toolkit/win/LumResModule.h"
 
 #include <algorithm>
@@ -38,9 +45,13 @@ double Now() {
     return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-double MedianMs(int repetitions, const std::function<void()>& step) {
+double MedianMs(int repetitions, const std::function<void()>& step,
+                const std::function<void()>& prepare = {}) {
     std::vector<double> times;
     for (int i = 0; i < repetitions; ++i) {
+        if (prepare) {
+            prepare();
+        }
         double start = Now();
         step();
         times.push_back(Now() - start);
@@ -73,10 +84,60 @@ void StartWithoutModule(const std::u16string& exe) {
     }
 }
 
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "%s\n", what);
+    std::exit(1);
+}
+
+// The check on a module of another build: the module is made again from the program, with
+// the old translations carried over, and loaded.
+void StartWithRebuild(const std::u16string& exe) {
+    std::u16string active = FindResourceModuleFile(exe);
+    if (active.empty() || !IsModulePrepared(active) || SameBuildIdentity(exe, active)) {
+        Fail("no module of another build");
+    }
+    UpdateTranslation(exe, active);
+    TScopedLibrary module(LoadLibraryExW(WinStr(active), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module || !SameBuildIdentity(exe, active)) {
+        Fail("the module was not rebuilt");
+    }
+}
+
+// The program started until its main form shows `caption`, then ended at once (before its
+// timer looks at the library).
+void StartProgram(const std::u16string& exe, std::u16string_view caption) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    std::u16string commandLine = u"\"" + exe + u"\"";
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(commandLine.data()), nullptr, nullptr,
+                        FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        Fail("the program did not start");
+    }
+    TScopedKernelHandle process(pi.hProcess);
+    CloseHandle(pi.hThread);
+    bool shown = false;
+    for (DWORD end = GetTickCount() + 30000;
+         !shown && static_cast<int>(end - GetTickCount()) > 0;) {
+        for (HWND form : ProcessWindows(pi.dwProcessId, L"TLumForm")) {
+            wchar_t title[256] = {};
+            GetWindowTextW(form, title, 256);
+            shown = shown || FromWinStr(title) == caption;
+        }
+        Sleep(1);
+    }
+    TerminateProcess(process.Get(), 0);
+    WaitForSingleObject(process.Get(), 10000);
+    if (!shown) {
+        Fail("the main form did not show the translation");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     int repetitions = argc > 1 ? std::atoi(argv[1]) : 50;
+    int starts = argc > 2 ? std::atoi(argv[2]) : 9;
     std::u16string built = BuildFolder() + u"\\app\\Ostrin.exe";
     std::u16string container = BuildFolder() + u"\\standin\\capicom1\\capicom.dll";
     wchar_t temp[MAX_PATH];
@@ -122,6 +183,38 @@ int main(int argc, char** argv) {
     std::printf("table of languages (every start):                  %.3f ms\n", languages);
 
     LumTrxUtilsUnit.Stop();
+
+    // A module of another build, with the main form's caption translated: the same module
+    // as above under another identity, copied into place before every start.
+    constexpr char16_t kGerman[] = u"CAPICOM 2.0 einrichten";
+    std::u16string old = with + u"\\Ostrin.DEU.old";
+    CopyFileW(WinStr(module), WinStr(old), FALSE);
+    SetModuleIdentity(old, u"{01234567-89AB-CDEF-0123-456789ABCDEF}");
+    auto putOldModule = [&] {
+        if (!CopyFileW(WinStr(old), WinStr(module), FALSE)) {
+            Fail("cannot put the old module in place");
+        }
+    };
+    double rebuild;
+    {
+        TUnit* const units[] = {&LumResModuleUnit, &LumFormsUnit, &LumLXUtilsUnit,
+                                &LumTrxUtilsUnit};
+        TUnitSequence started(units);
+        rebuild = MedianMs(
+            repetitions, [&] { StartWithRebuild(exe); }, putOldModule);
+    }
+    std::printf("check and rebuild of a module of another build:    %.3f ms (median of %d)\n",
+                rebuild, repetitions);
+    // The start with a module of its own build, after one that made it so.
+    putOldModule();
+    StartProgram(exe, kGerman);
+    double sameStart = MedianMs(starts, [&] { StartProgram(exe, kGerman); });
+    double rebuildStart = MedianMs(
+        starts, [&] { StartProgram(exe, kGerman); }, putOldModule);
+    std::printf("Ostrin.exe until its main form shows (median of %d starts):\n", starts);
+    std::printf("  module of the same build:                        %.1f ms\n", sameStart);
+    std::printf("  module of another build, rebuilt:                %.1f ms\n", rebuildStart);
+
     ConfigureTranslation(LongPathName(with + u"\\Ostrin.exe"), std::nullopt);
     ConfigureTranslation(LongPathName(without + u"\\Ostrin.exe"), std::nullopt);
     return 0;

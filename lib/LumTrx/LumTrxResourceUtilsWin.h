@@ -67,16 +67,31 @@ void ListFormResources(HMODULE module, std::vector<std::string>& names);
 void CopyResources(const std::u16string& source, const std::u16string& target);
 
 /// Makes the executable's translation module for the language (TranslationFileName): the
-/// template library with every resource of the executable and its name map (CopyResources);
-/// its strings are as the executable has them. Answers the module's file name. Raises
-/// ELumInternalError "Internal Error: This translation already exists (%s)." when a file of
-/// that name exists; a module that cannot be completed is removed again.
+/// template library with every resource of the executable and its name map (CopyResources),
+/// its format strings put into canonical form (CanonicalizeFormatStrings). Answers the
+/// module's file name. Raises ELumInternalError "Internal Error: This translation already
+/// exists (%s)." when a file of that name exists; a module that cannot be completed is removed
+/// again.
 std::u16string CreateTranslation(const std::u16string& exeFile, TLangId langId);
+
+/// Gives every resource string of the module whose text is a format string with implicit
+/// argument indexes its canonical form (%s %d becomes %0:s %1:d), so that a translator may
+/// reorder the arguments; nothing is marked translated. Raises ELumGeneralError "Invalid
+/// Format Specifier: %s" on a malformed specifier; the module is then left as it was.
+void CanonicalizeFormatStrings(const std::u16string& exeFile, const std::u16string& moduleFile);
 
 /// Brings the translations of the old module (first file) into a module just made from the
 /// executable (second file), which is not yet in use.
 using TCarryTranslations =
     std::function<void(const std::u16string& oldModule, const std::u16string& newModule)>;
+
+/// The translations of an old module of the executable carried into a new one: every row of
+/// the new module's table that the old one translated takes the old value (string rows in
+/// canonical form) and comment and is marked translated; an untranslated string row takes the
+/// old canonical form where it differs. The new module is saved without further marking; the
+/// old one is only read.
+void CarryTranslations(const std::u16string& exeFile, const std::u16string& oldModule,
+                       const std::u16string& newModule);
 
 /// Makes the module again from the executable while the flash message "Updating Translation
 /// Resource (<module>)" is up: the new module is built beside the old one under the temporary
@@ -86,3 +101,7 @@ using TCarryTranslations =
 /// EAssertionFailed when the module is not the executable's module for its own language.
 void UpdateTranslation(const std::u16string& exeFile, const std::u16string& moduleFile,
                        const TCarryTranslations& carry);
+
+/// UpdateTranslation carrying the old module's translations with CarryTranslations: what the
+/// start-up check does with a module of another build.
+void UpdateTranslation(const std::u16string& exeFile, const std::u16string& moduleFile);

@@ -1,9 +1,10 @@
 #include "lib/LumTrx/LumTrxSysInit.h"
 
+#include "lib/LumTrx/LumTrxResourceUtilsWin.h"
 #include "lib/LumTrx/LumTrxUtils.h"
 #include "rstr/LumTrxSysInit.h"
 #include "toolkit/base/LumExceptions.h"
-#include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumResStrings.h"
 #include "toolkit/base/LumWin.h"
 #include "toolkit/win/LumResModule.h"
 #include "toolkit/win/LumSystemWin.h"
@@ -45,11 +46,6 @@ bool FitsThisBuild(const std::u16string& exeFile, const std::u16string& module) 
     } catch (const Exception&) {
         return false;
     }
-}
-
-// Rebuilding a module from the executable is not part of this program yet.
-void UpdateTranslation(const std::u16string&, const std::u16string& module) {
-    throw ELumGeneralError(Format(LoadResString(LumTrxSysInit::SNoUpdate), module));
 }
 
 void Start() {

@@ -74,10 +74,14 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
     return search.Found.empty() ? nullptr : search.Found.front();
 }
 
-int CountProcessWindows(DWORD processId, const wchar_t* className) {
+std::vector<HWND> ProcessWindows(DWORD processId, const wchar_t* className) {
     WindowSearch search{processId, className, {}, true};
     EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return static_cast<int>(search.Found.size());
+    return search.Found;
+}
+
+int CountProcessWindows(DWORD processId, const wchar_t* className) {
+    return static_cast<int>(ProcessWindows(processId, className).size());
 }
 
 HWND WaitForProcessWindow(DWORD processId, const wchar_t* className, DWORD milliseconds) {

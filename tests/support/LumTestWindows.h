@@ -12,6 +12,9 @@
 /// The first visible top-level window of the process with that class, or null.
 HWND FindProcessWindow(DWORD processId, const wchar_t* className);
 
+/// The visible top-level windows of the process with that class, in window order.
+std::vector<HWND> ProcessWindows(DWORD processId, const wchar_t* className);
+
 /// How many visible top-level windows of that class the process has.
 int CountProcessWindows(DWORD processId, const wchar_t* className);
 

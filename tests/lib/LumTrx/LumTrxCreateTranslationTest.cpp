@@ -3,6 +3,7 @@
 #include "lib/LumTrx/LumTrxResourceUtilsWin.h"
 
 #include "lib/LumLX/LumLXUtils.h"
+#include "lib/LumTrx/LumTrxTable.h"
 #include "lib/LumTrx/LumTrxUtils.h"
 #include "tests/lib/LumTrx/LumTrxTestModules.h"
 #include "tests/support/LumTestFiles.h"
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,6 +27,25 @@
 namespace {
 
 constexpr TLangId kGerman = 0x0407;
+constexpr char16_t kCaption[] = u"OstrinForm.Caption";
+constexpr char kOutsideBlock[] = "LumTrxResourceUtils_SStringOutsideBlock";
+constexpr char kExists[] = "LumTrxResourceUtils_STranslationExists";
+
+// The lines of a side resource, in any order.
+std::vector<std::u16string> SortedLines(std::u16string text) {
+    std::vector<std::u16string> lines;
+    for (size_t end = text.find(u"\r\n"); end != std::u16string::npos; end = text.find(u"\r\n")) {
+        lines.push_back(text.substr(0, end));
+        text.erase(0, end + 2);
+    }
+    EXPECT_EQ(text, u"") << "a line without its line break";
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::u16string Utf16(std::string_view ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &LumLXUtilsUnit, &LumTrxUtilsUnit};
 
@@ -90,6 +111,17 @@ TEST_F(CreateTranslation, GivesAPreparedModuleOfThisBuildAndNeverOverwritesOne) 
     EXPECT_EQ(ReadTestFile(made), translated);
 }
 
+TEST_F(CreateTranslation, GivesFormatStringsIndexesAndMarksNothingTranslated) {
+    std::u16string made = ::CreateTranslation(exe_, kGerman);
+    // With indexes a translation may take the arguments in another order.
+    EXPECT_EQ(ModuleString(made, ResourceStringId(exe_, kOutsideBlock)),
+              u"Internal Error: String %0:d does not belong to string table block %1:d.");
+    EXPECT_EQ(ModuleString(made, ResourceStringId(exe_, kExists)),
+              u"Internal Error: This translation already exists (%s).");
+    EXPECT_EQ(ModuleText(made, u"LUM.XRS"), u".\r\n");
+    EXPECT_EQ(ModuleText(made, u"LUM_TRX_XRC"), u".\r\n");
+}
+
 TEST_F(CreateTranslation, AModuleThatCannotBeCompletedIsNotLeftBehind) {
     // A program without resources to copy: the copy fails after the template was written.
     std::u16string empty = folder_ + u"\\Empty.exe";
@@ -125,6 +157,44 @@ TEST_F(UpdateTranslation, TheNewModuleReplacesTheOldOnlyWhenCompleteWithTheTrans
         }
     }
     EXPECT_NE(form.find("Caption = 'carried over'"), std::string::npos) << form;
+}
+
+TEST_F(UpdateTranslation, TheModuleOfThisBuildKeepsTheTranslationsCommentsAndMarks) {
+    {
+        TLumOwned<TLumTransTable> table(new TLumTransTable(nullptr));
+        table->Load(exe_, module_);
+        ASSERT_TRUE(table->LocateTranID(kCaption));
+        table->Edit();
+        table->SetValue(u"CAPICOM 2.0 einrichten");
+        table->SetTranslated(true);
+        table->Post();
+        ASSERT_TRUE(table->LocateTranID(Utf16(kOutsideBlock)));
+        table->Edit();
+        table->SetValue(u"Interner Fehler: Block %1:d hat keinen String %0:d.");
+        table->SetComment(u"Argumente vertauscht");
+        table->SetTranslated(true);
+        table->Post();
+        table->Save(false);
+    }
+    SetModuleIdentity(module_, u"{01234567-89AB-CDEF-0123-456789ABCDEF}");
+    ASSERT_FALSE(SameBuildIdentity(exe_, module_));
+
+    ::UpdateTranslation(exe_, module_);
+    EXPECT_TRUE(SameBuildIdentity(exe_, module_));
+    EXPECT_FALSE(FileExists(module_ + u".tmp"));
+    EXPECT_EQ(ModuleString(module_, ResourceStringId(exe_, kOutsideBlock)),
+              u"Interner Fehler: Block %1:d hat keinen String %0:d.");
+    EXPECT_EQ(ModuleString(module_, ResourceStringId(exe_, kExists)),
+              u"Internal Error: This translation already exists (%s).");
+    EXPECT_EQ(SortedLines(ModuleText(module_, u"LUM.XRS")),
+              (std::vector<std::u16string>{Utf16(kOutsideBlock) + u"=TRUE",
+                                           std::u16string(kCaption) + u"=TRUE"}));
+    EXPECT_EQ(ModuleText(module_, u"LUM_TRX_XRC"),
+              Utf16(kOutsideBlock) + u"=Argumente vertauscht\r\n");
+    TLumOwned<TLumTransTable> table(new TLumTransTable(nullptr));
+    table->Load(exe_, module_);
+    ASSERT_TRUE(table->LocateTranID(kCaption));
+    EXPECT_EQ(table->Value(), u"CAPICOM 2.0 einrichten");
 }
 
 TEST_F(UpdateTranslation, AFailureHalfWayLeavesTheOldModuleAsItWas) {

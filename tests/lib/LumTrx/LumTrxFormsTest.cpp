@@ -52,9 +52,11 @@ class TrxForms : public ::testing::Test {
     }
 
     // The main form from its resource, its timer stopped so that no setup can run.
+    // The main form's own list gives way: each test sets the lists it is about.
     static TOstrinForm* NewForm() {
         TOstrinForm* form = TLumTrxForm::Create<TOstrinForm>(Application());
         form->Timer1->SetEnabled(false);
+        form->SetLumTranslatableProps(ListOf({}));
         return form;
     }
 

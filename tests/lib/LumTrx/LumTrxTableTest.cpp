@@ -329,6 +329,11 @@ class TransTableModule : public TransTable {
             }
         }
         ASSERT_FALSE(text.empty());
+        // The form's own list of translatable properties gives way to the test's.
+        size_t own = text.find("  LumTranslatableProps.WideStrings = (");
+        if (own != std::string::npos) {
+            text.erase(own, text.find(")\r\n", own) + 3 - own);
+        }
         text.insert(text.find("\r\n") + 2, lines);
         std::string binary = FormTextToBinary(text);
         TLumResourceUpdate update(module_);
@@ -434,7 +439,8 @@ TEST_F(TransTableModule, LoadsFormAndStringRowsWithTheirMarksAndComments) {
 TEST_F(TransTableModule, TheExecutableIsReadOnly) {
     table_->Load(exe_, exe_);
     EXPECT_TRUE(table_->ReadOnly());
-    EXPECT_EQ(table_->RecordCount(), NamedStrings());
+    // The named strings and the main form's caption.
+    EXPECT_EQ(table_->RecordCount(), NamedStrings() + 1);
     ASSERT_TRUE(table_->LocateTranID(u"LumSysConst_SOperationAborted"));
     table_->Edit();
     EXPECT_THROW(table_->SetValue(u"Abgebrochen"), EDatabaseError);
