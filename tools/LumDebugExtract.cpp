@@ -421,12 +421,14 @@ std::string ReadableName(std::string_view name) {
 }
 
 std::string BriefName(std::string_view name) {
-    if (name.find("operator") != std::string_view::npos) {
-        return std::string(name);
-    }
     std::string brief;
     int depth = 0;
-    for (char c : name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (depth == 0 && name.substr(i, 8) == "operator") {
+            // The operator's own "<" and ">", and all after them, stay as they are.
+            return brief.append(name.substr(i));
+        }
         if (c == '<') {
             ++depth;
             brief += depth == 2 ? "<..." : depth == 1 ? "<" : "";

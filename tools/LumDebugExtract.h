@@ -26,8 +26,8 @@ std::string ReadableName(std::string_view demangled);
 /// The name with each template argument list that stands inside another one shortened to
 /// "<...>": a stack line needs the template, not every argument of its arguments.
 /// "std::vector<std::basic_string<char> >::push_back" gives
-/// "std::vector<std::basic_string<...> >::push_back". Operators are left as they are, since
-/// their "<" and ">" are no brackets.
+/// "std::vector<std::basic_string<...> >::push_back". An operator's name is kept from
+/// "operator" on, since its "<" and ">" are no brackets.
 std::string BriefName(std::string_view name);
 
 /// A symbol of the i686 COFF symbol table as a readable name: the leading underscore of C

@@ -52,6 +52,8 @@ TEST(DebugExtract, BriefNamesKeepOneLevelOfTemplateArguments) {
          "<std::u16string>"},
         {"A<B<C<D> >, E>::F<G<H> >", "A<B<...>, E>::F<G<...> >"},
         {"std::operator< <std::pair<int, int> >", "std::operator< <std::pair<int, int> >"},
+        {"A<B<C> >::operator<<", "A<B<...> >::operator<<"},
+        {"V<M<int (*)(A<B>::operator=(C<D>)::{lambda()#1})> >::Visit", "V<M<...> >::Visit"},
         {"Unbalanced<A<B", "Unbalanced<A<..."},
         {"Closed>>Twice", "Closed>>Twice"},
     };
