@@ -5,6 +5,10 @@ option(LUM_SANITIZE "Build the host code with AddressSanitizer and UndefinedBeha
 if(WIN32)
   # Static: no runtime libraries to ship. Frame pointers stay for stack traces.
   add_compile_options(-fno-omit-frame-pointer)
+  # Optimised for size: the code shrinks by more than a third, and what the program does at
+  # start-up and install waits on the system, not on its own instructions (README,
+  # Benchmarks). Later on the command line than the build type's -O2, so it wins.
+  add_compile_options(-Os)
   add_link_options(-static -static-libgcc -static-libstdc++)
   # Processor faults become exceptions at the faulting instruction, which must be able to
   # unwind (errors/LumSysFaults.h; the raise hooks are link options of lum_errors).

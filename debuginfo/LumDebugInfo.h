@@ -28,6 +28,22 @@
 /// The section's name in the executable.
 inline constexpr char kDebugSectionName[] = "LUM.DBG";
 
+/// The layout's constants, for the writer and the reader.
+namespace DebugLayout {
+inline constexpr char kMagic[4] = {'L', 'D', 'B', 'G'};
+inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::uint32_t kRowsPerBlock = 32;
+inline constexpr size_t kTableHeaderSize = 20;
+inline constexpr size_t kProceduresAt = 16;
+inline constexpr size_t kLinesAt = kProceduresAt + kTableHeaderSize;
+inline constexpr size_t kHeaderSize = kLinesAt + kTableHeaderSize;
+inline constexpr size_t kIndexEntrySize = 8;
+
+// Procedure fields and line fields, in row order.
+enum { kProcSize, kProcName, kProcUnit, kProcFirstLine, kProcFields };
+enum { kLineLine, kLineFile, kLineFields };
+} // namespace DebugLayout
+
 /// A procedure, or one piece of it where its code is split (a cold part).
 struct TDebugProcedure {
     std::uint32_t Start = 0;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -129,6 +130,64 @@ std::span<const std::uint8_t> SectionBytes(const TPeImage& image, const char* na
     return data;
 }
 
+// The compiler's and the system's headers.
+bool IsLibraryFile(std::string_view path) {
+    return path.starts_with("/usr/");
+}
+
+struct CallSite {
+    std::uint32_t File;
+    std::uint32_t Line;
+};
+
+// Disjoint address ranges with the call site each belongs to; a range set later replaces what
+// it overlaps.
+class TCallSites {
+  public:
+    void Set(std::uint64_t start, std::uint64_t end, CallSite site) {
+        if (end <= start) {
+            return;
+        }
+        auto at = ranges_.lower_bound(start);
+        if (at != ranges_.begin()) {
+            auto before = std::prev(at);
+            if (before->second.End > start) {
+                Piece cut = before->second;
+                before->second.End = start;
+                if (cut.End > end) {
+                    ranges_[end] = cut;
+                }
+            }
+        }
+        for (at = ranges_.lower_bound(start); at != ranges_.end() && at->first < end;) {
+            if (at->second.End > end) {
+                Piece rest = at->second;
+                ranges_.erase(at);
+                ranges_[end] = rest;
+                break;
+            }
+            at = ranges_.erase(at);
+        }
+        ranges_[start] = {end, site};
+    }
+
+    const CallSite* Find(std::uint64_t address) const {
+        auto after = ranges_.upper_bound(address);
+        if (after == ranges_.begin()) {
+            return nullptr;
+        }
+        const Piece& piece = std::prev(after)->second;
+        return address < piece.End ? &piece.Site : nullptr;
+    }
+
+  private:
+    struct Piece {
+        std::uint64_t End;
+        CallSite Site;
+    };
+    std::map<std::uint64_t, Piece> ranges_;
+};
+
 class Extractor {
   public:
     Extractor(std::span<const std::uint8_t> bytes, const TPeImage& image)
@@ -173,18 +232,51 @@ class Extractor {
         return static_cast<std::uint32_t>(address - image_.ImageBase());
     }
 
+    // Code of the compiler's and the system's headers inlined into a function is given the
+    // line of the function's own code that called it: that is the line a report needs, and it
+    // spares the rows of every inlined string and container operation, the most of all rows.
     void AddLines(const TDwarfData& data, TDebugInfo& info) {
+        TCallSites sites = OwnCallSites(data);
         for (const auto& sequence : data.Sequences) {
             // A sequence starts where its code was placed; a discarded copy starts outside.
             if (sequence.empty() || !CodeOf(sequence.front().Address)) {
                 continue;
             }
             for (const TDwarfLineRow& row : sequence) {
+                std::uint32_t line = row.Line;
+                std::uint32_t file = row.File;
+                if (!row.EndSequence && IsLibraryFile(data.Files[file])) {
+                    if (const CallSite* site = sites.Find(row.Address)) {
+                        line = site->Line;
+                        file = site->File;
+                    }
+                }
                 info.Lines.push_back(
-                    {Relative(row.Address), row.EndSequence ? 0 : row.Line,
-                     row.EndSequence ? std::string() : FileNameOf(data.Files[row.File])});
+                    {Relative(row.Address), row.EndSequence ? 0 : line,
+                     row.EndSequence ? std::string() : FileNameOf(data.Files[file])});
             }
         }
+    }
+
+    // For each address of inlined code, the innermost call from a file that is not the
+    // library's.
+    static TCallSites OwnCallSites(const TDwarfData& data) {
+        std::vector<const TDwarfInline*> inlines;
+        for (const TDwarfInline& call : data.Inlines) {
+            if (!IsLibraryFile(data.Files[call.CallFile])) {
+                inlines.push_back(&call);
+            }
+        }
+        std::stable_sort(
+            inlines.begin(), inlines.end(),
+            [](const TDwarfInline* a, const TDwarfInline* b) { return a->Depth < b->Depth; });
+        TCallSites sites;
+        for (const TDwarfInline* call : inlines) {
+            for (const TDwarfRange& range : call->Ranges) {
+                sites.Set(range.Start, range.End, {call->CallFile, call->CallLine});
+            }
+        }
+        return sites;
     }
 
     void AddFunctions(const TDwarfData& data, TDebugInfo& info) {
@@ -202,7 +294,7 @@ class Extractor {
                 covered_.push_back({range.Start, end});
                 info.Procedures.push_back({Relative(range.Start),
                                            static_cast<std::uint32_t>(end - range.Start), unit,
-                                           function.Name, function.DeclLine});
+                                           BriefName(function.Name), function.DeclLine});
             }
         }
         // Merged into disjoint ranges, so that one look back answers whether code is covered.
@@ -246,7 +338,8 @@ class Extractor {
                 end = std::min(end, next->Start);
             }
             info.Procedures.push_back({Relative(start), static_cast<std::uint32_t>(end - start),
-                                       std::string(), ReadableSymbolName(symbols[i].Name), 0});
+                                       std::string(),
+                                       BriefName(ReadableSymbolName(symbols[i].Name)), 0});
         }
     }
 
@@ -325,6 +418,28 @@ std::string ReadableName(std::string_view name) {
         }
     }
     return std::string(text.substr(nameStart));
+}
+
+std::string BriefName(std::string_view name) {
+    std::string brief;
+    int depth = 0;
+    for (size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (depth == 0 && name.substr(i, 8) == "operator") {
+            // The operator's own "<" and ">", and all after them, stay as they are.
+            return brief.append(name.substr(i));
+        }
+        if (c == '<') {
+            ++depth;
+            brief += depth == 2 ? "<..." : depth == 1 ? "<" : "";
+        } else if (c == '>' && depth > 0) {
+            brief += depth <= 2 ? ">" : "";
+            --depth;
+        } else if (depth <= 1) {
+            brief += c;
+        }
+    }
+    return brief;
 }
 
 std::string ReadableSymbolName(std::string_view symbol) {

@@ -23,6 +23,13 @@ TDebugInfo ExtractDebugInfo(std::span<const std::uint8_t> image);
 /// "int ns::Max<int>(int, int) const [clone .cold]" gives "ns::Max<int>".
 std::string ReadableName(std::string_view demangled);
 
+/// The name with each template argument list that stands inside another one shortened to
+/// "<...>": a stack line needs the template, not every argument of its arguments.
+/// "std::vector<std::basic_string<char> >::push_back" gives
+/// "std::vector<std::basic_string<...> >::push_back". An operator's name is kept from
+/// "operator" on, since its "<" and ">" are no brackets.
+std::string BriefName(std::string_view name);
+
 /// A symbol of the i686 COFF symbol table as a readable name: the leading underscore of C
 /// symbols and the "@n" of stdcall and fastcall symbols go; C++ symbols are demangled and
 /// made readable. "__ZN11TOstrinForm11Timer1TimerEP14TLumPersistent" gives

@@ -2,6 +2,7 @@
 
 #include "toolkit/base/LumByteIO.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -15,6 +16,7 @@ namespace {
 enum : std::uint32_t {
     DW_TAG_class_type = 0x02,
     DW_TAG_structure_type = 0x13,
+    DW_TAG_inlined_subroutine = 0x1d,
     DW_TAG_union_type = 0x17,
     DW_TAG_subprogram = 0x2e,
     DW_TAG_namespace = 0x39,
@@ -30,6 +32,8 @@ enum : std::uint32_t {
     DW_AT_specification = 0x47,
     DW_AT_entry_pc = 0x52,
     DW_AT_ranges = 0x55,
+    DW_AT_call_file = 0x58,
+    DW_AT_call_line = 0x59,
     DW_AT_rnglists_base = 0x74,
 
     DW_FORM_addr = 0x01,
@@ -351,6 +355,9 @@ struct Entry {
     std::optional<Value> EntryPc;
     std::optional<std::uint64_t> DeclFile; // the unit's line table numbers its files
     std::uint32_t DeclLine = 0;
+    std::optional<std::uint64_t> CallFile; // as DeclFile
+    std::uint32_t CallLine = 0;
+    std::uint32_t InlineDepth = 0;
     bool Declaration = false;
 };
 
@@ -374,6 +381,9 @@ class Reader {
         }
         for (size_t i = 0; i < entries_.size(); ++i) {
             AddFunction(entries_[i], data);
+        }
+        for (const Entry& entry : inlines_) {
+            AddInline(entry, data);
         }
         return data;
     }
@@ -429,8 +439,10 @@ class Reader {
         auto unitIndex = static_cast<std::uint32_t>(units_.size() - 1);
         Unit& unit = units_.back();
         FormReader forms(sections_, unit.Enc);
-        // The kept entry each open level of children belongs to (-1: none).
+        // The kept entry each open level of children belongs to (-1: none), and whether the
+        // level is an inlined call's.
         std::vector<std::int64_t> parents;
+        std::vector<bool> inlineLevels;
         bool first = true;
         while (!in.AtEnd()) {
             size_t offset = in.Offset();
@@ -438,6 +450,7 @@ class Reader {
             if (code == 0) {
                 if (!parents.empty()) {
                     parents.pop_back();
+                    inlineLevels.pop_back();
                 }
                 continue;
             }
@@ -477,9 +490,14 @@ class Reader {
                 kept = static_cast<std::int64_t>(entries_.size());
                 byOffset_.emplace(offset, entries_.size());
                 entries_.push_back(entry);
+            } else if (entry.Tag == DW_TAG_inlined_subroutine && entry.CallFile) {
+                entry.InlineDepth = static_cast<std::uint32_t>(
+                    std::count(inlineLevels.begin(), inlineLevels.end(), true));
+                inlines_.push_back(entry);
             }
             if (abbreviation.HasChildren) {
                 parents.push_back(kept);
+                inlineLevels.push_back(entry.Tag == DW_TAG_inlined_subroutine);
             }
         }
     }
@@ -516,6 +534,16 @@ class Reader {
         case DW_AT_decl_line:
             if (value.Type == Value::Constant || value.Type == Value::Signed) {
                 entry.DeclLine = static_cast<std::uint32_t>(value.Number);
+            }
+            break;
+        case DW_AT_call_file:
+            if (value.Type == Value::Constant || value.Type == Value::Signed) {
+                entry.CallFile = value.Number;
+            }
+            break;
+        case DW_AT_call_line:
+            if (value.Type == Value::Constant || value.Type == Value::Signed) {
+                entry.CallLine = static_cast<std::uint32_t>(value.Number);
             }
             break;
         case DW_AT_specification:
@@ -644,14 +672,27 @@ class Reader {
         data.Functions.push_back(std::move(function));
     }
 
+    void AddInline(const Entry& entry, TDwarfData& data) const {
+        std::optional<std::uint32_t> file = UnitFile(entry.Unit, *entry.CallFile);
+        std::vector<TDwarfRange> ranges = RangesOf(entry);
+        if (!file || entry.CallLine == 0 || ranges.empty()) {
+            return;
+        }
+        data.Inlines.push_back({std::move(ranges), *file, entry.CallLine, entry.InlineDepth});
+    }
+
     // An entry's file as an index into TDwarfData::Files, through its unit's line table.
     std::optional<std::uint32_t> DeclaredFile(const Entry& entry) const {
-        const Unit& unit = units_[entry.Unit];
+        return UnitFile(entry.Unit, *entry.DeclFile);
+    }
+
+    std::optional<std::uint32_t> UnitFile(std::uint32_t unitIndex, std::uint64_t number) const {
+        const Unit& unit = units_[unitIndex];
         auto files = unit.LineTable ? lineFiles_.find(*unit.LineTable) : lineFiles_.end();
-        if (files == lineFiles_.end() || *entry.DeclFile >= files->second.size()) {
+        if (files == lineFiles_.end() || number >= files->second.size()) {
             return std::nullopt;
         }
-        return files->second[static_cast<size_t>(*entry.DeclFile)];
+        return files->second[static_cast<size_t>(number)];
     }
 
     // DW_AT_ranges: .debug_ranges before version 5, .debug_rnglists from it on.
@@ -937,6 +978,7 @@ class Reader {
     const TDwarfSections& sections_;
     std::vector<Unit> units_;
     std::vector<Entry> entries_;
+    std::vector<Entry> inlines_;
     std::unordered_map<std::uint64_t, size_t> byOffset_;
     std::map<std::uint64_t, AbbreviationTable> abbreviations_;
     std::map<std::uint64_t, std::uint32_t> lineTables_;             // offset -> unit

@@ -1,6 +1,7 @@
 #pragma once
 // Reading what stack traces need from the DWARF (versions 2 to 5) of a linked image: every
-// function with code, its qualified name and its address ranges, and the line tables.
+// function with code, its qualified name and its address ranges, the call sites of inlined
+// code, and the line tables.
 //
 // Values given by index into .debug_str_offsets or .debug_addr (the strx and addrx forms of
 // split DWARF, which this build does not produce) are not resolved: a name or address given
@@ -48,6 +49,16 @@ struct TDwarfFunction {
     std::uint32_t DeclLine = 0;
 };
 
+/// Code of a function inlined into another: where it was called from.
+struct TDwarfInline {
+    std::vector<TDwarfRange> Ranges;
+    /// Index into TDwarfData::Files.
+    std::uint32_t CallFile = 0;
+    std::uint32_t CallLine = 0;
+    /// How many inlined calls enclose this one (0: inlined straight into a function).
+    std::uint32_t Depth = 0;
+};
+
 struct TDwarfLineRow {
     std::uint64_t Address = 0;
     /// 0 where the code has no source line.
@@ -60,6 +71,8 @@ struct TDwarfLineRow {
 
 struct TDwarfData {
     std::vector<TDwarfFunction> Functions;
+    /// The inlined calls with code and a known call site.
+    std::vector<TDwarfInline> Inlines;
     /// Each sequence of the line tables, its rows in program order, ending with the row that
     /// ends it. Sequences without their end are left out.
     std::vector<std::vector<TDwarfLineRow>> Sequences;

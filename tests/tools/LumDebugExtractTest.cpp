@@ -42,6 +42,27 @@ TEST(DebugExtract, DemangledNamesLoseWhatAStackLineDoesNotNeed) {
     }
 }
 
+TEST(DebugExtract, BriefNamesKeepOneLevelOfTemplateArguments) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"TOstrinForm::Timer1Timer", "TOstrinForm::Timer1Timer"},
+        {"fixture::Twice<int>", "fixture::Twice<int>"},
+        {"std::vector<std::basic_string<char16_t, std::char_traits<char16_t> >, "
+         "std::allocator<std::basic_string<char16_t> > >::_M_realloc_insert<std::u16string>",
+         "std::vector<std::basic_string<...>, std::allocator<...> >::_M_realloc_insert"
+         "<std::u16string>"},
+        {"A<B<C<D> >, E>::F<G<H> >", "A<B<...>, E>::F<G<...> >"},
+        {"std::operator< <std::pair<int, int> >", "std::operator< <std::pair<int, int> >"},
+        {"A<B<C> >::operator<<", "A<B<...> >::operator<<"},
+        {"V<M<int (*)(A<B>::operator=(C<D>)::{lambda()#1})> >::Visit", "V<M<...> >::Visit"},
+        {"Unbalanced<A<B", "Unbalanced<A<..."},
+        {"Closed>>Twice", "Closed>>Twice"},
+    };
+    for (auto [name, brief] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(BriefName(name), brief);
+    }
+}
+
 TEST(DebugExtract, SymbolNamesOfTheI686SymbolTable) {
     const std::pair<const char*, const char*> cases[] = {
         {"__ZN11TOstrinForm11Timer1TimerEP14TLumPersistent", "TOstrinForm::Timer1Timer"},
@@ -180,4 +201,28 @@ TEST_F(Fixture, PackedAndReadBackEachAddressHasItsLine) {
     EXPECT_EQ(library->UnitName, "");
     EXPECT_EQ(library->LineNumber, 0u);
     EXPECT_EQ(library->OffsetFromProcedure, 3u);
+}
+
+TEST_F(Fixture, LibraryCodeInlinedIntoAFunctionHasTheLineThatCalledIt) {
+    // main's vector is built, read and freed by the C++ library's inlined code, whose own
+    // rows name its headers.
+    auto packed = PackDebugInfo(*info_);
+    auto reader = TDebugInfoReader::Open(packed);
+    ASSERT_TRUE(reader);
+    const TDebugProcedure* main = Procedure("main");
+    ASSERT_NE(main, nullptr);
+    std::map<std::uint32_t, int> lines;
+    for (std::uint32_t at = main->Start; at < main->Start + main->Size; ++at) {
+        auto found = reader->Lookup(at);
+        ASSERT_TRUE(found);
+        if (found->LineNumber != 0) {
+            EXPECT_EQ(found->SourceName, "DebugFixture.cpp") << std::hex << at;
+            ++lines[found->LineNumber];
+        }
+    }
+    for (auto [line, count] : lines) {
+        // The body's lines, and Shape's constructor (line 12), inlined from this same file.
+        EXPECT_TRUE(line == 12 || (line >= 39 && line <= 45)) << line;
+    }
+    EXPECT_TRUE(lines.count(41));
 }

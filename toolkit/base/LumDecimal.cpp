@@ -1,6 +1,7 @@
 #include "toolkit/base/LumDecimal.h"
 
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumNumberText.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumVarTypes.h"
 
@@ -244,7 +245,7 @@ std::optional<TDecimal> DecimalOfDouble(double value) {
 double DecimalToDouble(const TDecimal& d) {
     std::string ascii = WideToAnsi(d.ToText());
     double value = 0;
-    std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+    ReadAsciiFloat(ascii, value);
     return value;
 }
 

@@ -3,6 +3,7 @@
 #include "rstr/LumFormat.h"
 #include "rstr/LumSysConst.h"
 #include "toolkit/base/LumExceptions.h"
+#include "toolkit/base/LumNumberText.h"
 #include "toolkit/base/LumStrings.h"
 
 #include <algorithm>
@@ -92,11 +93,8 @@ DecimalFloat ExactDecimal(double value) {
         result.Negative = false;
         return result;
     }
-    char buffer[800];
-    auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                             std::chars_format::scientific, 766)
-                   .ptr;
-    std::string_view text(buffer, static_cast<size_t>(end - buffer));
+    std::string scientific = ScientificText(std::fabs(value), 766);
+    std::string_view text(scientific);
     size_t e = text.find('e');
     std::string digits;
     for (char c : text.substr(0, e)) {

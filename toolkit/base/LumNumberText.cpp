@@ -2,8 +2,142 @@
 
 #include "toolkit/base/LumStrings.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <vector>
+
+namespace {
+
+// Whether the text has the form ReadAsciiFloat takes; `nonZero` tells whether a mantissa digit
+// is not 0.
+bool IsAsciiFloat(std::string_view text, bool& nonZero) {
+    size_t i = text.starts_with('-') ? 1 : 0;
+    int digits = 0;
+    nonZero = false;
+    for (bool point = false; i < text.size(); ++i) {
+        if (text[i] == '.' && !point) {
+            point = true;
+        } else if (text[i] >= '0' && text[i] <= '9') {
+            ++digits;
+            nonZero = nonZero || text[i] != '0';
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            ++i;
+        }
+        size_t exponentStart = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+        }
+        if (i == exponentStart) {
+            return false;
+        }
+    }
+    return i == text.size();
+}
+
+// The C library's conversion is correctly rounded, and the program leaves the C locale's "."
+// in place. It costs a fraction of the size of the C++ library's.
+template <typename Float, typename Convert>
+TNumberRead ReadAsciiFloatWith(std::string_view text, Float& value, Convert convert) {
+    bool nonZero = false;
+    if (!IsAsciiFloat(text, nonZero)) {
+        return TNumberRead::Invalid;
+    }
+    std::string terminated(text);
+    char* end = nullptr;
+    Float result = convert(terminated.c_str(), &end);
+    if (end != terminated.c_str() + terminated.size()) {
+        return TNumberRead::Invalid;
+    }
+    if (std::isinf(result) || (result == 0 && nonZero)) {
+        return TNumberRead::Overflow;
+    }
+    value = result;
+    return TNumberRead::Ok;
+}
+
+// A big unsigned integer: 32-bit words, the least significant first.
+using TBigNumber = std::vector<std::uint32_t>;
+
+void MultiplyAdd(TBigNumber& number, std::uint32_t factor, std::uint32_t add) {
+    std::uint64_t carry = add;
+    for (std::uint32_t& word : number) {
+        carry += std::uint64_t{word} * factor;
+        word = static_cast<std::uint32_t>(carry);
+        carry >>= 32;
+    }
+    if (carry != 0) {
+        number.push_back(static_cast<std::uint32_t>(carry));
+    }
+}
+
+// The number's decimal digits, without leading zeros ("0" for zero); the number becomes zero.
+std::string DecimalDigits(TBigNumber& number) {
+    std::string reversed;
+    while (!number.empty()) {
+        std::uint64_t remainder = 0;
+        for (size_t i = number.size(); i-- > 0;) {
+            std::uint64_t current = (remainder << 32) | number[i];
+            number[i] = static_cast<std::uint32_t>(current / 1000000000);
+            remainder = current % 1000000000;
+        }
+        while (!number.empty() && number.back() == 0) {
+            number.pop_back();
+        }
+        for (int d = 0; d < 9 && (remainder != 0 || !number.empty()); ++d) {
+            reversed += static_cast<char>('0' + remainder % 10);
+            remainder /= 10;
+        }
+    }
+    return reversed.empty() ? "0" : std::string(reversed.rbegin(), reversed.rend());
+}
+
+// The exact decimal digits of a finite, non-negative value, the first not 0 unless the value
+// is, and the power of ten of the first.
+std::string ExactDigits(double value, int& exponent) {
+    int binaryExponent = 0;
+    double fraction = std::frexp(value, &binaryExponent);
+    // value = mantissa * 2^binaryExponent, exactly.
+    auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    binaryExponent -= 53;
+    TBigNumber number{static_cast<std::uint32_t>(mantissa),
+                      static_cast<std::uint32_t>(mantissa >> 32)};
+    int scale = 0;
+    if (binaryExponent >= 0) {
+        for (int i = 0; i < binaryExponent; i += 31) {
+            MultiplyAdd(number, std::uint32_t{1} << std::min(31, binaryExponent - i), 0);
+        }
+    } else {
+        // m / 2^k = m * 5^k / 10^k
+        for (int i = 0; i < -binaryExponent; i += 13) {
+            std::uint32_t power = 1;
+            for (int j = 0; j < std::min(13, -binaryExponent - i); ++j) {
+                power *= 5;
+            }
+            MultiplyAdd(number, power, 0);
+        }
+        scale = binaryExponent;
+    }
+    while (!number.empty() && number.back() == 0) {
+        number.pop_back();
+    }
+    std::string digits = DecimalDigits(number);
+    exponent = digits == "0" ? 0 : static_cast<int>(digits.size()) - 1 + scale;
+    return digits;
+}
+
+} // namespace
 
 std::u16string_view TrimBlanks(std::u16string_view text) {
     while (!text.empty() && (text.front() == u' ' || text.front() == u'\t')) {
@@ -67,18 +201,26 @@ TNumberRead ReadFloatText(std::u16string_view text, double& value) {
     if (!syntax) {
         return TNumberRead::Invalid;
     }
-    const char* end = syntax->data() + syntax->size();
-    auto [ptr, ec] = std::from_chars(syntax->data(), end, value);
-    if (ec == std::errc::result_out_of_range) {
+    TNumberRead read = ReadAsciiFloat(*syntax, value);
+    if (read == TNumberRead::Overflow) {
         // Too small to represent is zero; too large is out of range.
         size_t e = syntax->find('e');
         if (e != std::string::npos && (*syntax)[e + 1] == '-') {
             value = 0;
             return TNumberRead::Ok;
         }
-        return TNumberRead::Overflow;
     }
-    return ec == std::errc() && ptr == end ? TNumberRead::Ok : TNumberRead::Invalid;
+    return read;
+}
+
+TNumberRead ReadAsciiFloat(std::string_view text, double& value) {
+    return ReadAsciiFloatWith(text, value,
+                              [](const char* from, char** end) { return std::strtod(from, end); });
+}
+
+TNumberRead ReadAsciiFloat(std::string_view text, float& value) {
+    return ReadAsciiFloatWith(text, value,
+                              [](const char* from, char** end) { return std::strtof(from, end); });
 }
 
 TNumberRead ReadIntegerText(std::u16string_view text, bool& negative, std::uint64_t& magnitude) {
@@ -117,4 +259,46 @@ std::u16string UnsignedToText(std::uint64_t value) {
 std::u16string SignedToText(std::int64_t value) {
     std::u16string digits = UnsignedToText(MagnitudeOf(value));
     return value < 0 ? u"-" + digits : digits;
+}
+
+std::string ScientificText(double value, int precision) {
+    std::string text = std::signbit(value) ? "-" : "";
+    if (std::isnan(value)) {
+        return text + "nan";
+    }
+    if (std::isinf(value)) {
+        return text + "inf";
+    }
+    int exponent = 0;
+    std::string digits = ExactDigits(std::fabs(value), exponent);
+    auto keep = static_cast<size_t>(precision) + 1;
+    if (digits.size() > keep) {
+        bool beyondHalf = digits.find_first_not_of('0', keep + 1) != std::string::npos;
+        char next = digits[keep];
+        bool odd = (digits[keep - 1] - '0') % 2 == 1;
+        bool up = next > '5' || (next == '5' && (beyondHalf || odd));
+        digits.resize(keep);
+        size_t i = keep;
+        for (; up && i-- > 0;) {
+            up = digits[i] == '9';
+            digits[i] = up ? '0' : static_cast<char>(digits[i] + 1);
+        }
+        if (up) {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exponent;
+        }
+    } else {
+        digits.append(keep - digits.size(), '0');
+    }
+    text += digits[0];
+    if (precision > 0) {
+        text += '.';
+        text.append(digits, 1);
+    }
+    text += exponent < 0 ? "e-" : "e+";
+    int magnitude = std::abs(exponent);
+    text += magnitude < 10 ? "0" : "";
+    text += std::to_string(magnitude);
+    return text;
 }

@@ -36,9 +36,20 @@ std::optional<std::string> NumberSyntax(std::u16string_view text);
 /// one too large is Overflow.
 TNumberRead ReadFloatText(std::u16string_view text, double& value);
 
+/// Reads an ASCII number, [-] digits [. digits] [e|E [sign] digits] with at least one mantissa
+/// digit, whole and correctly rounded. Overflow when its value is out of range: too large, or
+/// not zero but too small to be anything but zero. The value is set only when Ok.
+TNumberRead ReadAsciiFloat(std::string_view text, double& value);
+TNumberRead ReadAsciiFloat(std::string_view text, float& value);
+
 /// Reads an integer, [sign] digits, as its sign and magnitude; Overflow when the magnitude
 /// needs more than 64 bits.
 TNumberRead ReadIntegerText(std::u16string_view text, bool& negative, std::uint64_t& magnitude);
+
+/// The value in scientific form with `precision` digits after the point and at least two
+/// exponent digits ("-1.50e+00"), rounded exactly (to nearest, ties to even); "inf", "-inf" or
+/// "nan" for a value that is not finite.
+std::string ScientificText(double value, int precision);
 
 /// The integer in decimal digits, with "-" before a negative one.
 std::u16string UnsignedToText(std::uint64_t value);

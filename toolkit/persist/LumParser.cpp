@@ -3,6 +3,7 @@
 #include "rstr/LumRtlConsts.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumNumberText.h"
 #include "toolkit/base/LumResStrings.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
@@ -260,8 +261,7 @@ double TLumParser::TokenFloat() const {
     CheckToken(toFloat);
     std::string text = TokenString();
     double value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) {
+    if (ReadAsciiFloat(text, value) != TNumberRead::Ok) {
         Error(LoadResString(LumRtlConsts::SInvalidNumber));
     }
     return value;
@@ -274,8 +274,7 @@ float TLumParser::TokenSingle() const {
     CheckToken(toFloat);
     std::string text = TokenString();
     float value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) {
+    if (ReadAsciiFloat(text, value) != TNumberRead::Ok) {
         Error(LoadResString(LumRtlConsts::SInvalidNumber));
     }
     return value;

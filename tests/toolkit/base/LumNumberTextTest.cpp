@@ -1,0 +1,127 @@
+#include "toolkit/base/LumNumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace {
+
+// Doubles of every kind: random bit patterns (all exponents, subnormals), and the edges.
+std::vector<double> SampleDoubles() {
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.1,
+                                  0.5,
+                                  1.0,
+                                  2.5,
+                                  9.5,
+                                  0.125,
+                                  1e23,
+                                  123456789012345678.0,
+                                  std::numeric_limits<double>::max(),
+                                  std::numeric_limits<double>::min(),
+                                  std::numeric_limits<double>::denorm_min(),
+                                  -std::numeric_limits<double>::denorm_min(),
+                                  9007199254740993.0};
+    std::mt19937_64 random(20261208);
+    while (values.size() < 3000) {
+        double value = std::bit_cast<double>(random());
+        if (std::isfinite(value)) {
+            values.push_back(value);
+        }
+    }
+    return values;
+}
+
+std::string Reference(double value, int precision) {
+    char buffer[1200];
+    auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
+                             precision)
+                   .ptr;
+    return std::string(buffer, end);
+}
+
+} // namespace
+
+TEST(NumberText, ScientificTextIsExactlyRoundedAtEveryPrecision) {
+    for (double value : SampleDoubles()) {
+        for (int precision : {0, 1, 2, 5, 15, 16, 17, 30, 766}) {
+            SCOPED_TRACE(Reference(value, 17) + " precision " + std::to_string(precision));
+            ASSERT_EQ(ScientificText(value, precision), Reference(value, precision));
+        }
+    }
+}
+
+TEST(NumberText, ScientificTextRoundsTiesToEvenAndCarriesIntoTheExponent) {
+    EXPECT_EQ(ScientificText(2.5, 0), "2e+00");
+    EXPECT_EQ(ScientificText(3.5, 0), "4e+00");
+    EXPECT_EQ(ScientificText(9.5, 0), "1e+01");
+    EXPECT_EQ(ScientificText(0.125, 1), "1.2e-01");
+    EXPECT_EQ(ScientificText(999.96, 2), "1.00e+03");
+    EXPECT_EQ(ScientificText(-1.5, 2), "-1.50e+00");
+    EXPECT_EQ(ScientificText(0.0, 3), "0.000e+00");
+    EXPECT_EQ(ScientificText(1e300, 0), "1e+300");
+    EXPECT_EQ(ScientificText(-std::numeric_limits<double>::infinity(), 3), "-inf");
+    EXPECT_EQ(ScientificText(std::numeric_limits<double>::quiet_NaN(), 3), "nan");
+}
+
+TEST(NumberText, ReadAsciiFloatGivesTheNearestValueOfBothWidths) {
+    std::mt19937_64 random(7);
+    for (double value : SampleDoubles()) {
+        // The shortest text of each value, and one of 25 digits that lies between two values.
+        for (std::string text : {Reference(value, 16), Reference(value, 24)}) {
+            SCOPED_TRACE(text);
+            double expected = 0;
+            std::from_chars(text.data(), text.data() + text.size(), expected);
+            double read = 1;
+            ASSERT_EQ(ReadAsciiFloat(text, read), TNumberRead::Ok);
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(read), std::bit_cast<std::uint64_t>(expected));
+            float expectedSingle = 0;
+            auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), expectedSingle);
+            float single = 1;
+            TNumberRead result = ReadAsciiFloat(text, single);
+            if (error == std::errc()) {
+                ASSERT_EQ(result, TNumberRead::Ok);
+                EXPECT_EQ(std::bit_cast<std::uint32_t>(single),
+                          std::bit_cast<std::uint32_t>(expectedSingle));
+            } else {
+                EXPECT_EQ(result, TNumberRead::Overflow);
+                EXPECT_EQ(single, 1);
+            }
+        }
+    }
+}
+
+TEST(NumberText, ReadAsciiFloatTakesOnlyPlainNumbersInRange) {
+    struct Case {
+        const char* Text;
+        TNumberRead Expected;
+    };
+    for (Case c : {Case{"12.5E+3", TNumberRead::Ok}, Case{"-0", TNumberRead::Ok},
+                   Case{".5", TNumberRead::Ok}, Case{"5.", TNumberRead::Ok},
+                   Case{"0e-99999", TNumberRead::Ok}, Case{"4e-324", TNumberRead::Ok},
+                   Case{"2e-324", TNumberRead::Overflow}, Case{"1e309", TNumberRead::Overflow},
+                   Case{"+1", TNumberRead::Invalid}, Case{" 1", TNumberRead::Invalid},
+                   Case{"1 ", TNumberRead::Invalid}, Case{"0x10", TNumberRead::Invalid},
+                   Case{"inf", TNumberRead::Invalid}, Case{"nan", TNumberRead::Invalid},
+                   Case{"1e", TNumberRead::Invalid}, Case{"1.2.3", TNumberRead::Invalid},
+                   Case{".", TNumberRead::Invalid}, Case{"", TNumberRead::Invalid},
+                   Case{"-", TNumberRead::Invalid}}) {
+        SCOPED_TRACE(c.Text);
+        double value = 7;
+        EXPECT_EQ(ReadAsciiFloat(c.Text, value), c.Expected);
+        if (c.Expected != TNumberRead::Ok) {
+            EXPECT_EQ(value, 7);
+        }
+    }
+    double value = 0;
+    ASSERT_EQ(ReadAsciiFloat("-0", value), TNumberRead::Ok);
+    EXPECT_TRUE(std::signbit(value));
+}
