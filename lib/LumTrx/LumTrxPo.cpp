@@ -133,19 +133,6 @@ bool IsOctal(char c) {
     return c >= '0' && c <= '7';
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
@@ -215,8 +202,8 @@ std::string_view ReadOneQuoted(std::string_view rest, int line, std::string& byt
         case 'x': {
             int value = 0;
             int digits = 0;
-            while (digits < 2 && i < rest.size() && HexValue(rest[i]) >= 0) {
-                value = value * 16 + HexValue(rest[i++]);
+            while (digits < 2 && i < rest.size() && HexDigitValue(rest[i]) >= 0) {
+                value = value * 16 + HexDigitValue(rest[i++]);
                 ++digits;
             }
             if (digits == 0) {

@@ -160,3 +160,16 @@ bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
 bool SameAsciiText(std::string_view a, std::string_view b) {
     return SameAscii(a, b);
 }
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}

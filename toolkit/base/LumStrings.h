@@ -28,6 +28,9 @@ std::u16string AsciiUpperCase(std::u16string_view text);
 bool SameAsciiText(std::u16string_view a, std::u16string_view b);
 bool SameAsciiText(std::string_view a, std::string_view b);
 
+/// The value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigitValue(char c);
+
 /// The lines of a text, split at CR LF, CR and LF; a break at the very end starts no line.
 std::vector<std::u16string> SplitLines(std::u16string_view text);
 std::vector<std::string> SplitLines(std::string_view text);

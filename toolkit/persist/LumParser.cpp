@@ -26,19 +26,6 @@ bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
 
-int HexValue(char c) {
-    if (IsDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::string ReadRest(TLumStream& stream) {
     std::int64_t size = stream.Size() - stream.Position();
     std::string text(static_cast<size_t>(size > 0 ? size : 0), '\0');
@@ -147,7 +134,7 @@ void TLumParser::ScanNumber() {
     if (text_[pos_] == '$') {
         ++pos_;
         size_t start = pos_;
-        while (pos_ < text_.size() && HexValue(text_[pos_]) >= 0) {
+        while (pos_ < text_.size() && HexDigitValue(text_[pos_]) >= 0) {
             ++pos_;
         }
         if (pos_ == start) {
@@ -363,7 +350,7 @@ std::vector<std::uint8_t> TLumParser::ReadBinary() {
         if (c == '}') {
             break;
         }
-        int nibble = HexValue(c);
+        int nibble = HexDigitValue(c);
         if (nibble < 0) {
             Error(LoadResString(LumRtlConsts::SInvalidBinary));
         }
