@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TField;
@@ -117,6 +118,13 @@ class TLumTransTable : public TLumVarArrayDataSet {
     /// Whether a string row's reference value, when it has one, takes the value's arguments;
     /// true for a form row.
     bool Fits(const std::u16string& value);
+    /// A listed row's text in the field (empty for none) and its flag, read where it is stored.
+    std::u16string RowText(TRowHandle row, const TField& field);
+    bool RowFlag(TRowHandle row, const TField& field);
+    /// The listed row of that TranID: the one `exact` gives it, else the first one equal
+    /// without regard to case; null for none.
+    TRowHandle RowOfTranID(const std::u16string& id,
+                           const std::unordered_map<std::u16string, TRowHandle>& exact);
 
     TWideStringField* tranId_ = nullptr;
     TWideStringField* tranType_ = nullptr;

@@ -23,6 +23,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -298,6 +300,44 @@ TEST_F(TransTableRows, MergeTakesTranslationsWithAndWithoutMark) {
         EXPECT_EQ(properties[0]->Value, "'Einrichten'");
         EXPECT_EQ(properties[1]->Value, "'Sets up'");
         EXPECT_TRUE(table->Modified());
+    }
+}
+
+TEST_F(TransTableRows, MergeFindsRowsInAnyOrderAndWithoutRegardToCase) {
+    for (const char16_t* sort : {u"", u"TranID"}) {
+        SCOPED_TRACE(WideToUtf8(sort));
+        TTable table = NewTable();
+        table->Open();
+        AddString(*table, u"M_SFirst", 1, u"First");
+        AddString(*table, u"M_SSecond", 2, u"Second");
+        AddString(*table, u"M_SThird", 3, u"Third");
+        AddString(*table, u"M_SFourth", 4, u"Fourth");
+        table->SetSort(u"TranID");
+
+        // In another order; one TranID differs in case only, one is there in both cases
+        // (the exact one counts) and one is missing.
+        TTable other = NewTable();
+        other->Open();
+        AddString(*other, u"M_SThird", 3, u"Dritte", {}, true);
+        AddString(*other, u"m_ssecond", 2, u"Zweite", {}, true);
+        AddString(*other, u"m_sfirst", 1, u"erste", {}, true);
+        AddString(*other, u"M_SFirst", 1, u"Erste", {}, true);
+        other->SetSort(sort);
+
+        table->Merge(*other, true);
+        const std::pair<const char16_t*, const char16_t*> rows[] = {
+            {u"M_SFirst", u"Erste"},
+            {u"M_SSecond", u"Zweite"},
+            {u"M_SThird", u"Dritte"},
+            {u"M_SFourth", u"Fourth"},
+        };
+        for (const auto& [id, value] : rows) {
+            SCOPED_TRACE(WideToUtf8(id));
+            ASSERT_TRUE(table->LocateTranID(id));
+            EXPECT_EQ(table->Value(), value);
+            EXPECT_EQ(table->Translated(), std::u16string_view(value) != u"Fourth");
+        }
+        EXPECT_EQ(other->RecordCount(), 4);
     }
 }
 
