@@ -225,25 +225,17 @@ std::u16string CanonicalOrAsIs(const std::u16string& text) {
 
 } // namespace
 
-TLumTransTable::THeldView::THeldView(TLumTransTable& table, bool keepPosition, bool unsorted)
-    : table_(table) {
+TLumTransTable::THeldView::THeldView(TLumTransTable& table, bool keepPosition) : table_(table) {
     table_.SetFiltered(false);
     if (keepPosition) {
         position_ = table_.GetBookmark();
     }
     table_.DisableControls();
-    if (unsorted) {
-        sort_ = table_.Sort();
-        table_.SetSort(u"");
-    }
 }
 
 TLumTransTable::THeldView::~THeldView() {
-    // A row left in edit by a failure is dropped: moving or sorting would post it.
+    // A row left in edit by a failure is dropped: moving would post it.
     table_.Cancel();
-    if (sort_) {
-        table_.SetSort(*sort_);
-    }
     if (!position_.empty() && table_.BookmarkValid(position_)) {
         table_.GotoBookmark(position_);
     }
@@ -290,10 +282,12 @@ TLumTransTable::RowOfTranID(const std::u16string& id,
 }
 
 void TLumTransTable::Merge(TLumTransTable& other, bool mark) {
-    // Walked in storage order. The other table's rows are read where they are stored, without
+    // Walked in sorted order by position: a posted row keeps its place (its TranID does not
+    // change), and one that moves before a row of the same TranID in another case moves among
+    // rows already walked. The other table's rows are read where they are stored, without
     // moving its cursor: found by their exact TranID through an index made once, and only
     // failing that searched without regard to case.
-    THeldView held(*this, true, true);
+    THeldView held(*this, true);
     const TField& otherId = other.Bound(other.tranId_);
     std::unordered_map<std::u16string, TRowHandle> exact;
     exact.reserve(static_cast<std::size_t>(other.RecordList().Count()));
@@ -302,7 +296,7 @@ void TLumTransTable::Merge(TLumTransTable& other, bool mark) {
         exact.emplace(other.RowText(row, otherId), row);
     }
     First();
-    while (!Eof()) {
+    for (int recNo = 1; !Eof(); ++recNo) {
         if (TRowHandle row = other.RowOfTranID(TranID(), exact)) {
             bool stringRow = other.RowText(row, *other.tranType_) == kResourceStringType;
             bool translated = other.RowFlag(row, *other.translated_);
@@ -325,6 +319,9 @@ void TLumTransTable::Merge(TLumTransTable& other, bool mark) {
                 Edit();
                 SetValue(value);
                 Post();
+            }
+            if (RecNo() != recNo) {
+                SetRecNo(recNo);
             }
         }
         Next();

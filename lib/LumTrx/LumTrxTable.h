@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -97,12 +96,11 @@ class TLumTransTable : public TLumVarArrayDataSet {
 
   private:
     /// Filtering off and controls disabled for the length of a scope, the position kept when
-    /// asked, and the rows in storage order when asked (a post then leaves its row where it
-    /// is instead of moving it and its sort key through the sorted list); all restored on
-    /// the way out, also after a failure, when a row left in edit is cancelled first.
+    /// asked; all restored on the way out, also after a failure, when a row left in edit is
+    /// cancelled first.
     class THeldView {
       public:
-        THeldView(TLumTransTable& table, bool keepPosition, bool unsorted = false);
+        THeldView(TLumTransTable& table, bool keepPosition);
         THeldView(const THeldView&) = delete;
         THeldView& operator=(const THeldView&) = delete;
         ~THeldView();
@@ -110,7 +108,6 @@ class TLumTransTable : public TLumVarArrayDataSet {
       private:
         TLumTransTable& table_;
         TBookmark position_;
-        std::optional<std::u16string> sort_;
     };
 
     /// The field, after checking that the table is open (the fields exist only then).
