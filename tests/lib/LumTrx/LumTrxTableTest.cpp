@@ -428,7 +428,10 @@ TEST_F(TransTableModule, LoadsFormAndStringRowsWithTheirMarksAndComments) {
                    u"LumSysConst_SOperationAborted=\r\n"
                    u"lumsysconst_sunkoserror=True\r\n"
                    u"LumSysConst_SEndOfFile=FALSE\r\n"
-                   u"LumSysConst_SResNotFound=1\r\n",
+                   u"LumSysConst_SResNotFound=1\r\n"
+                   // Of two lines for one row the first counts, though the second is in its case.
+                   u"lumsysconst_sassertionfailed=TRUE\r\n"
+                   u"LumSysConst_SAssertionFailed=false\r\n",
                    u"OstrinForm.Caption=The caption bar\r\n"
                    u"LumSysConst_SEndOfFile=Seen = kept\r\n");
     table_->Load(exe_, module_);
@@ -458,7 +461,7 @@ TEST_F(TransTableModule, LoadsFormAndStringRowsWithTheirMarksAndComments) {
         {u"LumSysConst_SEndOfFile", u"resourcestring", u"Read beyond end of file", false,
          u"Seen = kept"},
         {u"LumSysConst_SResNotFound", u"resourcestring", u"Resource %s not found", true, u""},
-        {u"LumSysConst_SAssertionFailed", u"resourcestring", u"Assertion failure", false, u""},
+        {u"LumSysConst_SAssertionFailed", u"resourcestring", u"Assertion failure", true, u""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(WideToUtf8(row.id));
