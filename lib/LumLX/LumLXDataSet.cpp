@@ -411,6 +411,11 @@ void TLumDataSet::InternalPost() {
     for (int i = 0; i < bufferFields_; ++i) {
         SetRecordValue(row, i, values[i]);
     }
+    // An edit that leaves the row's place (its key unchanged) compares two neighbours instead
+    // of moving the row and the sort keys through the lists.
+    if (State() == dsEdit && !sort_.empty() && KeepsSortPlace(row)) {
+        return;
+    }
     if (State() == dsEdit) {
         recordList_.Delete(cursor_);
         SortKeyRemoved(cursor_);

@@ -172,6 +172,10 @@ class TLumDataSet : public TDataSet {
     static TPreparedKey PrepareKey(const TLumVariant& key, std::size_t fieldCount);
     int CompareRowWithKey(int index, const std::vector<TField*>& fields, const TPreparedKey& key,
                           TLocateOptions options);
+    /// For the row at the cursor, being posted in edit with the sort on: whether it stays where
+    /// it is, as the row before it sorts below its new key and the row after does not; its
+    /// kept sort key is then updated. False whenever the kept keys cannot tell.
+    bool KeepsSortPlace(TRowHandle row) noexcept;
     bool RowMatches(TRowHandle row, const std::vector<TField*>& fields,
                     const TLumVariant& keyValues, TLocateOptions options);
     /// The active buffer's variants, after a check of the field's index.

@@ -333,6 +333,37 @@ bool TLumDataSet::QuickFind(const TLumVariant& key, int& index, TLocateOptions o
     return found;
 }
 
+bool TLumDataSet::KeepsSortPlace(TRowHandle row) noexcept {
+    const int count = recordList_.Count();
+    const int index = cursor_;
+    if (!keysValid_ || index < 0 || index >= count ||
+        keyRows_.size() != static_cast<std::size_t>(count) ||
+        keyRows_[static_cast<std::size_t>(index)] != row) {
+        return false;
+    }
+    try {
+        std::vector<TField*> fields = GetFieldList(sort_);
+        if (keyFields_ != IndexesOf(fields)) {
+            return false;
+        }
+        TPreparedKey key = PrepareKey(GetActiveKeyValues(fields), fields.size());
+        const TLocateOptions options{loCaseInsensitive};
+        if (!key.ByParts ||
+            (index > 0 && CompareRowWithKey(index - 1, fields, key, options) >= 0) ||
+            (index + 1 < count && CompareRowWithKey(index + 1, fields, key, options) < 0) ||
+            !keysValid_) {
+            return false;
+        }
+        std::move(key.Parts.begin(), key.Parts.end(),
+                  keys_.begin() + static_cast<std::ptrdiff_t>(index) *
+                                      static_cast<std::ptrdiff_t>(keyFields_.size()));
+        return true;
+    } catch (...) {
+        // The full way decides, and raises what it raises.
+        return false;
+    }
+}
+
 // Several key fields are compared one by one under the options, as one field is: the options
 // are not lost on the way into the elements of the key array.
 bool TLumDataSet::RowMatches(TRowHandle row, const std::vector<TField*>& fields,

@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <unordered_map>
 
 // A form row keeps its parsed property in the 32-bit integer field.
 static_assert(sizeof(TFrmProperty*) == sizeof(std::int32_t));
@@ -224,25 +225,17 @@ std::u16string CanonicalOrAsIs(const std::u16string& text) {
 
 } // namespace
 
-TLumTransTable::THeldView::THeldView(TLumTransTable& table, bool keepPosition, bool unsorted)
-    : table_(table) {
+TLumTransTable::THeldView::THeldView(TLumTransTable& table, bool keepPosition) : table_(table) {
     table_.SetFiltered(false);
     if (keepPosition) {
         position_ = table_.GetBookmark();
     }
     table_.DisableControls();
-    if (unsorted) {
-        sort_ = table_.Sort();
-        table_.SetSort(u"");
-    }
 }
 
 TLumTransTable::THeldView::~THeldView() {
-    // A row left in edit by a failure is dropped: moving or sorting would post it.
+    // A row left in edit by a failure is dropped: moving would post it.
     table_.Cancel();
-    if (sort_) {
-        table_.SetSort(*sort_);
-    }
     if (!position_.empty() && table_.BookmarkValid(position_)) {
         table_.GotoBookmark(position_);
     }
@@ -266,36 +259,71 @@ bool TLumTransTable::Fits(const std::u16string& value) {
     }
 }
 
+std::u16string TLumTransTable::RowText(TRowHandle row, const TField& field) {
+    TLumVariant value;
+    GetRecordValue(row, field.Index(), value);
+    return value.IsNull() || value.IsEmpty() ? std::u16string() : value.AsWideString();
+}
+
+bool TLumTransTable::RowFlag(TRowHandle row, const TField& field) {
+    TLumVariant value;
+    GetRecordValue(row, field.Index(), value);
+    return !value.IsNull() && !value.IsEmpty() && value.AsBoolean();
+}
+
+TRowHandle
+TLumTransTable::RowOfTranID(const std::u16string& id,
+                            const std::unordered_map<std::u16string, TRowHandle>& exact) {
+    if (auto found = exact.find(id); found != exact.end()) {
+        return found->second;
+    }
+    int index = LocateRecord(u"TranID", TLumVariant(id), TLocateOptions{loCaseInsensitive});
+    return index < 0 ? nullptr : RecordList().Get(index);
+}
+
 void TLumTransTable::Merge(TLumTransTable& other, bool mark) {
-    // Walked in storage order; the other table, sorted, is searched by bisection.
-    THeldView held(*this, true, true);
+    // Walked in sorted order by position: a posted row keeps its place (its TranID does not
+    // change), and one that moves before a row of the same TranID in another case moves among
+    // rows already walked. The other table's rows are read where they are stored, without
+    // moving its cursor: found by their exact TranID through an index made once, and only
+    // failing that searched without regard to case.
+    THeldView held(*this, true);
+    const TField& otherId = other.Bound(other.tranId_);
+    std::unordered_map<std::u16string, TRowHandle> exact;
+    exact.reserve(static_cast<std::size_t>(other.RecordList().Count()));
+    for (int i = 0; i < other.RecordList().Count(); ++i) {
+        TRowHandle row = other.RecordList().Get(i);
+        exact.emplace(other.RowText(row, otherId), row);
+    }
     First();
-    other.First();
-    while (!Eof()) {
-        if (other.LocateTranID(TranID())) {
-            bool stringRow = other.IsStringResource();
-            std::u16string value = other.Value();
+    for (int recNo = 1; !Eof(); ++recNo) {
+        if (TRowHandle row = other.RowOfTranID(TranID(), exact)) {
+            bool stringRow = other.RowText(row, *other.tranType_) == kResourceStringType;
+            bool translated = other.RowFlag(row, *other.translated_);
+            std::u16string value = other.RowText(row, *other.tranValue_);
             if (stringRow) {
                 value = CanonicalOrAsIs(value);
             }
             // A text whose arguments this row's reference no longer takes (the program's
             // text changed since) stays behind, to be translated anew, rather than stop the
             // merge.
-            if (other.Translated() && Fits(value)) {
+            if (translated && Fits(value)) {
                 Edit();
                 SetValue(value);
-                SetComment(other.Comment());
+                SetComment(other.RowText(row, *other.comment_));
                 if (mark) {
                     SetTranslated(true);
                 }
                 Post();
-            } else if (!other.Translated() && stringRow && Value() != value && Fits(value)) {
+            } else if (!translated && stringRow && Value() != value && Fits(value)) {
                 Edit();
                 SetValue(value);
                 Post();
             }
+            if (RecNo() != recNo) {
+                SetRecNo(recNo);
+            }
         }
         Next();
-        other.Next();
     }
 }

@@ -11,8 +11,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TField;
@@ -96,12 +96,11 @@ class TLumTransTable : public TLumVarArrayDataSet {
 
   private:
     /// Filtering off and controls disabled for the length of a scope, the position kept when
-    /// asked, and the rows in storage order when asked (a post then leaves its row where it
-    /// is instead of moving it and its sort key through the sorted list); all restored on
-    /// the way out, also after a failure, when a row left in edit is cancelled first.
+    /// asked; all restored on the way out, also after a failure, when a row left in edit is
+    /// cancelled first.
     class THeldView {
       public:
-        THeldView(TLumTransTable& table, bool keepPosition, bool unsorted = false);
+        THeldView(TLumTransTable& table, bool keepPosition);
         THeldView(const THeldView&) = delete;
         THeldView& operator=(const THeldView&) = delete;
         ~THeldView();
@@ -109,7 +108,6 @@ class TLumTransTable : public TLumVarArrayDataSet {
       private:
         TLumTransTable& table_;
         TBookmark position_;
-        std::optional<std::u16string> sort_;
     };
 
     /// The field, after checking that the table is open (the fields exist only then).
@@ -117,6 +115,13 @@ class TLumTransTable : public TLumVarArrayDataSet {
     /// Whether a string row's reference value, when it has one, takes the value's arguments;
     /// true for a form row.
     bool Fits(const std::u16string& value);
+    /// A listed row's text in the field (empty for none) and its flag, read where it is stored.
+    std::u16string RowText(TRowHandle row, const TField& field);
+    bool RowFlag(TRowHandle row, const TField& field);
+    /// The listed row of that TranID: the one `exact` gives it, else the first one equal
+    /// without regard to case; null for none.
+    TRowHandle RowOfTranID(const std::u16string& id,
+                           const std::unordered_map<std::u16string, TRowHandle>& exact);
 
     TWideStringField* tranId_ = nullptr;
     TWideStringField* tranType_ = nullptr;

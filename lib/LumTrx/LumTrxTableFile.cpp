@@ -18,6 +18,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -32,30 +34,48 @@ struct TNoCaseLess {
     }
 };
 
-// The "name=value" lines of a side resource, by name; lines without "=" (the "." of an empty
-// list) name nothing.
-using TSideLines = std::map<std::u16string, std::u16string, TNoCaseLess>;
+// The "name=value" lines of a side resource, by name without regard to case; lines without
+// "=" (the "." of an empty list) name nothing. Of names equal but for case the first counts.
+// The lines come as Save writes them, sorted, so each is added after the last; a name looked
+// up as it is written is found without comparing texts.
+class TSideLines {
+  public:
+    void Add(std::u16string name, std::u16string value) {
+        std::size_t count = lines_.size();
+        auto line = lines_.emplace_hint(lines_.end(), std::move(name), std::move(value));
+        if (lines_.size() != count) {
+            exact_.emplace(line->first, line);
+        }
+    }
+
+    /// The value of the line of that name, which is taken out; empty when there is none.
+    std::u16string Take(const std::u16string& name) {
+        auto exact = exact_.find(name);
+        auto line = exact != exact_.end() ? exact->second : lines_.find(name);
+        if (line == lines_.end()) {
+            return {};
+        }
+        std::u16string value = std::move(line->second);
+        exact_.erase(line->first);
+        lines_.erase(line);
+        return value;
+    }
+
+  private:
+    using TLines = std::map<std::u16string, std::u16string, TNoCaseLess>;
+    TLines lines_;
+    std::unordered_map<std::u16string, TLines::iterator> exact_;
+};
 
 TSideLines ReadSideLines(HMODULE module, std::u16string_view name) {
     TSideLines lines;
     for (const std::u16string& line : SplitLines(ReadResourceText(module, name))) {
         size_t equals = line.find(u'=');
         if (equals != std::u16string::npos) {
-            lines.emplace(line.substr(0, equals), line.substr(equals + 1));
+            lines.Add(line.substr(0, equals), line.substr(equals + 1));
         }
     }
     return lines;
-}
-
-// The value of the line of that name, which is taken out; empty when there is none.
-std::u16string TakeSideLine(TSideLines& lines, const std::u16string& name) {
-    auto found = lines.find(name);
-    if (found == lines.end()) {
-        return {};
-    }
-    std::u16string value = std::move(found->second);
-    lines.erase(found);
-    return value;
 }
 
 // A side resource's text: every line ended by CR LF, and "." for none.
@@ -95,9 +115,9 @@ std::u16string IdentifierOf(const std::vector<std::u16string>& nameMap, std::uin
 // is missing, empty or "false" (in any case).
 void TakeMarks(TLumTransTable& table, const std::u16string& id, TSideLines& marks,
                TSideLines& comments) {
-    std::u16string mark = TakeSideLine(marks, id);
+    std::u16string mark = marks.Take(id);
     table.SetTranslated(!mark.empty() && LumCompareStrings(mark, u"false", false) != 0);
-    table.SetComment(TakeSideLine(comments, id));
+    table.SetComment(comments.Take(id));
 }
 
 } // namespace

@@ -241,6 +241,31 @@ TEST(LumDataSet, SortsWithoutRegardToCaseAndPostsNewRowsIntoTheirPlace) {
     EXPECT_EQ(table->RecNo(), 2);
 }
 
+TEST(LumDataSet, AnEditedRowStaysBetweenItsNeighboursOrGoesBeforeItsEquals) {
+    TTestTableOwned table = OpenTable({{u"a", 1}, {u"b", 2}, {u"B", 3}, {u"c", 4}});
+    table->SetSort(u"Name");
+    // A new key that still sorts between the neighbours: the row stays, found by its new key.
+    table->Last();
+    table->Edit();
+    table->FieldByName(u"Name")->SetAsWideString(u"d");
+    table->Post();
+    EXPECT_EQ(table->RecNo(), 4);
+    table->First();
+    ASSERT_TRUE(table->Locate(u"Name", TLumVariant(u"D"), {loCaseInsensitive}));
+    EXPECT_EQ(table->RecNo(), 4);
+    EXPECT_FALSE(table->Locate(u"Name", TLumVariant(u"c"), {loCaseInsensitive}));
+
+    // The second of two rows equal without regard to case goes before the first when posted.
+    table->SetRecNo(3);
+    std::u16string second = table->FieldByName(u"Name")->AsWideString();
+    table->Edit();
+    table->FieldByName(u"Qty")->SetAsInteger(30);
+    table->Post();
+    EXPECT_EQ(table->RecNo(), 2);
+    EXPECT_EQ(table->FieldByName(u"Name")->AsWideString(), second);
+    EXPECT_EQ(table->RecordCount(), 4);
+}
+
 TEST(LumDataSet, SortsOnTwoFieldsWithTiesOnTheFirst) {
     TTestTableOwned table = OpenTable({{u"x", 2}, {u"X", 1}, {u"a", 5}, {u"x", 0}});
     table->SetSort(u"Name; Qty");

@@ -21,8 +21,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -301,6 +304,45 @@ TEST_F(TransTableRows, MergeTakesTranslationsWithAndWithoutMark) {
     }
 }
 
+TEST_F(TransTableRows, MergeFindsRowsInAnyOrderAndWithoutRegardToCase) {
+    for (const char16_t* sort : {u"", u"TranID"}) {
+        SCOPED_TRACE(WideToUtf8(sort));
+        // Two rows of this table differ in case only: each takes its own translation.
+        TTable table = NewTable();
+        table->Open();
+        AddString(*table, u"M_SFirst", 1, u"First");
+        AddString(*table, u"M_SSecond", 2, u"Second");
+        AddString(*table, u"m_sfirst", 5, u"first");
+        AddString(*table, u"M_SThird", 3, u"Third");
+        AddString(*table, u"M_SFourth", 4, u"Fourth");
+        table->SetSort(u"TranID");
+
+        // In another order; one TranID differs in case only, one is there in both cases
+        // (the exact one counts) and one is missing.
+        TTable other = NewTable();
+        other->Open();
+        AddString(*other, u"M_SThird", 3, u"Dritte", {}, true);
+        AddString(*other, u"m_ssecond", 2, u"Zweite", {}, true);
+        AddString(*other, u"m_sfirst", 1, u"erste", {}, true);
+        AddString(*other, u"M_SFirst", 1, u"Erste", {}, true);
+        other->SetSort(sort);
+
+        table->Merge(*other, true);
+        std::map<std::u16string, std::pair<std::u16string, bool>> rows;
+        for (table->First(); !table->Eof(); table->Next()) {
+            rows[table->TranID()] = {table->Value(), table->Translated()};
+        }
+        const std::map<std::u16string, std::pair<std::u16string, bool>> expected = {
+            {u"M_SFirst", {u"Erste", true}},    {u"m_sfirst", {u"erste", true}},
+            {u"M_SSecond", {u"Zweite", true}},  {u"M_SThird", {u"Dritte", true}},
+            {u"M_SFourth", {u"Fourth", false}},
+        };
+        EXPECT_EQ(rows, expected);
+        EXPECT_EQ(table->RecordCount(), 5);
+        EXPECT_EQ(other->RecordCount(), 4);
+    }
+}
+
 // ---- Modules
 
 // A translation module made from a copy of the program, beside it.
@@ -386,7 +428,10 @@ TEST_F(TransTableModule, LoadsFormAndStringRowsWithTheirMarksAndComments) {
                    u"LumSysConst_SOperationAborted=\r\n"
                    u"lumsysconst_sunkoserror=True\r\n"
                    u"LumSysConst_SEndOfFile=FALSE\r\n"
-                   u"LumSysConst_SResNotFound=1\r\n",
+                   u"LumSysConst_SResNotFound=1\r\n"
+                   // Of two lines for one row the first counts, though the second is in its case.
+                   u"lumsysconst_sassertionfailed=TRUE\r\n"
+                   u"LumSysConst_SAssertionFailed=false\r\n",
                    u"OstrinForm.Caption=The caption bar\r\n"
                    u"LumSysConst_SEndOfFile=Seen = kept\r\n");
     table_->Load(exe_, module_);
@@ -416,7 +461,7 @@ TEST_F(TransTableModule, LoadsFormAndStringRowsWithTheirMarksAndComments) {
         {u"LumSysConst_SEndOfFile", u"resourcestring", u"Read beyond end of file", false,
          u"Seen = kept"},
         {u"LumSysConst_SResNotFound", u"resourcestring", u"Resource %s not found", true, u""},
-        {u"LumSysConst_SAssertionFailed", u"resourcestring", u"Assertion failure", false, u""},
+        {u"LumSysConst_SAssertionFailed", u"resourcestring", u"Assertion failure", true, u""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(WideToUtf8(row.id));
