@@ -27,14 +27,7 @@ constexpr char16_t kFuzzy[] = u"fuzzy";
 // form as a new module has it (a text that is no sound format string, such as "100%", as it
 // stands).
 std::u16string UntranslatedText(const std::u16string& exeText, bool isString) {
-    if (!isString) {
-        return exeText;
-    }
-    try {
-        return CanonicalFormatString(exeText);
-    } catch (const ELumGeneralError&) {
-        return exeText;
-    }
+    return isString ? CanonicalFormatStringOrText(exeText) : exeText;
 }
 
 // The catalogue's language in the form gettext's tools take ("de_DE"; "de" for a language

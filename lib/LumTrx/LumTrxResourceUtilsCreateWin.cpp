@@ -62,7 +62,7 @@ void CanonicalizeFormatStrings(const std::u16string& exeFile, const std::u16stri
             continue;
         }
         std::u16string text = table->Value();
-        std::u16string canonical = CanonicalFormatString(text);
+        std::u16string canonical = CanonicalFormatStringOrText(text);
         if (canonical != text) {
             // The program's own text stays the reference a translation is checked against.
             table->Edit();

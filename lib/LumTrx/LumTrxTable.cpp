@@ -210,21 +210,6 @@ bool TLumTransTable::LocateTranID(const std::u16string& id) {
     return Locate(u"TranID", TLumVariant(id), TLocateOptions{loCaseInsensitive});
 }
 
-namespace {
-
-// The canonical form of a text carried from another table; a text that is no sound format
-// string (a translator may write "100%" where no argument follows) is carried as it stands,
-// so that it does not stop the other rows from being carried.
-std::u16string CanonicalOrAsIs(const std::u16string& text) {
-    try {
-        return CanonicalFormatString(text);
-    } catch (const ELumGeneralError&) {
-        return text;
-    }
-}
-
-} // namespace
-
 TLumTransTable::THeldView::THeldView(TLumTransTable& table, bool keepPosition) : table_(table) {
     table_.SetFiltered(false);
     if (keepPosition) {
@@ -302,7 +287,7 @@ void TLumTransTable::Merge(TLumTransTable& other, bool mark) {
             bool translated = other.RowFlag(row, *other.translated_);
             std::u16string value = other.RowText(row, *other.tranValue_);
             if (stringRow) {
-                value = CanonicalOrAsIs(value);
+                value = CanonicalFormatStringOrText(value);
             }
             // A text whose arguments this row's reference no longer takes (the program's
             // text changed since) stays behind, to be translated anew, rather than stop the

@@ -689,6 +689,14 @@ std::u16string CanonicalFormatString(std::u16string_view format) {
     return out;
 }
 
+std::u16string CanonicalFormatStringOrText(std::u16string_view text) {
+    try {
+        return CanonicalFormatString(text);
+    } catch (const ELumGeneralError&) {
+        return std::u16string(text);
+    }
+}
+
 void CheckFormatStringsMatch(std::u16string_view reference, std::u16string_view text) {
     std::map<size_t, TArgumentUse> expected = ArgumentUses(reference);
     std::map<size_t, TArgumentUse> actual = ArgumentUses(text);

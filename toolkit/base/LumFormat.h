@@ -110,6 +110,10 @@ template <class... Args> std::string Format(std::string_view format, const Args&
 /// ELumGeneralError "Invalid Format Specifier: %s".
 std::u16string CanonicalFormatString(std::u16string_view format);
 
+/// CanonicalFormatString, except that a text with a malformed directive comes back as it
+/// stands: a program's or a translator's text need not be a format string ("100%").
+std::u16string CanonicalFormatStringOrText(std::u16string_view text);
+
 /// Checks that the text takes the same arguments as the reference: by argument index, the
 /// same type class (integer d u x, floating e f g m n, pointer p, string s; either case) and
 /// the same number of indexes. Raises ELumGeneralError "Argument types for index %d do not

@@ -214,7 +214,10 @@ TEST(CanonicalFormatString, MalformedDirectivesAreNamed) {
         EXPECT_EQ(GeneralErrorOf([&] { CanonicalFormatString(c.format); }), c.message);
         EXPECT_EQ(GeneralErrorOf([&] { CheckFormatStringsMatch(c.format, u"%s"); }), c.message);
         EXPECT_EQ(GeneralErrorOf([&] { CheckFormatStringsMatch(u"%s", c.format); }), c.message);
+        // Texts that are not format strings are taken as they stand where a module is made.
+        EXPECT_EQ(CanonicalFormatStringOrText(c.format), c.format);
     }
+    EXPECT_EQ(CanonicalFormatStringOrText(u"%s of %d"), u"%0:s of %1:d");
     try {
         CanonicalFormatString(u"%q");
         ADD_FAILURE() << "no exception";
