@@ -3,6 +3,7 @@
 #include "app/CheckWinInetAndAdo.h"
 
 #include "lib/LumLX/LumLXUtils.h"
+#include "tests/support/LumTestUnits.h"
 #include "tests/support/LumTestWindows.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/base/LumStrings.h"
@@ -11,19 +12,13 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 
 namespace {
 
 TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &CheckWinInetAndAdoUnit};
 
-class Prerequisites : public ::testing::Test {
+class Prerequisites : public TUnitsTest<kUnits> {
   protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
     void SetUp() override { saved_ = NeededComps(); }
     void TearDown() override { NeededComps() = saved_; }
 
@@ -39,11 +34,8 @@ class Prerequisites : public ::testing::Test {
         return answerer.Answered();
     }
 
-    static std::optional<TUnitSequence> units_;
     std::array<TNeededComp, NeededCompCount> saved_;
 };
-
-std::optional<TUnitSequence> Prerequisites::units_;
 
 } // namespace
 

@@ -7,13 +7,13 @@
 #include "errors/LumStackTraceWin.h"
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumTrx/LumDbgExceptDlg.h"
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumStringList.h"
 #include "toolkit/ui/LumBasicControls.h"
 #include "toolkit/win/LumResModule.h"
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,20 +58,11 @@ TSystemInfoHook InstalledSystemInfoHook() {
     return installed;
 }
 
-class ExceptionRoute : public ::testing::Test {
+class ExceptionRoute : public TUnitsTest<kUnits> {
   protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
     void SetUp() override { seenByHook.clear(); }
     void TearDown() override { Application()->SetExceptionHook(nullptr); }
-
-    static std::optional<TUnitSequence> units_;
 };
-
-std::optional<TUnitSequence> ExceptionRoute::units_;
 
 } // namespace
 

@@ -4,6 +4,7 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "lib/LumLX/LumLXUtilsWin.h"
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/persist/LumFormStream.h"
@@ -14,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 
 namespace {
@@ -41,17 +41,7 @@ int TextWidth(HWND window, const std::u16string& text) {
     return size.cx;
 }
 
-class FlashMsg : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
-    static std::optional<TUnitSequence> units_;
-};
-
-std::optional<TUnitSequence> FlashMsg::units_;
+class FlashMsg : public TUnitsTest<kUnits> {};
 
 } // namespace
 

@@ -8,10 +8,10 @@
 #include "tests/standin/LumStandins.h"
 #include "tests/support/LumTestChecks.h"
 #include "tests/support/LumTestFiles.h"
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumStrings.h"
-#include "toolkit/base/LumUnits.h"
 #include "toolkit/ui/LumForms.h"
 #include "toolkit/win/LumResModule.h"
 #include "toolkit/win/LumSystemWin.h"
@@ -19,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <optional>
 
 namespace {
 
@@ -104,14 +103,8 @@ void AddParty(TRecord& record, const std::string& party, const char* recipClass,
     record[party + ".eid"] = "null";
 }
 
-class MapiSend : public ::testing::Test {
+class MapiSend : public TUnitsTest<kUnits> {
   protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
-
     void SetUp() override {
         DeleteFileW(WinStr(recordPath_));
         ASSERT_TRUE(SetEnvironmentVariableW(L"LUM_MAPI_RECORD", WinStr(recordPath_)));
@@ -141,11 +134,8 @@ class MapiSend : public ::testing::Test {
     TRecord Record() const { return ReadRecord(recordPath_); }
     bool Recorded() const { return FileExists(recordPath_); }
 
-    static std::optional<TUnitSequence> units_;
     const std::u16string recordPath_ = SystemTempPath() + u"LumMapiRecord.txt";
 };
-
-std::optional<TUnitSequence> MapiSend::units_;
 
 // Sends a short error report through MAPISendMail.
 void SendSmallReport() {

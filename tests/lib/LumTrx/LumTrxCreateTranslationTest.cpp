@@ -7,6 +7,7 @@
 #include "lib/LumTrx/LumTrxUtils.h"
 #include "tests/lib/LumTrx/LumTrxTestModules.h"
 #include "tests/support/LumTestFiles.h"
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumHandle.h"
 #include "toolkit/base/LumWin.h"
@@ -49,13 +50,8 @@ std::u16string Utf16(std::string_view ascii) {
 
 TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &LumLXUtilsUnit, &LumTrxUtilsUnit};
 
-class CreateTranslation : public ::testing::Test {
+class CreateTranslation : public TUnitsTest<kUnits> {
   protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
     void SetUp() override {
         RemoveTree(folder_);
         ASSERT_TRUE(CreateDirectoryW(WinStr(folder_), nullptr));
@@ -64,13 +60,10 @@ class CreateTranslation : public ::testing::Test {
     }
     void TearDown() override { RemoveTree(folder_); }
 
-    static std::optional<TUnitSequence> units_;
     std::u16string folder_ = SystemTempPath() + u"LumTrxCreateTranslation";
     std::u16string exe_ = folder_ + u"\\Ostrin.exe";
     std::u16string module_ = folder_ + u"\\Ostrin.DEU";
 };
-
-std::optional<TUnitSequence> CreateTranslation::units_;
 
 class UpdateTranslation : public CreateTranslation {
   protected:

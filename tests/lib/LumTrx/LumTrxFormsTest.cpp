@@ -7,6 +7,7 @@
 #include "app/OstrinFrm.h"
 #include "tests/lib/LumTrx/LumTrxTestModules.h"
 #include "tests/support/LumTestFiles.h"
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
@@ -18,7 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,14 +43,8 @@ TLumStringList& ListOf(std::initializer_list<std::u16string> strings) {
     return list;
 }
 
-class TrxForms : public ::testing::Test {
+class TrxForms : public TUnitsTest<kUnits> {
   protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
-
     // The main form from its resource, its timer stopped so that no setup can run.
     // The main form's own list gives way: each test sets the lists it is about.
     static TOstrinForm* NewForm() {
@@ -65,11 +59,7 @@ class TrxForms : public ::testing::Test {
         WriteComponent(stream, form, ancestor);
         return stream.Bytes();
     }
-
-    static std::optional<TUnitSequence> units_;
 };
-
-std::optional<TUnitSequence> TrxForms::units_;
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "lib/LumTrx/LumTrxMinimumDllWin.h"
 #include "lib/LumTrx/LumTrxResourceUtilsWin.h"
 #include "tests/support/LumTestFiles.h"
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStreams.h"
@@ -17,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 
 namespace {
@@ -42,17 +42,7 @@ const TFrmForm* FormNamed(const TFrmFormList& forms, std::string_view name) {
     return nullptr;
 }
 
-class FrmUtils : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
-    static std::optional<TUnitSequence> units_;
-};
-
-std::optional<TUnitSequence> FrmUtils::units_;
+class FrmUtils : public TUnitsTest<kUnits> {};
 
 } // namespace
 

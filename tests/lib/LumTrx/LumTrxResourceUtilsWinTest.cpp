@@ -7,6 +7,7 @@
 
 #include "lib/LumLX/LumLXUtils.h"
 #include "tests/support/LumTestFiles.h"
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStreams.h"
@@ -54,13 +55,8 @@ std::vector<TResData> ResourcesOf(HMODULE module) {
     return list;
 }
 
-class ResourceUtils : public ::testing::Test {
+class ResourceUtils : public TUnitsTest<kUnits> {
   protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
     // A fresh copy of the template.
     void SetUp() override {
         module_ = SystemTempPath() + u"LumTrxResourceUtilsTest.dll";
@@ -68,11 +64,8 @@ class ResourceUtils : public ::testing::Test {
     }
     void TearDown() override { DeleteFileW(WinStr(module_)); }
 
-    static std::optional<TUnitSequence> units_;
     std::u16string module_;
 };
-
-std::optional<TUnitSequence> ResourceUtils::units_;
 
 } // namespace
 

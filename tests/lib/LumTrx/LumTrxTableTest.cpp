@@ -9,6 +9,7 @@
 #include "lib/LumTrx/LumTrxResourceUtilsWin.h"
 #include "lib/LumTrx/LumTrxUtils.h"
 #include "tests/support/LumTestFiles.h"
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/base/LumWin.h"
@@ -22,7 +23,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -48,18 +48,7 @@ template <class E, class F> std::u16string MessageOf(F call) {
     return {};
 }
 
-class TransTable : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
-
-    static std::optional<TUnitSequence> units_;
-};
-
-std::optional<TUnitSequence> TransTable::units_;
+class TransTable : public TUnitsTest<kUnits> {};
 
 // ---- Rows made by hand
 

@@ -1,5 +1,6 @@
 // The toolkit's window procedure thunks, menus, bars, alignment and MDI under Wine.
 
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/persist/LumFormStream.h"
@@ -13,26 +14,16 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace {
 
 TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit};
 
-class Bars : public ::testing::Test {
+class Bars : public TUnitsTest<kUnits> {
   protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
     void TearDown() override { Application()->SetExceptionHook(nullptr); }
-
-    static std::optional<TUnitSequence> units_;
 };
-
-std::optional<TUnitSequence> Bars::units_;
 
 // A component to stand as the object a thunk is bound to.
 struct Recorder : TLumComponent {

@@ -5,6 +5,7 @@
 #include "toolkit/ui/LumForms.h"
 
 #include "app/OstrinFrm.h"
+#include "tests/support/LumTestUnits.h"
 #include "toolkit/base/LumScopeGuard.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
@@ -19,7 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -42,19 +42,10 @@ std::string Text(const std::string& binary) {
     return out.Bytes();
 }
 
-class Toolkit : public ::testing::Test {
+class Toolkit : public TUnitsTest<kUnits> {
   protected:
-    static void SetUpTestSuite() { units_.emplace(kUnits); }
-    static void TearDownTestSuite() {
-        units_->Stop();
-        units_.reset();
-    }
     void TearDown() override { Application()->SetExceptionHook(nullptr); }
-
-    static std::optional<TUnitSequence> units_;
 };
-
-std::optional<TUnitSequence> Toolkit::units_;
 
 // A form laid out in code with a few controls.
 struct DialogForm {
