@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 TUnit* const kUnits[] = {&LumResModuleUnit, &LumFormsUnit, &CheckWinInetAndAdoUnit};
