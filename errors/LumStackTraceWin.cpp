@@ -390,6 +390,17 @@ extern "C" [[noreturn]] LUM_RAISE_HOOK_CODE void __wrap___cxa_rethrow() {
     __real___cxa_rethrow();
 }
 
+// The C++ library's last words before an abort name the exception's type through its
+// demangler (about 50 KB of code and data). A windowed program has no console to show them
+// on, so the name stays as the compiler wrote it and the demangler is not linked
+// (-Wl,--wrap=__cxa_demangle). Status -2: "not a name the demangler takes".
+extern "C" char* __wrap___cxa_demangle(const char*, char*, size_t*, int* status) {
+    if (status != nullptr) {
+        *status = -2;
+    }
+    return nullptr;
+}
+
 void SetFaultBeingRaised(const TFaultOrigin& origin) {
     faultBeingRaised = origin;
 }

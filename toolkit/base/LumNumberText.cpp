@@ -137,6 +137,133 @@ std::string ExactDigits(double value, int& exponent) {
     return digits;
 }
 
+// Rounds exact digits to `keep` digits (to nearest, ties to even), padding with zeros; a carry
+// out of the first digit moves the exponent.
+void RoundDigits(std::string& digits, int& exponent, size_t keep) {
+    if (digits.size() <= keep) {
+        digits.append(keep - digits.size(), '0');
+        return;
+    }
+    bool beyondHalf = digits.find_first_not_of('0', keep + 1) != std::string::npos;
+    char next = digits[keep];
+    bool odd = (digits[keep - 1] - '0') % 2 == 1;
+    bool up = next > '5' || (next == '5' && (beyondHalf || odd));
+    digits.resize(keep);
+    for (size_t i = keep; up && i-- > 0;) {
+        up = digits[i] == '9';
+        digits[i] = up ? '0' : static_cast<char>(digits[i] + 1);
+    }
+    if (up) {
+        digits.insert(digits.begin(), '1');
+        digits.pop_back();
+        ++exponent;
+    }
+}
+
+// Adds one unit in the last place to a digit string, or takes one away; a carry out of the
+// first digit moves the exponent. Nothing for a step down from zero.
+std::optional<std::string> StepDigits(std::string digits, int& exponent, bool up) {
+    size_t i = digits.size();
+    if (up) {
+        while (i-- > 0 && digits[i] == '9') {
+            digits[i] = '0';
+        }
+        if (i == std::string::npos) {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exponent;
+        } else {
+            ++digits[i];
+        }
+        return digits;
+    }
+    while (i-- > 0 && digits[i] == '0') {
+        digits[i] = '9';
+    }
+    if (i == std::string::npos) {
+        return std::nullopt;
+    }
+    --digits[i];
+    if (digits[0] == '0') {
+        digits.erase(digits.begin());
+        digits.push_back('9');
+        --exponent;
+    }
+    return digits;
+}
+
+std::string ExponentText(int exponent) {
+    int magnitude = std::abs(exponent);
+    return (exponent < 0 ? "e-" : "e+") + std::string(magnitude < 10 ? "0" : "") +
+           std::to_string(magnitude);
+}
+
+// Whether digits d1 d2 ... times 10^exponent (of the first digit) reads back as the value.
+template <class T> bool ReadsBackAs(const std::string& digits, int exponent, T value) {
+    std::string text = digits.substr(0, 1) + "." + digits.substr(1) + ExponentText(exponent);
+    T read{};
+    return ReadAsciiFloat(text, read) == TNumberRead::Ok && read == value;
+}
+
+// The fewest digits that read back as the finite, positive value: at each length the
+// correctly rounded digits, else their neighbour on the value's other side (near a power of
+// two the interval that reads back is twice as wide above the value as below it).
+template <class T> std::string ShortestDigits(T value, int& exponent) {
+    int exactExponent = 0;
+    std::string exact = ExactDigits(static_cast<double>(value), exactExponent);
+    for (size_t keep = 1;; ++keep) {
+        std::string digits = exact;
+        exponent = exactExponent;
+        RoundDigits(digits, exponent, keep);
+        if (ReadsBackAs(digits, exponent, value)) {
+            return digits;
+        }
+        bool roundedDown = exact.compare(0, keep, digits) == 0 && exponent == exactExponent;
+        int otherExponent = exponent;
+        std::optional<std::string> other = StepDigits(digits, otherExponent, roundedDown);
+        if (other && ReadsBackAs(*other, otherExponent, value)) {
+            exponent = otherExponent;
+            return *other;
+        }
+    }
+}
+
+// The shortest text that reads back as the value, in fixed or scientific form, whichever is
+// shorter (fixed on a tie): what the C++ library's plain to_chars writes.
+template <class T> std::string Shortest(T value) {
+    std::string sign = std::signbit(value) ? "-" : "";
+    if (std::isnan(value)) {
+        return sign + "nan";
+    }
+    if (std::isinf(value)) {
+        return sign + "inf";
+    }
+    if (value == 0) {
+        return sign + "0";
+    }
+    int exponent = 0;
+    std::string digits = ShortestDigits(std::fabs(value), exponent);
+    while (digits.size() > 1 && digits.back() == '0') {
+        digits.pop_back();
+    }
+    std::string scientific = digits.substr(0, 1) + (digits.size() > 1 ? "." : "") +
+                             digits.substr(1) + ExponentText(exponent);
+    std::string fixed;
+    if (exponent < 0) {
+        fixed = "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    } else if (digits.size() <= static_cast<size_t>(exponent) + 1) {
+        // The value is a whole number: written with all its digits, not the shortest ones
+        // padded with zeros.
+        int exactExponent = 0;
+        fixed = ExactDigits(static_cast<double>(std::fabs(value)), exactExponent);
+        fixed.resize(static_cast<size_t>(exactExponent) + 1, '0');
+    } else {
+        auto whole = static_cast<size_t>(exponent) + 1;
+        fixed = digits.substr(0, whole) + "." + digits.substr(whole);
+    }
+    return sign + (fixed.size() <= scientific.size() ? fixed : scientific);
+}
+
 } // namespace
 
 std::u16string_view TrimBlanks(std::u16string_view text) {
@@ -271,34 +398,19 @@ std::string ScientificText(double value, int precision) {
     }
     int exponent = 0;
     std::string digits = ExactDigits(std::fabs(value), exponent);
-    auto keep = static_cast<size_t>(precision) + 1;
-    if (digits.size() > keep) {
-        bool beyondHalf = digits.find_first_not_of('0', keep + 1) != std::string::npos;
-        char next = digits[keep];
-        bool odd = (digits[keep - 1] - '0') % 2 == 1;
-        bool up = next > '5' || (next == '5' && (beyondHalf || odd));
-        digits.resize(keep);
-        size_t i = keep;
-        for (; up && i-- > 0;) {
-            up = digits[i] == '9';
-            digits[i] = up ? '0' : static_cast<char>(digits[i] + 1);
-        }
-        if (up) {
-            digits.insert(digits.begin(), '1');
-            digits.pop_back();
-            ++exponent;
-        }
-    } else {
-        digits.append(keep - digits.size(), '0');
-    }
+    RoundDigits(digits, exponent, static_cast<size_t>(precision) + 1);
     text += digits[0];
     if (precision > 0) {
         text += '.';
         text.append(digits, 1);
     }
-    text += exponent < 0 ? "e-" : "e+";
-    int magnitude = std::abs(exponent);
-    text += magnitude < 10 ? "0" : "";
-    text += std::to_string(magnitude);
-    return text;
+    return text + ExponentText(exponent);
+}
+
+std::string ShortestText(double value) {
+    return Shortest(value);
+}
+
+std::string ShortestText(float value) {
+    return Shortest(value);
 }

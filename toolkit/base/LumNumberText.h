@@ -51,6 +51,13 @@ TNumberRead ReadIntegerText(std::u16string_view text, bool& negative, std::uint6
 /// "nan" for a value that is not finite.
 std::string ScientificText(double value, int precision);
 
+/// The fewest digits that read back as the same value, written in fixed form ("0.001",
+/// "1500") or scientific form ("1e-07", "1.5e+300"), whichever is shorter, fixed on a tie;
+/// "-" before a negative value, "-0" for negative zero; "inf", "-inf" or "nan" for a value
+/// that is not finite.
+std::string ShortestText(double value);
+std::string ShortestText(float value);
+
 /// The integer in decimal digits, with "-" before a negative one.
 std::u16string UnsignedToText(std::uint64_t value);
 std::u16string SignedToText(std::int64_t value);

@@ -5,12 +5,12 @@
 #include "rstr/LumRtlConsts.h"
 #include "toolkit/base/LumExceptions.h"
 #include "toolkit/base/LumFormat.h"
+#include "toolkit/base/LumNumberText.h"
 #include "toolkit/base/LumResStrings.h"
 #include "toolkit/base/LumStreams.h"
 #include "toolkit/base/LumStrings.h"
 #include "toolkit/persist/LumParser.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -92,9 +92,7 @@ template <class T> std::string FloatText(T value) {
     if (!std::isfinite(value)) {
         ReadError(LumRtlConsts::SInvalidPropertyValue);
     }
-    char buffer[64];
-    auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    std::string text(buffer, end);
+    std::string text = ShortestText(value);
     if (text.find_first_of(".e") == std::string::npos) {
         text += ".0";
     }

@@ -71,6 +71,49 @@ TEST(NumberText, ScientificTextRoundsTiesToEvenAndCarriesIntoTheExponent) {
     EXPECT_EQ(ScientificText(std::numeric_limits<double>::quiet_NaN(), 3), "nan");
 }
 
+template <class T> std::string PlainReference(T value) {
+    char buffer[64];
+    auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return std::string(buffer, end);
+}
+
+TEST(NumberText, ShortestTextWritesWhatPlainToCharsWritesForBothWidths) {
+    for (double value : SampleDoubles()) {
+        ASSERT_EQ(ShortestText(value), PlainReference(value)) << ScientificText(value, 17);
+    }
+    std::vector<float> floats = {0.0F,
+                                 -0.0F,
+                                 0.1F,
+                                 1.0F,
+                                 16777216.0F,
+                                 16777217.0F,
+                                 std::numeric_limits<float>::max(),
+                                 std::numeric_limits<float>::min(),
+                                 std::numeric_limits<float>::denorm_min()};
+    std::mt19937 random(20261209);
+    while (floats.size() < 3000) {
+        float value = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        if (std::isfinite(value)) {
+            floats.push_back(value);
+        }
+    }
+    // Powers of two, where the values that read back lie unevenly around the value.
+    for (int e = -1074; e <= 1023; e += 7) {
+        ASSERT_EQ(ShortestText(std::ldexp(1.0, e)), PlainReference(std::ldexp(1.0, e))) << e;
+    }
+    for (int e = -149; e <= 127; ++e) {
+        floats.push_back(std::ldexp(1.0F, e));
+    }
+    for (float value : floats) {
+        ASSERT_EQ(ShortestText(value), PlainReference(value)) << ScientificText(value, 9);
+    }
+    EXPECT_EQ(ShortestText(1e-7), "1e-07");
+    EXPECT_EQ(ShortestText(0.001), "0.001");
+    EXPECT_EQ(ShortestText(1500.0), "1500");
+    EXPECT_EQ(ShortestText(-2.5F), "-2.5");
+    EXPECT_EQ(ShortestText(std::numeric_limits<double>::infinity()), "inf");
+}
+
 TEST(NumberText, ReadAsciiFloatGivesTheNearestValueOfBothWidths) {
     std::mt19937_64 random(7);
     for (double value : SampleDoubles()) {
