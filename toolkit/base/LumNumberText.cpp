@@ -46,27 +46,6 @@ bool IsAsciiFloat(std::string_view text, bool& nonZero) {
     return i == text.size();
 }
 
-// The C library's conversion is correctly rounded, and the program leaves the C locale's "."
-// in place. It costs a fraction of the size of the C++ library's.
-template <typename Float, typename Convert>
-TNumberRead ReadAsciiFloatWith(std::string_view text, Float& value, Convert convert) {
-    bool nonZero = false;
-    if (!IsAsciiFloat(text, nonZero)) {
-        return TNumberRead::Invalid;
-    }
-    std::string terminated(text);
-    char* end = nullptr;
-    Float result = convert(terminated.c_str(), &end);
-    if (end != terminated.c_str() + terminated.size()) {
-        return TNumberRead::Invalid;
-    }
-    if (std::isinf(result) || (result == 0 && nonZero)) {
-        return TNumberRead::Overflow;
-    }
-    value = result;
-    return TNumberRead::Ok;
-}
-
 // A big unsigned integer: 32-bit words, the least significant first.
 using TBigNumber = std::vector<std::uint32_t>;
 
@@ -135,6 +114,178 @@ std::string ExactDigits(double value, int& exponent) {
     std::string digits = DecimalDigits(number);
     exponent = digits == "0" ? 0 : static_cast<int>(digits.size()) - 1 + scale;
     return digits;
+}
+
+// The decimal number of a text of ReadAsciiFloat's form: its significant digits (no leading
+// zeros; after the first kMaxDigits, a nonzero rest counts as one more digit 1) and the power
+// of ten of the last digit.
+struct TDecimalNumber {
+    std::string Digits;
+    long Exponent = 0;
+};
+
+constexpr size_t kMaxDigits = 800; // more than any double's midpoint between two values has
+
+TDecimalNumber DecimalNumberOf(std::string_view text) {
+    TDecimalNumber number;
+    size_t i = text.starts_with('-') ? 1 : 0;
+    bool point = false;
+    bool rest = false;
+    for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+        if (text[i] == '.') {
+            point = true;
+        } else if (number.Digits.size() == kMaxDigits) {
+            rest = rest || text[i] != '0';
+            number.Exponent += point ? 0 : 1;
+        } else if (!number.Digits.empty() || text[i] != '0') {
+            number.Digits += text[i];
+            number.Exponent -= point ? 1 : 0;
+        } else {
+            number.Exponent -= point ? 1 : 0;
+        }
+    }
+    if (rest) {
+        number.Digits += '1';
+        --number.Exponent;
+    }
+    if (i < text.size()) {
+        ++i;
+        bool negative = text[i] == '-';
+        i += text[i] == '-' || text[i] == '+' ? 1 : 0;
+        long exponent = 0;
+        for (; i < text.size(); ++i) {
+            // Past a million the value is zero or infinite for any number of digits kept.
+            exponent = std::min(exponent * 10 + (text[i] - '0'), 1000000L);
+        }
+        number.Exponent += negative ? -exponent : exponent;
+    }
+    return number;
+}
+
+void MultiplyByPower(TBigNumber& number, std::uint32_t base, long count) {
+    std::uint32_t chunk = base == 10 ? 1000000000 : std::uint32_t{1} << 31;
+    long chunkPower = base == 10 ? 9 : 31;
+    for (; count >= chunkPower; count -= chunkPower) {
+        MultiplyAdd(number, chunk, 0);
+    }
+    std::uint32_t factor = 1;
+    for (; count > 0; --count) {
+        factor *= base;
+    }
+    MultiplyAdd(number, factor, 0);
+}
+
+// -1, 0 or 1 as a is less than, equal to or greater than b (no leading zero words).
+int Compare(const TBigNumber& a, const TBigNumber& b) {
+    if (a.size() != b.size()) {
+        return a.size() < b.size() ? -1 : 1;
+    }
+    for (size_t i = a.size(); i-- > 0;) {
+        if (a[i] != b[i]) {
+            return a[i] < b[i] ? -1 : 1;
+        }
+    }
+    return 0;
+}
+
+TBigNumber BigNumberOf(std::uint64_t value) {
+    TBigNumber number;
+    for (; value != 0; value >>= 32) {
+        number.push_back(static_cast<std::uint32_t>(value));
+    }
+    return number;
+}
+
+// Compares the decimal number with mantissa * 2^exponent exactly.
+int CompareExactly(const TDecimalNumber& decimal, std::uint64_t mantissa, long exponent) {
+    TBigNumber left;
+    for (size_t i = 0; i < decimal.Digits.size(); i += 9) {
+        std::string_view chunk = std::string_view(decimal.Digits).substr(i, 9);
+        std::uint32_t scale = 1;
+        std::uint32_t value = 0;
+        for (char c : chunk) {
+            scale *= 10;
+            value = value * 10 + static_cast<std::uint32_t>(c - '0');
+        }
+        MultiplyAdd(left, scale, value);
+    }
+    TBigNumber right = BigNumberOf(mantissa);
+    MultiplyByPower(decimal.Exponent >= 0 ? left : right, 10, std::labs(decimal.Exponent));
+    MultiplyByPower(exponent >= 0 ? right : left, 2, std::labs(exponent));
+    return Compare(left, right);
+}
+
+// The value nearest to the decimal number (ties to the even mantissa), starting from the C
+// library's result, which can be one value off next to a power of two.
+template <typename Float> Float NearestValue(const TDecimalNumber& decimal, Float start) {
+    constexpr int kDigits = std::numeric_limits<Float>::digits;
+    constexpr long kLowestExponent = std::numeric_limits<Float>::min_exponent - kDigits;
+    Float value = std::isinf(start) ? std::numeric_limits<Float>::max() : start;
+    for (;;) {
+        int binaryExponent = 0;
+        Float fraction = std::frexp(value, &binaryExponent);
+        auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, kDigits));
+        long exponent = binaryExponent - kDigits;
+        if (value == 0 || exponent < kLowestExponent) {
+            mantissa >>= value == 0 ? 0 : kLowestExponent - exponent;
+            exponent = kLowestExponent;
+        }
+        bool odd = mantissa % 2 == 1;
+        int above = CompareExactly(decimal, 2 * mantissa + 1, exponent - 1);
+        if (above > 0 || (above == 0 && odd)) {
+            value = std::nextafter(value, std::numeric_limits<Float>::infinity());
+            if (std::isinf(value)) {
+                return value;
+            }
+            continue;
+        }
+        if (value == 0) {
+            return value;
+        }
+        // Below a power of two the next value down is half as far away as the next one up.
+        bool narrowBelow =
+            mantissa == std::uint64_t{1} << (kDigits - 1) && exponent > kLowestExponent;
+        int below = narrowBelow ? CompareExactly(decimal, 4 * mantissa - 1, exponent - 2)
+                                : CompareExactly(decimal, 2 * mantissa - 1, exponent - 1);
+        if (below < 0 || (below == 0 && odd)) {
+            value = std::nextafter(value, Float{0});
+            continue;
+        }
+        return value;
+    }
+}
+
+// The C library's conversion (quick, and in the C locale's "." the program keeps) gives the
+// value or one next to it; the exact comparison makes it the nearest.
+template <typename Float, typename Convert>
+TNumberRead ReadAsciiFloatWith(std::string_view text, Float& value, Convert convert) {
+    bool nonZero = false;
+    if (!IsAsciiFloat(text, nonZero)) {
+        return TNumberRead::Invalid;
+    }
+    std::string terminated(text);
+    char* end = nullptr;
+    Float result = convert(terminated.c_str(), &end);
+    if (end != terminated.c_str() + terminated.size()) {
+        return TNumberRead::Invalid;
+    }
+    if (nonZero) {
+        TDecimalNumber decimal = DecimalNumberOf(text);
+        // The power of ten just above the number: far outside the type's range the C
+        // library's zero or infinity stands, and no huge exact number is built.
+        long position = decimal.Exponent + static_cast<long>(decimal.Digits.size());
+        if (position <= std::numeric_limits<Float>::max_exponent10 + 1 &&
+            position >= std::numeric_limits<Float>::min_exponent10 -
+                            std::numeric_limits<Float>::max_digits10 - 2) {
+            Float magnitude = NearestValue(decimal, std::fabs(result));
+            result = std::signbit(result) ? -magnitude : magnitude;
+        }
+    }
+    if (std::isinf(result) || (result == 0 && nonZero)) {
+        return TNumberRead::Overflow;
+    }
+    value = result;
+    return TNumberRead::Ok;
 }
 
 // Rounds exact digits to `keep` digits (to nearest, ties to even), padding with zeros; a carry

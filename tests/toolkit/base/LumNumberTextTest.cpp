@@ -114,32 +114,61 @@ TEST(NumberText, ShortestTextWritesWhatPlainToCharsWritesForBothWidths) {
     EXPECT_EQ(ShortestText(std::numeric_limits<double>::infinity()), "inf");
 }
 
+// Reads the text as both widths and compares with the C++ library's reading.
+void ExpectReadAsFromChars(const std::string& text) {
+    SCOPED_TRACE(text);
+    double expected = 0;
+    std::from_chars(text.data(), text.data() + text.size(), expected);
+    double read = 1;
+    ASSERT_EQ(ReadAsciiFloat(text, read), TNumberRead::Ok);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(read), std::bit_cast<std::uint64_t>(expected));
+    float expectedSingle = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), expectedSingle);
+    float single = 1;
+    TNumberRead result = ReadAsciiFloat(text, single);
+    if (error == std::errc()) {
+        ASSERT_EQ(result, TNumberRead::Ok);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(single),
+                  std::bit_cast<std::uint32_t>(expectedSingle));
+    } else {
+        EXPECT_EQ(result, TNumberRead::Overflow);
+        EXPECT_EQ(single, 1);
+    }
+}
+
 TEST(NumberText, ReadAsciiFloatGivesTheNearestValueOfBothWidths) {
-    std::mt19937_64 random(7);
     for (double value : SampleDoubles()) {
         // The shortest text of each value, and one of 25 digits that lies between two values.
-        for (std::string text : {Reference(value, 16), Reference(value, 24)}) {
-            SCOPED_TRACE(text);
-            double expected = 0;
-            std::from_chars(text.data(), text.data() + text.size(), expected);
-            double read = 1;
-            ASSERT_EQ(ReadAsciiFloat(text, read), TNumberRead::Ok);
-            EXPECT_EQ(std::bit_cast<std::uint64_t>(read), std::bit_cast<std::uint64_t>(expected));
-            float expectedSingle = 0;
-            auto [end, error] =
-                std::from_chars(text.data(), text.data() + text.size(), expectedSingle);
-            float single = 1;
-            TNumberRead result = ReadAsciiFloat(text, single);
-            if (error == std::errc()) {
-                ASSERT_EQ(result, TNumberRead::Ok);
-                EXPECT_EQ(std::bit_cast<std::uint32_t>(single),
-                          std::bit_cast<std::uint32_t>(expectedSingle));
-            } else {
-                EXPECT_EQ(result, TNumberRead::Overflow);
-                EXPECT_EQ(single, 1);
-            }
+        ExpectReadAsFromChars(Reference(value, 16));
+        ExpectReadAsFromChars(Reference(value, 24));
+    }
+    // Around powers of two the next value down is nearer than the next one up; the C library
+    // of the Windows build reads some of these texts as the power itself.
+    for (int e = -1074; e <= 1023; ++e) {
+        double power = std::ldexp(1.0, e);
+        for (double value : {power, std::nextafter(power, 0.0), std::nextafter(power, 2 * power)}) {
+            ExpectReadAsFromChars(Reference(value, 15));
+            ExpectReadAsFromChars(PlainReference(value));
         }
     }
+}
+
+TEST(NumberText, ReadAsciiFloatDecidesTiesByEveryDigit) {
+    // 1 + 2^-53 lies halfway between 1 and the next double: a tie, to the even 1; any nonzero
+    // digit after it, however far, rounds up.
+    const std::string halfway = "1.00000000000000011102230246251565404236316680908203125";
+    double value = 0;
+    ASSERT_EQ(ReadAsciiFloat(halfway, value), TNumberRead::Ok);
+    EXPECT_EQ(value, 1.0);
+    ASSERT_EQ(ReadAsciiFloat(halfway + std::string(2000, '0') + "1", value), TNumberRead::Ok);
+    EXPECT_EQ(value, std::nextafter(1.0, 2.0));
+    ASSERT_EQ(ReadAsciiFloat(halfway + std::string(2000, '0') + "e0", value), TNumberRead::Ok);
+    EXPECT_EQ(value, 1.0);
+    ASSERT_EQ(ReadAsciiFloat("0." + std::string(1000, '0') + "1e1001", value), TNumberRead::Ok);
+    EXPECT_EQ(value, 1.0);
+    EXPECT_EQ(ReadAsciiFloat("1e999999999999", value), TNumberRead::Overflow);
+    EXPECT_EQ(ReadAsciiFloat("1e-999999999999", value), TNumberRead::Overflow);
+    EXPECT_EQ(value, 1.0);
 }
 
 TEST(NumberText, ReadAsciiFloatTakesOnlyPlainNumbersInRange) {
