@@ -4,7 +4,14 @@
 // the running image can be named without any other file. Portable: the build tool writes it,
 // the program reads it from its mapped image.
 //
-// Layout (little endian; addresses are relative to the image base):
+// The section comes in two forms (little endian throughout):
+//   version 2 (what the build writes): "LDBG", version 2, the size of the packed information
+//             and the size of its deflated data, then the packed information as raw deflate
+//             data (RFC 1951). The program inflates it on its first lookup, never at start-up,
+//             and keeps it for the process's lifetime.
+//   version 1: the packed information itself, as below; still read where a section has it.
+//
+// The packed information (addresses are relative to the image base):
 //   header    "LDBG", version 1, offset and size of the string pool, then two tables
 //             (procedures, lines), each as row count, block count, index offset, data offset
 //             and data size
@@ -17,9 +24,11 @@
 //             line (0 where no line applies from that address on), file.
 // The reader checks every offset, size and number before it uses it, and answers nothing where
 // the data contradicts itself (a block that does not start where its index says, addresses
-// that do not ascend, a name outside the string pool).
+// that do not ascend, a name outside the string pool, deflated data that does not inflate to
+// exactly the size its header gives).
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,6 +41,8 @@ inline constexpr char kDebugSectionName[] = "LUM.DBG";
 namespace DebugLayout {
 inline constexpr char kMagic[4] = {'L', 'D', 'B', 'G'};
 inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::uint32_t kDeflatedVersion = 2;
+inline constexpr size_t kDeflatedHeaderSize = 16;
 inline constexpr std::uint32_t kRowsPerBlock = 32;
 inline constexpr size_t kTableHeaderSize = 20;
 inline constexpr size_t kProceduresAt = 16;
@@ -76,6 +87,12 @@ struct TDebugInfo {
 /// one with a line wins, and a row that repeats the line and file of the one before it is left
 /// out unless a procedure starts at its address.
 std::vector<std::uint8_t> PackDebugInfo(TDebugInfo info);
+
+/// The section in its deflated form (version 2): `deflated` is raw deflate data of packed
+/// information (PackDebugInfo's bytes) of `packedSize` bytes. The build tool deflates with the
+/// host's zlib.
+std::vector<std::uint8_t> DeflatedDebugSection(std::uint32_t packedSize,
+                                               std::span<const std::uint8_t> deflated);
 
 /// What the packed information says about an address of the image.
 struct TDebugLocation {
@@ -127,3 +144,29 @@ class TDebugInfoReader {
     Table procedures_;
     Table lines_;
 };
+
+/// A debug section in either form, as mapped with its image; the bytes must outlive it. The
+/// deflated form is inflated on the first lookup, once, whichever thread asks first.
+class TDebugSection {
+  public:
+    explicit TDebugSection(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    TDebugSection(const TDebugSection&) = delete;
+    TDebugSection& operator=(const TDebugSection&) = delete;
+
+    /// As TDebugInfoReader::Lookup; nothing as well when the section is no packed debug
+    /// information, or its deflated data is damaged. Raises nothing.
+    std::optional<TDebugLocation> Lookup(std::uint32_t address) const;
+
+  private:
+    void Open() const;
+
+    std::span<const std::uint8_t> bytes_;
+    mutable std::once_flag opened_;
+    mutable std::vector<std::uint8_t> inflated_;
+    mutable std::optional<TDebugInfoReader> reader_;
+};
+
+/// The process's reader of the section at these bytes (a section of a loaded image): made on
+/// the first call for them and kept, with what it inflates, for the process's lifetime, since
+/// reports are made from any thread up to the process's end. Thread-safe.
+const TDebugSection& KeptDebugSection(std::span<const std::uint8_t> bytes);

@@ -159,3 +159,14 @@ std::vector<std::uint8_t> PackDebugInfo(TDebugInfo info) {
     }
     return out.Take();
 }
+
+std::vector<std::uint8_t> DeflatedDebugSection(std::uint32_t packedSize,
+                                               std::span<const std::uint8_t> deflated) {
+    TByteWriter out;
+    out.Bytes(kMagic, sizeof kMagic);
+    out.U32(kDeflatedVersion);
+    out.U32(packedSize);
+    out.U32(static_cast<std::uint32_t>(deflated.size()));
+    out.Bytes(deflated);
+    return out.Take();
+}

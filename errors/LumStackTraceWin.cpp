@@ -475,11 +475,8 @@ std::optional<TLumLocationInfo> GetLocationInfo(std::uint32_t address) {
     if (!module) {
         return std::nullopt;
     }
-    auto reader = TDebugInfoReader::Open(DebugSection(module));
-    if (!reader) {
-        return std::nullopt;
-    }
-    auto found = reader->Lookup(address - AddressOf(module));
+    // Inflated on the first lookup and kept: nothing of it is done at start-up.
+    auto found = KeptDebugSection(DebugSection(module)).Lookup(address - AddressOf(module));
     if (!found) {
         return std::nullopt;
     }

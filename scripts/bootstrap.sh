@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick
   googletest libgtest-dev libbenchmark-dev
   clang-format
+  zlib1g-dev
   clang libclang-rt-dev
   nsis
   gettext

@@ -2,10 +2,12 @@
 //
 //   lumdbg IMAGE OUT
 //       Reads the DWARF and the symbol table of the unstripped link IMAGE and writes the
-//       packed debug information (section LUM.DBG) to OUT, rewritten only when it changes.
+//       packed debug information, deflated (section LUM.DBG, version 2), to OUT, rewritten
+//       only when it changes.
 
 #include "debuginfo/LumDebugInfo.h"
 #include "tools/LumDebugExtract.h"
+#include "tools/LumDeflate.h"
 
 #include <cstdio>
 #include <fstream>
@@ -44,7 +46,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        WriteIfChanged(argv[2], PackDebugInfo(ExtractDebugInfo(ReadBytes(argv[1]))));
+        std::vector<std::uint8_t> packed = PackDebugInfo(ExtractDebugInfo(ReadBytes(argv[1])));
+        WriteIfChanged(argv[2], DeflatedDebugSection(static_cast<std::uint32_t>(packed.size()),
+                                                     Deflate(packed)));
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lumdbg: %s: %s\n", argv[1], error.what());

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -39,6 +41,29 @@ std::string Describe(const std::optional<TDebugLocation>& l) {
     return l->UnitName + "|" + l->ProcedureName + "|+" + std::to_string(l->OffsetFromProcedure) +
            "|" + std::to_string(l->LineNumber) + "|+" + std::to_string(l->OffsetFromLine) + "|" +
            l->SourceName + "|" + std::to_string(l->ProcedureFirstLine);
+}
+
+// Raw deflate data of stored blocks, as a compressor writes bytes it cannot shrink: the
+// deflated form without a compressor.
+std::vector<std::uint8_t> StoredDeflate(std::span<const std::uint8_t> bytes) {
+    std::vector<std::uint8_t> out;
+    size_t at = 0;
+    do {
+        size_t length = std::min<size_t>(0xFFFF, bytes.size() - at);
+        out.push_back(at + length == bytes.size() ? 1 : 0);
+        for (size_t value : {length, ~length}) {
+            out.push_back(static_cast<std::uint8_t>(value));
+            out.push_back(static_cast<std::uint8_t>(value >> 8));
+        }
+        out.insert(out.end(), bytes.begin() + at, bytes.begin() + at + length);
+        at += length;
+    } while (at < bytes.size());
+    return out;
+}
+
+std::vector<std::uint8_t> DeflatedSample() {
+    auto packed = PackDebugInfo(Sample());
+    return DeflatedDebugSection(static_cast<std::uint32_t>(packed.size()), StoredDeflate(packed));
 }
 
 } // namespace
@@ -252,5 +277,83 @@ TEST(DebugInfo, DamagedSectionsAreReadWithinBounds) {
             damaged[at] ^= change;
             probe(damaged);
         }
+    }
+}
+
+// The section in both forms answers as the packed information does.
+TEST(DebugSection, BothFormsAnswerAsThePackedInformation) {
+    auto packed = PackDebugInfo(Sample());
+    auto reader = TDebugInfoReader::Open(packed);
+    ASSERT_TRUE(reader);
+    auto deflated = DeflatedSample();
+    EXPECT_EQ(std::string(deflated.begin(), deflated.begin() + 4), "LDBG");
+    EXPECT_EQ(deflated[4], 2);
+    TDebugSection plainSection(packed);
+    TDebugSection deflatedSection(deflated);
+    for (std::uint32_t address = 0xFF0; address < 0x3050; ++address) {
+        SCOPED_TRACE(address);
+        std::string expected = Describe(reader->Lookup(address));
+        EXPECT_EQ(Describe(plainSection.Lookup(address)), expected);
+        EXPECT_EQ(Describe(deflatedSection.Lookup(address)), expected);
+    }
+    EXPECT_NE(Describe(deflatedSection.Lookup(0x3018)), "none");
+}
+
+// Header fields of the deflated form: 4 version, 8 packed size, 12 deflated size.
+TEST(DebugSection, DamagedDeflatedSectionsAnswerNothing) {
+    auto deflated = DeflatedSample();
+    auto set = [](std::vector<std::uint8_t> bytes, size_t at, std::uint32_t value) {
+        std::memcpy(bytes.data() + at, &value, 4);
+        return bytes;
+    };
+    std::uint32_t packedSize;
+    std::memcpy(&packedSize, deflated.data() + 8, 4);
+    auto deflatedSize = static_cast<std::uint32_t>(deflated.size() - 16);
+    auto badBlock = deflated;
+    badBlock[16] = 0x07; // block type 3
+    auto innerVersion = deflated;
+    innerVersion[16 + 5 + 4] = 3; // the packed information's own version
+    struct Case {
+        const char* What;
+        std::vector<std::uint8_t> Bytes;
+    };
+    const Case cases[] = {
+        {"too short for the header", {deflated.begin(), deflated.begin() + 15}},
+        {"deflated data cut short", {deflated.begin(), deflated.end() - 1}},
+        {"deflated size past the end", set(deflated, 12, deflatedSize + 1)},
+        {"deflated size short of the data", set(deflated, 12, deflatedSize - 1)},
+        {"packed size larger than the data gives", set(deflated, 8, packedSize + 1)},
+        {"packed size smaller than the data gives", set(deflated, 8, packedSize - 1)},
+        {"the largest packed size", set(deflated, 8, 0xFFFFFFFF)},
+        {"a block of type 3", badBlock},
+        {"packed information of another version", innerVersion},
+        {"another version", set(deflated, 4, 3)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        TDebugSection section(c.Bytes);
+        EXPECT_FALSE(section.Lookup(0x1000));
+        EXPECT_FALSE(section.Lookup(0x3018));
+    }
+}
+
+// The first lookups of several threads at once inflate once, and all of them answer.
+TEST(DebugSection, KeptOncePerSectionForEveryThread) {
+    // Kept sections stay with their bytes to the process's end.
+    static const auto deflated = DeflatedSample();
+    static const auto other = DeflatedSample();
+    const TDebugSection& kept = KeptDebugSection(deflated);
+    EXPECT_EQ(&KeptDebugSection(deflated), &kept);
+    EXPECT_NE(&KeptDebugSection(other), &kept);
+    std::vector<std::string> answers(4);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < answers.size(); ++i) {
+        threads.emplace_back([&, i] { answers[i] = Describe(kept.Lookup(0x3018)); });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (const std::string& answer : answers) {
+        EXPECT_EQ(answer, "OstrinFrm|TOstrinForm::Timer1Timer|+24|795|+0|basic_string.h|26");
     }
 }

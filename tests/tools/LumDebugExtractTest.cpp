@@ -5,6 +5,7 @@
 #include "tools/LumDebugExtract.h"
 #include "debuginfo/LumDebugInfo.h"
 #include "toolkit/res/LumPeImage.h"
+#include "tools/LumDeflate.h"
 
 #include <gtest/gtest.h>
 
@@ -201,6 +202,29 @@ TEST_F(Fixture, PackedAndReadBackEachAddressHasItsLine) {
     EXPECT_EQ(library->UnitName, "");
     EXPECT_EQ(library->LineNumber, 0u);
     EXPECT_EQ(library->OffsetFromProcedure, 3u);
+}
+
+// The section as lumdbg writes it: deflated by zlib, inflated by the program's own code.
+TEST_F(Fixture, DeflatedSectionAnswersAsThePackedInformation) {
+    auto packed = PackDebugInfo(*info_);
+    auto reader = TDebugInfoReader::Open(packed);
+    ASSERT_TRUE(reader);
+    auto deflated = Deflate(packed);
+    auto bytes = DeflatedDebugSection(static_cast<std::uint32_t>(packed.size()), deflated);
+    EXPECT_LT(bytes.size(), packed.size() / 2);
+    TDebugSection section(bytes);
+    auto describe = [](const std::optional<TDebugLocation>& l) {
+        return l ? l->UnitName + "|" + l->ProcedureName + "|" + std::to_string(l->LineNumber) +
+                       "|" + l->SourceName + "|" + std::to_string(l->OffsetFromLine)
+                 : std::string("none");
+    };
+    for (const TDebugProcedure& p : info_->Procedures) {
+        for (std::uint32_t address : {p.Start, p.Start + p.Size / 2, p.Start + p.Size}) {
+            SCOPED_TRACE(address);
+            EXPECT_EQ(describe(section.Lookup(address)), describe(reader->Lookup(address)));
+        }
+    }
+    EXPECT_EQ(section.Lookup(Procedure("main")->Start)->ProcedureName, "main");
 }
 
 TEST_F(Fixture, LibraryCodeInlinedIntoAFunctionHasTheLineThatCalledIt) {
