@@ -9,12 +9,14 @@
 #include "toolkit/res/LumBuildIdentity.h"
 #include "toolkit/res/LumPeImage.h"
 #include "toolkit/ui/LumApplication.h"
+#include "toolkit/win/LumProgram.h"
 #include "toolkit/win/LumResModule.h"
 #include "toolkit/win/LumSystemWin.h"
 
 #include <algorithm>
 #include <cwchar>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -72,13 +74,20 @@ std::u16string SystemLangName(TLangId langId) {
     return LocaleText(LocaleOf(langId), SubOf(langId) ? LOCALE_SLANGUAGE : LOCALE_SENGLANGUAGE);
 }
 
+// The table is made on first use: enumerating the system's locales takes milliseconds, and a
+// start without a translation module never needs it.
+std::mutex trxLangsLock;
+bool trxLangsAvailable = false;
 std::unique_ptr<TLumTrxLangs> trxLangs;
 
 void Start() {
-    trxLangs = std::make_unique<TLumTrxLangs>();
+    std::lock_guard lock(trxLangsLock);
+    trxLangsAvailable = true;
 }
 
 void Stop() {
+    std::lock_guard lock(trxLangsLock);
+    trxLangsAvailable = false;
     trxLangs.reset();
 }
 
@@ -178,8 +187,13 @@ TLangId TLumTrxLangs::LangIdOfExt(std::u16string_view ext) const {
 }
 
 const TLumTrxLangs& TrxLangs() {
-    if (!trxLangs) {
+    std::lock_guard lock(trxLangsLock);
+    if (!trxLangsAvailable) {
         throw ELumInternalError(u"Internal Error: TrxLangs used before LumTrxUtils started.");
+    }
+    if (!trxLangs) {
+        trxLangs = std::make_unique<TLumTrxLangs>();
+        TraceStartup("table of languages made");
     }
     return *trxLangs;
 }

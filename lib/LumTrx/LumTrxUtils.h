@@ -62,8 +62,9 @@ class TLumTrxLangs {
     TLumStringList list_;
 };
 
-/// The table of the system's languages while LumTrxUtilsUnit runs. Raises ELumInternalError
-/// when it does not run.
+/// The table of the system's languages while LumTrxUtilsUnit runs, made on the first call after
+/// the unit started (a start-up trace mark tells when). Raises ELumInternalError when the unit
+/// does not run.
 const TLumTrxLangs& TrxLangs();
 
 /// The language of the file's version information (the low word of its first translation);

@@ -298,6 +298,20 @@ TEST(OstrinImports, OnlyLibrariesWindowsAlwaysTakesFromTheSystemFolder) {
     }
 }
 
+// Libraries that a start does not call load when first used, not before the first statement:
+// not imported statically, their name is in the image for the delay-load stubs.
+TEST(OstrinImports, TheShellAndTheCommonControlsLoadWhenFirstUsed) {
+    for (const char16_t* program : {u"Ostrin.exe", u"OstrinRegFail.exe"}) {
+        SCOPED_TRACE(WideToUtf8(program));
+        std::string bytes = ReadText(TestBuildFolder() + u"\\app\\" + program);
+        std::vector<std::string> imports = StaticImports(bytes);
+        for (const char* name : {"SHELL32.DLL", "COMCTL32.DLL"}) {
+            EXPECT_EQ(std::find(imports.begin(), imports.end(), name), imports.end()) << name;
+            EXPECT_NE(bytes.find(name), std::string::npos) << name;
+        }
+    }
+}
+
 TEST_F(Planted, AProgramWithoutTheLockRunsAPlantedLibrary) {
     // The test's own program with a window and the same common controls, without the lock:
     // the planted theme library beside it runs, so the planting does reach the search.

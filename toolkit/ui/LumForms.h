@@ -204,9 +204,10 @@ class TLumCustomForm : public TLumWinControl {
     LRESULT SendMessageToSelf(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
     /// Gives every windowed control with a hint, whose hints show, a tooltip with the hint's
-    /// short part (the text before "|"). Runs when the form is shown.
+    /// short part (the text before "|"). Runs when the form is shown. A form without such a
+    /// control gets no tooltip window.
     void UpdateHints();
-    /// The tooltip window of the hints, or null before the form was shown.
+    /// The tooltip window of the hints, or null before the form was shown or when no hint shows.
     HWND HintWindow() const { return OwnsTooltip() ? tooltip_ : nullptr; }
 
     /// The form's keyboard preview: returns false when a handler consumed the key.

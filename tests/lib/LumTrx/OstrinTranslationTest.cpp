@@ -176,10 +176,19 @@ class OstrinTranslation : public ::testing::Test {
         ASSERT_TRUE(CreateDirectoryW(WinStr(folder_), nullptr));
         ASSERT_TRUE(CopyFileW(WinStr(built_), WinStr(exe_), FALSE));
         exeLong_ = LongPathName(exe_);
+        // The programs this test starts inherit it and write their start-up trace there.
+        SetEnvironmentVariableW(L"LUM_STARTUP_TRACE", WinStr(trace_));
     }
     void TearDown() override {
+        SetEnvironmentVariableW(L"LUM_STARTUP_TRACE", nullptr);
         Configure(std::nullopt);
         RemoveTree(folder_);
+    }
+
+    /// The marks of the last program that ended, one line each.
+    std::string Trace() const {
+        std::vector<std::uint8_t> bytes = ReadTestFile(trace_);
+        return std::string(bytes.begin(), bytes.end());
     }
 
     void Configure(std::optional<std::u16string> ext) { ConfigureTranslation(exeLong_, ext); }
@@ -207,7 +216,10 @@ class OstrinTranslation : public ::testing::Test {
     std::u16string container_ = TestBuildFolder() + u"\\standin\\capicom1\\capicom.dll";
     std::u16string exe_ = folder_ + u"\\Ostrin.exe";
     std::u16string exeLong_;
+    std::u16string trace_ = folder_ + u"\\trace.txt";
 };
+
+constexpr char kLanguageTableMark[] = "table of languages made";
 
 } // namespace
 
@@ -255,11 +267,15 @@ TEST_F(OstrinTranslation, AnEmptyConfiguredExtensionFallsThroughToTheThreadLocal
     EXPECT_TRUE(program.Ends());
 }
 
+// Nor does any part of the translation runtime run that only a module needs.
 TEST_F(OstrinTranslation, WithoutAModuleNothingIsShownBeforeTheForm) {
     Configure(u"DEU");
     Started program(exe_);
     EXPECT_TRUE(program.WaitForForm(kEnglish));
-    EXPECT_TRUE(program.Ends());
+    ASSERT_TRUE(program.Ends());
+    std::string trace = Trace();
+    EXPECT_NE(trace.find("main form created"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find(kLanguageTableMark), std::string::npos) << trace;
 }
 
 TEST_F(OstrinTranslation, AModuleWithoutIdentityIsReportedAndTheProgramsTextsAreUsed) {
@@ -318,7 +334,8 @@ TEST_F(OstrinTranslation, AModuleOfAnotherBuildIsRebuiltWithItsTranslationsBefor
     EXPECT_EQ(std::find(captions.begin(), captions.end(), kEnglish), captions.end());
     EXPECT_EQ(captions.back(), kGerman);
     EXPECT_EQ(program.MessageBoxes(), 0);
-    EXPECT_TRUE(program.Ends());
+    ASSERT_TRUE(program.Ends());
+    EXPECT_NE(Trace().find(kLanguageTableMark), std::string::npos) << Trace();
 
     EXPECT_TRUE(SameBuildIdentity(exe_, module));
     EXPECT_FALSE(PathExists(module + u".tmp"));

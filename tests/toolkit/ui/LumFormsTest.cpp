@@ -490,3 +490,21 @@ TEST_F(Toolkit, HintsShowTheirShortPart) {
     EXPECT_EQ(FromWinStr(text), u"Accept");
     EXPECT_EQ(tool.uId, reinterpret_cast<UINT_PTR>(dialog.Ok->Handle()));
 }
+
+TEST_F(Toolkit, AFormWhoseHintsDoNotShowGetsATooltipOnlyOnceOneDoes) {
+    DialogForm dialog;
+    dialog.Form->SetShowHint(true);
+    dialog.Cancel->SetHint(u"Hidden hint");
+    dialog.Cancel->SetShowHint(false);
+    dialog.Form->Show();
+    EXPECT_EQ(dialog.Form->HintWindow(), nullptr);
+    dialog.Ok->SetHint(u"Accept");
+    dialog.Form->UpdateHints();
+    HWND tooltip = dialog.Form->HintWindow();
+    ASSERT_NE(tooltip, nullptr);
+    EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    dialog.Ok->SetHint(u"");
+    dialog.Form->UpdateHints();
+    EXPECT_EQ(dialog.Form->HintWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(tooltip));
+}
