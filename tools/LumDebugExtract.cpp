@@ -280,11 +280,16 @@ class Extractor {
     }
 
     void AddFunctions(const TDwarfData& data, TDebugInfo& info) {
+        std::map<std::uint64_t, std::string> symbolNames;
+        for (const Symbol& symbol : FunctionSymbols(bytes_, image_)) {
+            symbolNames.emplace(symbol.Address, symbol.Name);
+        }
         for (const TDwarfFunction& function : data.Functions) {
             // The unit is the file the function is written in; the line where it is written
             // is the line of its first address.
             std::string unit = UnitOfFile(function.DeclFile ? data.Files[*function.DeclFile]
                                                             : function.CompileUnit);
+            std::string name = ScopedName(function, symbolNames);
             for (const TDwarfRange& range : function.Ranges) {
                 const CodeRange* code = CodeOf(range.Start);
                 if (!code) {
@@ -294,7 +299,7 @@ class Extractor {
                 covered_.push_back({range.Start, end});
                 info.Procedures.push_back({Relative(range.Start),
                                            static_cast<std::uint32_t>(end - range.Start), unit,
-                                           BriefName(function.Name), function.DeclLine});
+                                           BriefName(name), function.DeclLine});
             }
         }
         // Merged into disjoint ranges, so that one look back answers whether code is covered.
@@ -309,6 +314,25 @@ class Extractor {
             }
         }
         covered_ = std::move(merged);
+    }
+
+    // The DWARF of a link-time optimised program describes a method without its classes and
+    // namespaces: the symbol at its entry still names them. Only a plain scope is taken (no
+    // anonymous namespace, which DWARF names leave out as well, no local class).
+    static std::string ScopedName(const TDwarfFunction& function,
+                                  const std::map<std::uint64_t, std::string>& symbolNames) {
+        auto symbol = symbolNames.find(function.Entry);
+        if (function.Name.find("::") != std::string::npos || symbol == symbolNames.end()) {
+            return function.Name;
+        }
+        std::string full = ReadableSymbolName(symbol->second);
+        std::string_view scope(full);
+        if (!EndsWith(scope, "::" + function.Name)) {
+            return function.Name;
+        }
+        scope.remove_suffix(function.Name.size());
+        bool plain = scope.find_first_of("({") == std::string_view::npos;
+        return plain ? full : function.Name;
     }
 
     // Code without DWARF gets its symbol's name, from the symbol up to the next symbol or
