@@ -289,7 +289,10 @@ class Extractor {
             // is the line of its first address.
             std::string unit = UnitOfFile(function.DeclFile ? data.Files[*function.DeclFile]
                                                             : function.CompileUnit);
-            std::string name = ScopedName(function, symbolNames);
+            auto symbol = symbolNames.find(function.Entry);
+            std::string name = symbol == symbolNames.end()
+                                   ? function.Name
+                                   : ScopedName(function.Name, symbol->second);
             for (const TDwarfRange& range : function.Ranges) {
                 const CodeRange* code = CodeOf(range.Start);
                 if (!code) {
@@ -314,25 +317,6 @@ class Extractor {
             }
         }
         covered_ = std::move(merged);
-    }
-
-    // The DWARF of a link-time optimised program describes a method without its classes and
-    // namespaces: the symbol at its entry still names them. Only a plain scope is taken (no
-    // anonymous namespace, which DWARF names leave out as well, no local class).
-    static std::string ScopedName(const TDwarfFunction& function,
-                                  const std::map<std::uint64_t, std::string>& symbolNames) {
-        auto symbol = symbolNames.find(function.Entry);
-        if (function.Name.find("::") != std::string::npos || symbol == symbolNames.end()) {
-            return function.Name;
-        }
-        std::string full = ReadableSymbolName(symbol->second);
-        std::string_view scope(full);
-        if (!EndsWith(scope, "::" + function.Name)) {
-            return function.Name;
-        }
-        scope.remove_suffix(function.Name.size());
-        bool plain = scope.find_first_of("({") == std::string_view::npos;
-        return plain ? full : function.Name;
     }
 
     // Code without DWARF gets its symbol's name, from the symbol up to the next symbol or
@@ -486,6 +470,20 @@ std::string ReadableSymbolName(std::string_view symbol) {
         name = name.substr(0, at);
     }
     return std::string(name);
+}
+
+std::string ScopedName(std::string_view dwarfName, std::string_view symbol) {
+    std::string name(dwarfName);
+    if (name.find("::") != std::string::npos) {
+        return name;
+    }
+    std::string full = ReadableSymbolName(symbol);
+    std::string_view scope(full);
+    if (!EndsWith(scope, "::" + name)) {
+        return name;
+    }
+    scope.remove_suffix(name.size());
+    return scope.find_first_of("({") == std::string_view::npos ? full : name;
 }
 
 std::string FileNameOf(std::string_view path) {
