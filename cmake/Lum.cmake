@@ -22,8 +22,8 @@ if(WIN32)
   # process (-flto-partition=none): GCC 12 fails on this code with the program split into
   # partitions (an internal error) and with one partition streamed to a file.
   add_compile_options(-flto -ffat-lto-objects)
-  set(lum_lto_link_options -flto -flto-partition=none -fuse-linker-plugin -Os -g -fno-omit-frame-pointer
-               -fnon-call-exceptions -fasynchronous-unwind-tables)
+  set(lum_lto_link_options -flto -flto-partition=none -fuse-linker-plugin -Os -g
+      -fno-omit-frame-pointer -fnon-call-exceptions -fasynchronous-unwind-tables)
   list(JOIN lum_lto_link_options "$<SEMICOLON>" lum_lto_link_options)
   add_link_options("$<IF:$<BOOL:$<TARGET_PROPERTY:LUM_LTO>>,${lum_lto_link_options},-fno-lto>")
   set(CMAKE_AR ${CMAKE_CXX_COMPILER_AR})
