@@ -280,11 +280,19 @@ class Extractor {
     }
 
     void AddFunctions(const TDwarfData& data, TDebugInfo& info) {
+        std::map<std::uint64_t, std::string> symbolNames;
+        for (const Symbol& symbol : FunctionSymbols(bytes_, image_)) {
+            symbolNames.emplace(symbol.Address, symbol.Name);
+        }
         for (const TDwarfFunction& function : data.Functions) {
             // The unit is the file the function is written in; the line where it is written
             // is the line of its first address.
             std::string unit = UnitOfFile(function.DeclFile ? data.Files[*function.DeclFile]
                                                             : function.CompileUnit);
+            auto symbol = symbolNames.find(function.Entry);
+            std::string name = symbol == symbolNames.end()
+                                   ? function.Name
+                                   : ScopedName(function.Name, symbol->second);
             for (const TDwarfRange& range : function.Ranges) {
                 const CodeRange* code = CodeOf(range.Start);
                 if (!code) {
@@ -294,7 +302,7 @@ class Extractor {
                 covered_.push_back({range.Start, end});
                 info.Procedures.push_back({Relative(range.Start),
                                            static_cast<std::uint32_t>(end - range.Start), unit,
-                                           BriefName(function.Name), function.DeclLine});
+                                           BriefName(name), function.DeclLine});
             }
         }
         // Merged into disjoint ranges, so that one look back answers whether code is covered.
@@ -462,6 +470,20 @@ std::string ReadableSymbolName(std::string_view symbol) {
         name = name.substr(0, at);
     }
     return std::string(name);
+}
+
+std::string ScopedName(std::string_view dwarfName, std::string_view symbol) {
+    std::string name(dwarfName);
+    if (name.find("::") != std::string::npos) {
+        return name;
+    }
+    std::string full = ReadableSymbolName(symbol);
+    std::string_view scope(full);
+    if (!EndsWith(scope, "::" + name)) {
+        return name;
+    }
+    scope.remove_suffix(name.size());
+    return scope.find_first_of("({") == std::string_view::npos ? full : name;
 }
 
 std::string FileNameOf(std::string_view path) {

@@ -36,6 +36,13 @@ std::string BriefName(std::string_view name);
 /// "TOstrinForm::Timer1Timer", "_GetTickCount@0" gives "GetTickCount".
 std::string ReadableSymbolName(std::string_view symbol);
 
+/// A function's name as DWARF gives it, with the classes and namespaces that the symbol at its
+/// entry names where DWARF has none (link-time optimised code is described without them):
+/// ("Timer1Timer", "__ZN11TOstrinForm11Timer1TimerEP14TLumPersistent") gives
+/// "TOstrinForm::Timer1Timer". Only a plain scope is taken: not an anonymous namespace, which
+/// DWARF names leave out as well, nor a function's local class.
+std::string ScopedName(std::string_view dwarfName, std::string_view symbol);
+
 /// The unit of a source file: its name without folders and extension ("OstrinFrm").
 std::string UnitOfFile(std::string_view path);
 

@@ -82,6 +82,25 @@ TEST(DebugExtract, SymbolNamesOfTheI686SymbolTable) {
     }
 }
 
+TEST(DebugExtract, ScopesMissingFromDwarfComeFromTheSymbol) {
+    const char* timer = "__ZN11TOstrinForm11Timer1TimerEP14TLumPersistent";
+    EXPECT_EQ(ScopedName("Timer1Timer", timer), "TOstrinForm::Timer1Timer");
+    EXPECT_EQ(ScopedName("TOstrinForm::Timer1Timer", timer), "TOstrinForm::Timer1Timer");
+    // Code the linker folded: the symbol names another function.
+    EXPECT_EQ(ScopedName("Timer2Timer", timer), "Timer2Timer");
+    EXPECT_EQ(ScopedName("NotifyThrow", "__ZN12_GLOBAL__N_111NotifyThrowEPvPSt9type_infoPKj"),
+              "NotifyThrow");
+    EXPECT_EQ(
+        ScopedName("operator()",
+                   "__ZZN11TOstrinForm11Timer1TimerEP14TLumPersistentENKUl10TSetupStepE_clES2_"),
+        "operator()");
+    EXPECT_EQ(ScopedName("OleCheck", "__Z8OleChecki"), "OleCheck");
+    EXPECT_EQ(ScopedName("_M_dispose",
+                         "__ZNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEE10_M_disposeEv"),
+              "std::__cxx11::basic_string<char16_t, std::char_traits<char16_t>, "
+              "std::allocator<char16_t> >::_M_dispose");
+}
+
 TEST(DebugExtract, UnitsAndFilesFromPaths) {
     EXPECT_EQ(UnitOfFile("/work/main/app/OstrinFrm.cpp"), "OstrinFrm");
     EXPECT_EQ(UnitOfFile("./mingw-w64-crt/crt/crtexe.c"), "crtexe");
