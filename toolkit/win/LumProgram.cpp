@@ -8,12 +8,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -75,6 +76,13 @@ void Mark(std::string_view label) noexcept {
     mark.Label[length] = 0;
 }
 
+// The number right-aligned in a column of the width.
+std::string Column(long long value, size_t width) {
+    char digits[24];
+    std::string text(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+}
+
 void WriteTrace() {
     TScopedKernelHandle file(CreateFileW(trace->File.data(), GENERIC_WRITE, 0, nullptr,
                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -89,11 +97,8 @@ void WriteTrace() {
     };
     for (size_t i = 0; i < count; ++i) {
         const TTraceMark& mark = trace->Marks[i];
-        char line[128];
-        int length = std::snprintf(line, sizeof line, "%9lld %8lld  %s\r\n",
-                                   micro(mark.Ticks - trace->CreationTicks),
-                                   micro(mark.Ticks - previous), mark.Label);
-        text.append(line, static_cast<size_t>(std::clamp(length, 0, int{sizeof line} - 1)));
+        text += Column(micro(mark.Ticks - trace->CreationTicks), 9) + " " +
+                Column(micro(mark.Ticks - previous), 8) + "  " + mark.Label + "\r\n";
         previous = mark.Ticks;
     }
     DWORD written = 0;
@@ -101,9 +106,7 @@ void WriteTrace() {
 }
 
 void ObserveUnit(const TUnit& unit, bool started) {
-    char label[64];
-    std::snprintf(label, sizeof label, "%s %s", started ? "started" : "stopped", unit.Name());
-    Mark(label);
+    Mark(std::string(started ? "started " : "stopped ") + unit.Name());
 }
 
 // Decides once whether the trace is on; when it is, sets it up and marks the time spent so far.
