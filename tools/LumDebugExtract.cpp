@@ -245,6 +245,9 @@ class Extractor {
             for (const TDwarfLineRow& row : sequence) {
                 std::uint32_t line = row.Line;
                 std::uint32_t file = row.File;
+                if (!row.EndSequence && !IsLibraryFile(data.Files[file])) {
+                    ownFiles_.emplace(row.Address, data.Files[file]);
+                }
                 if (!row.EndSequence && IsLibraryFile(data.Files[file])) {
                     if (const CallSite* site = sites.Find(row.Address)) {
                         line = site->Line;
@@ -320,7 +323,9 @@ class Extractor {
     }
 
     // Code without DWARF gets its symbol's name, from the symbol up to the next symbol or
-    // the next function that DWARF describes.
+    // the next function that DWARF describes; its unit is the file of our own source that
+    // the line table gives its first address (link-time optimised copies of a function can
+    // come without a description of their own), none for the libraries' code.
     void AddSymbols(TDebugInfo& info) {
         std::vector<Symbol> symbols = FunctionSymbols(bytes_, image_);
         std::stable_sort(symbols.begin(), symbols.end(),
@@ -345,9 +350,11 @@ class Extractor {
             if (next != covered_.end()) {
                 end = std::min(end, next->Start);
             }
-            info.Procedures.push_back({Relative(start), static_cast<std::uint32_t>(end - start),
-                                       std::string(),
-                                       BriefName(ReadableSymbolName(symbols[i].Name)), 0});
+            auto file = ownFiles_.find(start);
+            info.Procedures.push_back(
+                {Relative(start), static_cast<std::uint32_t>(end - start),
+                 file == ownFiles_.end() ? std::string() : UnitOfFile(file->second),
+                 BriefName(ReadableSymbolName(symbols[i].Name)), 0});
         }
     }
 
@@ -362,6 +369,8 @@ class Extractor {
     const TPeImage& image_;
     std::vector<CodeRange> code_;
     std::vector<CodeRange> covered_;
+    // The source file of each line row's address, where it is not the libraries' code.
+    std::map<std::uint64_t, std::string> ownFiles_;
 };
 
 } // namespace

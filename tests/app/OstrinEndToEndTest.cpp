@@ -359,11 +359,16 @@ TEST_F(EndToEnd, FailingRegistrationIsReportedInTheDialogAndTheFormStays) {
     EXPECT_EQ(lines[ole + 1], std::u16string(100, u'-'));
     EXPECT_EQ(lines[ole + 2].substr(0, 22), u"Stack list, generated ");
     bool timerFrame = false;
+    bool raiseFrame = false;
     for (const std::u16string& line : lines) {
         timerFrame =
             timerFrame || line.find(u"OstrinFrm.TOstrinForm::Timer1Timer") != std::u16string::npos;
+        // The function that raised, whichever copy of it the optimiser made, with its unit.
+        raiseFrame = raiseFrame || line.find(u"LumOSErrorsWin.OleCheck") != std::u16string::npos;
     }
     EXPECT_TRUE(timerFrame) << "no frame of the timer's handler";
+    EXPECT_TRUE(raiseFrame) << "no frame of the raising function with its unit:\n"
+                            << WideToUtf8(DialogDetailsText(dialog));
 
     HWND form = program.WaitForDialog(u"CAPICOM 2.0 setup - registering...");
     ASSERT_NE(form, nullptr);
