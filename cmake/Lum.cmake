@@ -3,16 +3,17 @@
 option(LUM_SANITIZE "Build the host code with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
 if(WIN32)
-  # Static: no runtime libraries to ship. Frame pointers stay for stack traces.
-  add_compile_options(-fno-omit-frame-pointer)
-  # Optimised for size: the code shrinks by more than a third, and what the program does at
-  # start-up and install waits on the system, not on its own instructions (README,
-  # Benchmarks). Later on the command line than the build type's -O2, so it wins.
-  add_compile_options(-Os)
+  # How code is generated, at compilation and again at a link-time optimised link. Frame
+  # pointers stay for stack traces. Optimised for size: the code shrinks by more than a third,
+  # and what the program does at start-up and install waits on the system, not on its own
+  # instructions (README, Benchmarks); later on the command line than the build type's -O2,
+  # so it wins. Processor faults become exceptions at the faulting instruction, which must be
+  # able to unwind (errors/LumSysFaults.h; the raise hooks are link options of lum_errors).
+  set(lum_code_options -fno-omit-frame-pointer -Os -fnon-call-exceptions
+      -fasynchronous-unwind-tables)
+  add_compile_options(${lum_code_options})
+  # Static: no runtime libraries to ship.
   add_link_options(-static -static-libgcc -static-libstdc++)
-  # Processor faults become exceptions at the faulting instruction, which must be able to
-  # unwind (errors/LumSysFaults.h; the raise hooks are link options of lum_errors).
-  add_compile_options(-fnon-call-exceptions -fasynchronous-unwind-tables)
   # Link-time optimisation for the targets whose property LUM_LTO is on (the program; README,
   # How the executable is made): the objects carry the compiler's intermediate code beside
   # their machine code, and every other target links the machine code as before (-fno-lto,
@@ -22,8 +23,7 @@ if(WIN32)
   # process (-flto-partition=none): GCC 12 fails on this code with the program split into
   # partitions (an internal error) and with one partition streamed to a file.
   add_compile_options(-flto -ffat-lto-objects)
-  set(lum_lto_link_options -flto -flto-partition=none -fuse-linker-plugin -Os -g
-      -fno-omit-frame-pointer -fnon-call-exceptions -fasynchronous-unwind-tables)
+  set(lum_lto_link_options -flto -flto-partition=none -fuse-linker-plugin -g ${lum_code_options})
   list(JOIN lum_lto_link_options "$<SEMICOLON>" lum_lto_link_options)
   add_link_options("$<IF:$<BOOL:$<TARGET_PROPERTY:LUM_LTO>>,${lum_lto_link_options},-fno-lto>")
   set(CMAKE_AR ${CMAKE_CXX_COMPILER_AR})

@@ -82,34 +82,46 @@ std::string DecimalDigits(TBigNumber& number) {
     return reversed.empty() ? "0" : std::string(reversed.rbegin(), reversed.rend());
 }
 
+// Multiplies by base^count, a word-sized power of the base at a time.
+void MultiplyByPower(TBigNumber& number, std::uint32_t base, long count) {
+    std::uint32_t chunk = 1;
+    long chunkPower = 0;
+    for (; chunk <= std::numeric_limits<std::uint32_t>::max() / base; chunk *= base) {
+        ++chunkPower;
+    }
+    for (; count >= chunkPower; count -= chunkPower) {
+        MultiplyAdd(number, chunk, 0);
+    }
+    std::uint32_t factor = 1;
+    for (; count > 0; --count) {
+        factor *= base;
+    }
+    MultiplyAdd(number, factor, 0);
+}
+
+TBigNumber BigNumberOf(std::uint64_t value) {
+    TBigNumber number;
+    for (; value != 0; value >>= 32) {
+        number.push_back(static_cast<std::uint32_t>(value));
+    }
+    return number;
+}
+
 // The exact decimal digits of a finite, non-negative value, the first not 0 unless the value
 // is, and the power of ten of the first.
 std::string ExactDigits(double value, int& exponent) {
     int binaryExponent = 0;
     double fraction = std::frexp(value, &binaryExponent);
     // value = mantissa * 2^binaryExponent, exactly.
-    auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    TBigNumber number = BigNumberOf(static_cast<std::uint64_t>(std::ldexp(fraction, 53)));
     binaryExponent -= 53;
-    TBigNumber number{static_cast<std::uint32_t>(mantissa),
-                      static_cast<std::uint32_t>(mantissa >> 32)};
     int scale = 0;
     if (binaryExponent >= 0) {
-        for (int i = 0; i < binaryExponent; i += 31) {
-            MultiplyAdd(number, std::uint32_t{1} << std::min(31, binaryExponent - i), 0);
-        }
+        MultiplyByPower(number, 2, binaryExponent);
     } else {
         // m / 2^k = m * 5^k / 10^k
-        for (int i = 0; i < -binaryExponent; i += 13) {
-            std::uint32_t power = 1;
-            for (int j = 0; j < std::min(13, -binaryExponent - i); ++j) {
-                power *= 5;
-            }
-            MultiplyAdd(number, power, 0);
-        }
+        MultiplyByPower(number, 5, -binaryExponent);
         scale = binaryExponent;
-    }
-    while (!number.empty() && number.back() == 0) {
-        number.pop_back();
     }
     std::string digits = DecimalDigits(number);
     exponent = digits == "0" ? 0 : static_cast<int>(digits.size()) - 1 + scale;
@@ -162,19 +174,6 @@ TDecimalNumber DecimalNumberOf(std::string_view text) {
     return number;
 }
 
-void MultiplyByPower(TBigNumber& number, std::uint32_t base, long count) {
-    std::uint32_t chunk = base == 10 ? 1000000000 : std::uint32_t{1} << 31;
-    long chunkPower = base == 10 ? 9 : 31;
-    for (; count >= chunkPower; count -= chunkPower) {
-        MultiplyAdd(number, chunk, 0);
-    }
-    std::uint32_t factor = 1;
-    for (; count > 0; --count) {
-        factor *= base;
-    }
-    MultiplyAdd(number, factor, 0);
-}
-
 // -1, 0 or 1 as a is less than, equal to or greater than b (no leading zero words).
 int Compare(const TBigNumber& a, const TBigNumber& b) {
     if (a.size() != b.size()) {
@@ -186,14 +185,6 @@ int Compare(const TBigNumber& a, const TBigNumber& b) {
         }
     }
     return 0;
-}
-
-TBigNumber BigNumberOf(std::uint64_t value) {
-    TBigNumber number;
-    for (; value != 0; value >>= 32) {
-        number.push_back(static_cast<std::uint32_t>(value));
-    }
-    return number;
 }
 
 // Compares the decimal number with mantissa * 2^exponent exactly.
